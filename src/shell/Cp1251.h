@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+// The workstation's 8-bit code page. Every place that counts or transforms bytes
+// (field escapes, binary fields, the log, exported files, the settings stream)
+// converts through here and nowhere else.
+namespace Cp1251 {
+
+// Characters outside the code page become '?'.
+QByteArray Encode(QStringView text);
+char EncodeChar(QChar c);
+
+// Every byte maps to a character (0x98, unassigned, maps to U+0098).
+QString Decode(QByteArrayView bytes);
+QChar DecodeChar(char byte);
+
+} // namespace Cp1251

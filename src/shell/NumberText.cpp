@@ -1,0 +1,363 @@
+#include "NumberText.h"
+
+#include "ConvertError.h"
+#include "WorkstationLocale.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+QChar DecimalSep() {
+    return WorkstationLocale::Current().decimalSeparator;
+}
+
+// A value as its decimal digits (without leading zeros) and the exponent of the
+// first digit, rounded to `significant` digits: value = 0.d1d2d3... * 10^(exponent+1).
+struct DecimalDigits {
+    std::string digits; // "0" for zero
+    int exponent = 0;   // power of ten of the first digit
+    bool negative = false;
+};
+
+DecimalDigits ToDigits(double value, int significant) {
+    DecimalDigits d;
+    d.negative = std::signbit(value) && value != 0.0;
+    if (value == 0.0) {
+        d.digits = "0";
+        return d;
+    }
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*e", significant - 1, std::fabs(value));
+    // buf: "d.ddddde[+-]xx"
+    std::string s(buf);
+    const auto e = s.find('e');
+    d.exponent = std::atoi(s.c_str() + e + 1);
+    for (size_t i = 0; i < e; ++i)
+        if (s[i] != '.')
+            d.digits.push_back(s[i]);
+    while (d.digits.size() > 1 && d.digits.back() == '0')
+        d.digits.pop_back();
+    return d;
+}
+
+// Rounds the digit string half away from zero so that no digit below 10^-decimals is left.
+void RoundToDecimals(DecimalDigits& d, int decimals) {
+    const int keep = d.exponent + 1 + decimals; // digits to keep
+    if (keep >= static_cast<int>(d.digits.size()))
+        return;
+    if (keep < 0) {
+        d.digits = "0";
+        d.exponent = 0;
+        return;
+    }
+    const bool up = d.digits[keep] >= '5';
+    d.digits.resize(keep);
+    if (up) {
+        int i = keep - 1;
+        while (i >= 0 && d.digits[i] == '9') {
+            d.digits[i] = '0';
+            --i;
+        }
+        if (i >= 0) {
+            ++d.digits[i];
+        } else {
+            d.digits.insert(d.digits.begin(), '1');
+            ++d.exponent;
+        }
+    }
+    while (d.digits.size() > 1 && d.digits.back() == '0')
+        d.digits.pop_back();
+    if (d.digits.empty() || d.digits == "0") {
+        d.digits = "0";
+        d.exponent = 0;
+        d.negative = false;
+    }
+}
+
+QString GroupDigits(const QString& integer, QChar separator) {
+    QString out;
+    out.reserve(integer.size() + integer.size() / 3);
+    const qsizetype n = integer.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (i > 0 && (n - i) % 3 == 0)
+            out.append(separator);
+        out.append(integer[i]);
+    }
+    return out;
+}
+
+// Splits rounded digits into the integer and fraction digit texts.
+void SplitDigits(const DecimalDigits& d, QString& integer, QString& fraction) {
+    integer.clear();
+    fraction.clear();
+    if (d.digits == "0")
+        return;
+    const int intCount = d.exponent + 1;
+    const QString all = QString::fromLatin1(d.digits.data(), static_cast<qsizetype>(d.digits.size()));
+    if (intCount <= 0) {
+        fraction = QString(-intCount, QLatin1Char('0')) + all;
+    } else if (intCount >= all.size()) {
+        integer = all + QString(intCount - all.size(), QLatin1Char('0'));
+    } else {
+        integer = all.left(intCount);
+        fraction = all.mid(intCount);
+    }
+}
+
+QString FormatFixed(double value, int decimals, bool grouped) {
+    DecimalDigits d = ToDigits(value, 15);
+    RoundToDecimals(d, decimals);
+    QString integer, fraction;
+    SplitDigits(d, integer, fraction);
+    if (integer.isEmpty())
+        integer = QStringLiteral("0");
+    if (grouped)
+        integer = GroupDigits(integer, WorkstationLocale::Current().thousandSeparator);
+    fraction = fraction.leftJustified(decimals, QLatin1Char('0'), true);
+    QString out = d.negative ? QStringLiteral("-") : QString();
+    out += integer;
+    if (decimals > 0)
+        out += DecimalSep() + fraction;
+    return out;
+}
+
+} // namespace
+
+bool TryParseLocaleNumber(const QString& text, double& value) {
+    const QString t = text.trimmed();
+    const QChar sep = DecimalSep();
+    std::string ascii;
+    ascii.reserve(t.size());
+    qsizetype i = 0;
+    if (i < t.size() && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-')))
+        ascii.push_back(static_cast<char>(t[i++].unicode()));
+    int mantissaDigits = 0;
+    bool seenSep = false;
+    for (; i < t.size(); ++i) {
+        const QChar c = t[i];
+        if (c.unicode() >= '0' && c.unicode() <= '9') {
+            ascii.push_back(static_cast<char>(c.unicode()));
+            ++mantissaDigits;
+        } else if (c == sep && !seenSep) {
+            ascii.push_back('.');
+            seenSep = true;
+        } else {
+            break;
+        }
+    }
+    if (mantissaDigits == 0)
+        return false;
+    if (i < t.size() && (t[i] == QLatin1Char('e') || t[i] == QLatin1Char('E'))) {
+        ascii.push_back('e');
+        ++i;
+        if (i < t.size() && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-')))
+            ascii.push_back(static_cast<char>(t[i++].unicode()));
+        int expDigits = 0;
+        for (; i < t.size() && t[i].unicode() >= '0' && t[i].unicode() <= '9'; ++i, ++expDigits)
+            ascii.push_back(static_cast<char>(t[i].unicode()));
+        if (expDigits == 0)
+            return false;
+    }
+    if (i != t.size())
+        return false;
+    const char* begin = ascii.data();
+    if (*begin == '+')
+        ++begin;
+    double parsed = 0;
+    const auto [end, ec] = std::from_chars(begin, ascii.data() + ascii.size(), parsed);
+    if (ec != std::errc() || end != ascii.data() + ascii.size() || !std::isfinite(parsed))
+        return false;
+    value = parsed;
+    return true;
+}
+
+QString FormatGeneralNumber(double value, QChar decimalSeparator) {
+    if (std::isnan(value))
+        return QStringLiteral("NAN");
+    if (std::isinf(value))
+        return value > 0 ? QStringLiteral("INF") : QStringLiteral("-INF");
+    const DecimalDigits d = ToDigits(value, 15);
+    if (d.digits == "0")
+        return QStringLiteral("0");
+    const QString sign = d.negative ? QStringLiteral("-") : QString();
+    const QString all = QString::fromLatin1(d.digits.data(), static_cast<qsizetype>(d.digits.size()));
+    if (d.exponent < -5 || d.exponent >= 15) {
+        QString mantissa = all.left(1);
+        if (all.size() > 1)
+            mantissa += decimalSeparator + all.mid(1);
+        return sign + mantissa + QLatin1Char('E') + QString::number(d.exponent);
+    }
+    QString integer, fraction;
+    SplitDigits(d, integer, fraction);
+    if (integer.isEmpty())
+        integer = QStringLiteral("0");
+    return fraction.isEmpty() ? sign + integer : sign + integer + decimalSeparator + fraction;
+}
+
+QString FormatNumberPattern(const QString& pattern, double value) {
+    // Only the first section of "pos;neg;zero" patterns is used, with a minus sign.
+    QString section = pattern.section(QLatin1Char(';'), 0, 0);
+    QString prefix, suffix;
+    int minInt = 0, minFrac = 0, maxFrac = 0;
+    bool grouping = false, inFraction = false, seenDigit = false, percent = false;
+    QChar quote;
+    for (const QChar c : section) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+            else
+                (seenDigit ? suffix : prefix).append(c);
+            continue;
+        }
+        switch (c.unicode()) {
+        case '"':
+        case '\'':
+            quote = c;
+            break;
+        case '0':
+        case '#':
+            if (!suffix.isEmpty()) { // digits after trailing literal text stay literal
+                suffix.append(c);
+                break;
+            }
+            seenDigit = true;
+            if (inFraction) {
+                ++maxFrac;
+                if (c == QLatin1Char('0'))
+                    minFrac = maxFrac;
+            } else if (c == QLatin1Char('0')) {
+                ++minInt;
+            }
+            break;
+        case ',':
+            if (!inFraction)
+                grouping = true;
+            break;
+        case '.':
+            if (!inFraction && suffix.isEmpty())
+                inFraction = true;
+            else
+                (seenDigit ? suffix : prefix).append(c);
+            break;
+        case '%':
+            percent = true;
+            [[fallthrough]];
+        default:
+            (seenDigit ? suffix : prefix).append(c);
+        }
+    }
+    if (percent)
+        value *= 100.0;
+    DecimalDigits d = ToDigits(value, 15);
+    RoundToDecimals(d, maxFrac);
+    QString integer, fraction;
+    SplitDigits(d, integer, fraction);
+    while (fraction.size() > minFrac && fraction.endsWith(QLatin1Char('0')))
+        fraction.chop(1);
+    if (fraction.size() < minFrac)
+        fraction = fraction.leftJustified(minFrac, QLatin1Char('0'));
+    if (integer.size() < minInt)
+        integer = QString(minInt - integer.size(), QLatin1Char('0')) + integer;
+    if (grouping)
+        integer = GroupDigits(integer, WorkstationLocale::Current().thousandSeparator);
+    QString out = d.negative ? QStringLiteral("-") : QString();
+    out += prefix + integer;
+    if (!fraction.isEmpty())
+        out += DecimalSep() + fraction;
+    return out + suffix;
+}
+
+QString FormatNumberPrintf(const QString& format, double value) {
+    // "%.Nf" fixed, "%.Nn" grouped; N defaults to 2 as in the classic printf of money.
+    int decimals = 2;
+    const qsizetype dot = format.indexOf(QLatin1Char('.'));
+    if (dot >= 0) {
+        qsizetype i = dot + 1;
+        int n = 0;
+        bool any = false;
+        while (i < format.size() && format[i].isDigit()) {
+            n = n * 10 + format[i].digitValue();
+            any = true;
+            ++i;
+        }
+        if (any)
+            decimals = n;
+    }
+    const bool grouped = format.endsWith(QLatin1Char('n'));
+    return FormatFixed(value, decimals, grouped);
+}
+
+double DotTextToFloat(const QString& text) {
+    QString local = text;
+    if (DecimalSep() != QLatin1Char('.'))
+        local.replace(QLatin1Char('.'), DecimalSep());
+    double value = 0;
+    if (!TryParseLocaleNumber(local, value))
+        throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+    return value;
+}
+
+QString LocalToDotText(const QString& text) {
+    QString out = text;
+    if (DecimalSep() != QLatin1Char('.'))
+        out.replace(DecimalSep(), QLatin1Char('.'));
+    return out;
+}
+
+QString FloatToDotText(double value) {
+    return FormatGeneralNumber(value, QLatin1Char('.'));
+}
+
+QString FormatDotNumber(const QString& pattern, const QString& text) {
+    QString local = text;
+    local.replace(QLatin1Char('.'), DecimalSep());
+    double value = 0;
+    if (!TryParseLocaleNumber(local, value))
+        throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+    return FormatNumberPattern(pattern, value);
+}
+
+QString NormalizeNumberText(const QString& text) {
+    QString t = text;
+    const QChar sep = DecimalSep();
+    if (sep != QLatin1Char('.')) {
+        const qsizetype i = t.indexOf(QLatin1Char('.'));
+        if (i >= 0)
+            t[i] = sep;
+    }
+    if (sep != QLatin1Char(',')) {
+        const qsizetype i = t.indexOf(QLatin1Char(','));
+        if (i >= 0)
+            t[i] = sep;
+    }
+    double value = 0;
+    if (!TryParseLocaleNumber(t, value))
+        throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+    const qsizetype comma = t.indexOf(QLatin1Char(','));
+    if (comma >= 0)
+        t[comma] = QLatin1Char('.');
+    return t;
+}
+
+double ParseGroupedNumber(const QString& text, double defaultValue) {
+    QString t = text;
+    t.remove(WorkstationLocale::Current().thousandSeparator);
+    double value = 0;
+    return TryParseLocaleNumber(t, value) ? value : defaultValue;
+}
+
+bool IsWordChar(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return (b >= 48 && b <= 57) || (b >= 65 && b <= 122) || b == 168 || b == 184 || b >= 192;
+}
+
+int ReverseStyleBits(int styles) {
+    int out = 0;
+    for (int bit = 0; bit < 4; ++bit)
+        if (styles & (1 << bit))
+            out |= 1 << (3 - bit);
+    return out;
+}

@@ -1,0 +1,102 @@
+#include "shell/ConvertError.h"
+#include "shell/NumberText.h"
+#include "shell/WorkstationLocale.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+WorkstationLocale CommaSpace() {
+    WorkstationLocale l = WorkstationLocale::Russian();
+    l.thousandSeparator = QLatin1Char(' ');
+    return l;
+}
+
+} // namespace
+
+TEST(GeneralNumber, FifteenDigitsNoTrailingZerosScientificAtTheEdges) {
+    const QChar dot('.');
+    EXPECT_EQ(FormatGeneralNumber(0, dot), "0");
+    EXPECT_EQ(FormatGeneralNumber(12.5, dot), "12.5");
+    EXPECT_EQ(FormatGeneralNumber(-0.1, dot), "-0.1");
+    EXPECT_EQ(FormatGeneralNumber(100, dot), "100");
+    EXPECT_EQ(FormatGeneralNumber(0.1 + 0.2, dot), "0.3");
+    EXPECT_EQ(FormatGeneralNumber(1.0 / 3.0, dot), "0.333333333333333");
+    EXPECT_EQ(FormatGeneralNumber(0.00001, dot), "0.00001");
+    EXPECT_EQ(FormatGeneralNumber(0.000001, dot), "1E-6");
+    EXPECT_EQ(FormatGeneralNumber(0.0000015, QChar(',')), "1,5E-6");
+    EXPECT_EQ(FormatGeneralNumber(123456789012345.0, dot), "123456789012345");
+    EXPECT_EQ(FormatGeneralNumber(1e15, dot), "1E15");
+    EXPECT_EQ(FormatGeneralNumber(1234567890123456.0, dot), "1.23456789012346E15");
+}
+
+TEST(NumberText, DotDecimalConversionsInBothLocales) {
+    {
+        ScopedWorkstationLocale locale(CommaSpace());
+        EXPECT_DOUBLE_EQ(DotTextToFloat("12.5"), 12.5);
+        EXPECT_DOUBLE_EQ(DotTextToFloat("-3"), -3);
+        EXPECT_THROW(DotTextToFloat("abc"), EConvertError);
+        EXPECT_THROW(DotTextToFloat(""), EConvertError);
+        EXPECT_THROW(DotTextToFloat("1.2.3"), EConvertError);
+        EXPECT_EQ(LocalToDotText("1,5"), "1.5");
+        EXPECT_EQ(FloatToDotText(1.5), "1.5");
+        EXPECT_EQ(NormalizeNumberText("12,5"), "12.5");
+        EXPECT_EQ(NormalizeNumberText("12.5"), "12.5");
+        EXPECT_THROW(NormalizeNumberText("abc"), EConvertError);
+        EXPECT_DOUBLE_EQ(ParseGroupedNumber("1 234 567,5", -1), 1234567.5);
+        EXPECT_DOUBLE_EQ(ParseGroupedNumber("n/a", -1), -1);
+    }
+    {
+        ScopedWorkstationLocale locale(WorkstationLocale::English());
+        EXPECT_DOUBLE_EQ(DotTextToFloat("12.5"), 12.5);
+        EXPECT_THROW(DotTextToFloat("12,5"), EConvertError);
+        EXPECT_EQ(LocalToDotText("1.5"), "1.5");
+        EXPECT_EQ(NormalizeNumberText("12,5"), "12.5");
+        EXPECT_EQ(NormalizeNumberText("12.5"), "12.5");
+        EXPECT_DOUBLE_EQ(ParseGroupedNumber("1,234,567.5", 0), 1234567.5);
+        EXPECT_DOUBLE_EQ(DotTextToFloat(" 1e3 "), 1000);
+        EXPECT_THROW(DotTextToFloat("inf"), EConvertError);
+    }
+}
+
+TEST(NumberText, PicturePatterns) {
+    ScopedWorkstationLocale locale(CommaSpace());
+    EXPECT_EQ(FormatDotNumber(",##0.0000", "1234567.5"), "1 234 567,5000");
+    EXPECT_EQ(FormatDotNumber(",##0", "1234567.5"), "1 234 568");
+    EXPECT_EQ(FormatDotNumber(",##0.00", "-0.125"), "-0,13");
+    EXPECT_EQ(FormatDotNumber(",##0.00", "0.001"), "0,00");
+    EXPECT_EQ(FormatDotNumber("0.######", "12.5"), "12,5");
+    EXPECT_EQ(FormatDotNumber("0.######", "3"), "3");
+    EXPECT_EQ(FormatDotNumber("0.######", "0.1234567"), "0,123457");
+    EXPECT_EQ(FormatDotNumber(",0", "1000000"), "1 000 000");
+    EXPECT_EQ(FormatDotNumber(",0", "999.5"), "1 000");
+    EXPECT_EQ(FormatNumberPattern("#0%", 0.425), "43%");
+    EXPECT_EQ(FormatNumberPattern("#.##", 0.5), ",5");
+    EXPECT_EQ(FormatDotNumber("0.00", "1.005"), "1,01");
+    EXPECT_THROW(FormatDotNumber("0.00", "x"), EConvertError);
+}
+
+TEST(NumberText, PrintfFormats) {
+    ScopedWorkstationLocale locale(CommaSpace());
+    EXPECT_EQ(FormatNumberPrintf("%.2f", 1234.5), "1234,50");
+    EXPECT_EQ(FormatNumberPrintf("%.2n", 1234.5), "1 234,50");
+    EXPECT_EQ(FormatNumberPrintf("%.0n", 1234567.49), "1 234 567");
+    EXPECT_EQ(FormatNumberPrintf("%.4n", -0.5), "-0,5000");
+}
+
+TEST(CharacterClasses, WordCharactersAndStyleBits) {
+    EXPECT_TRUE(IsWordChar('_'));
+    EXPECT_TRUE(IsWordChar('['));
+    EXPECT_TRUE(IsWordChar('7'));
+    EXPECT_TRUE(IsWordChar(static_cast<char>(0xA8))); // Ё
+    EXPECT_TRUE(IsWordChar(static_cast<char>(0xB8))); // ё
+    EXPECT_TRUE(IsWordChar(static_cast<char>(0xFF))); // я
+    EXPECT_FALSE(IsWordChar(' '));
+    EXPECT_FALSE(IsWordChar('-'));
+    EXPECT_FALSE(IsWordChar('{'));
+    EXPECT_FALSE(IsWordChar(static_cast<char>(0xB9))); // №
+    EXPECT_EQ(ReverseStyleBits(0b0001), 0b1000);
+    EXPECT_EQ(ReverseStyleBits(0b0110), 0b0110);
+    EXPECT_EQ(ReverseStyleBits(0b0011), 0b1100);
+    EXPECT_EQ(ReverseStyleBits(ReverseStyleBits(0b1011)), 0b1011);
+}
