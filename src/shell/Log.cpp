@@ -49,7 +49,8 @@ void WriteLog(const QString& text, const QString& fileName) {
     const QString name = fileName.isEmpty() ? CurrentLogName() : fileName;
     const QByteArray path = QFile::encodeName(name);
 
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yy hh:mm:ss"));
+    const QString stamp =
+        QDateTime::currentDateTime().toString(QStringLiteral("dd.MM.yy hh:mm:ss"));
     const long threadId = ::syscall(SYS_gettid);
     QByteArray line = Cp1251::Encode(stamp + QStringLiteral("  ") + QString::number(threadId) +
                                      QLatin1Char(' ') + text);

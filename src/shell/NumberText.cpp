@@ -96,7 +96,8 @@ void SplitDigits(const DecimalDigits& d, QString& integer, QString& fraction) {
     if (d.digits == "0")
         return;
     const int intCount = d.exponent + 1;
-    const QString all = QString::fromLatin1(d.digits.data(), static_cast<qsizetype>(d.digits.size()));
+    const QString all =
+        QString::fromLatin1(d.digits.data(), static_cast<qsizetype>(d.digits.size()));
     if (intCount <= 0) {
         fraction = QString(-intCount, QLatin1Char('0')) + all;
     } else if (intCount >= all.size()) {
@@ -183,7 +184,8 @@ QString FormatGeneralNumber(double value, QChar decimalSeparator) {
     if (d.digits == "0")
         return QStringLiteral("0");
     const QString sign = d.negative ? QStringLiteral("-") : QString();
-    const QString all = QString::fromLatin1(d.digits.data(), static_cast<qsizetype>(d.digits.size()));
+    const QString all =
+        QString::fromLatin1(d.digits.data(), static_cast<qsizetype>(d.digits.size()));
     if (d.exponent < -5 || d.exponent >= 15) {
         QString mantissa = all.left(1);
         if (all.size() > 1)

@@ -19,9 +19,9 @@ QString FormatNumberPattern(const QString& pattern, double value);
 // Fixed ("%.2f") or grouped ("%.4n") format with N decimals in the locale's separators.
 QString FormatNumberPrintf(const QString& format, double value);
 
-double DotTextToFloat(const QString& text);    // throws EConvertError
-QString LocalToDotText(const QString& text);   // locale separator -> "."
-QString FloatToDotText(double value);          // general format with "."
+double DotTextToFloat(const QString& text);                           // throws EConvertError
+QString LocalToDotText(const QString& text);                          // locale separator -> "."
+QString FloatToDotText(double value);                                 // general format with "."
 QString FormatDotNumber(const QString& pattern, const QString& text); // throws EConvertError
 QString NormalizeNumberText(const QString& text);                     // throws EConvertError
 double ParseGroupedNumber(const QString& text, double defaultValue);

@@ -1,6 +1,6 @@
+#include "shell/Log.h"
 #include "shell/Beep.h"
 #include "shell/Cp1251.h"
-#include "shell/Log.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -30,8 +30,8 @@ TEST(Log, LineFormatInCodePage) {
     const QByteArray bytes = ReadAll(log);
     ASSERT_TRUE(bytes.endsWith("\r\n"));
     const QString line = Cp1251::Decode(bytes.chopped(2));
-    const QRegularExpression shape(
-        QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d  \\d+ Запуск программы\\. Версия 3\\.72$"));
+    const QRegularExpression shape(QStringLiteral(
+        "^\\d\\d\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d  \\d+ Запуск программы\\. Версия 3\\.72$"));
     EXPECT_TRUE(shape.match(line).hasMatch()) << line.toStdString();
     EXPECT_TRUE(bytes.contains("\xC7\xE0\xEF\xF3\xF1\xEA")); // "Запуск" as 8-bit text
 }

@@ -1,5 +1,5 @@
-#include "shell/ConvertError.h"
 #include "shell/NumberText.h"
+#include "shell/ConvertError.h"
 #include "shell/WorkstationLocale.h"
 
 #include <gtest/gtest.h>
