@@ -1,0 +1,134 @@
+#pragma once
+
+// The frame codec shared by the workstation's sessions and the session server.
+// See docs/wire-protocol.md for the bytes.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <utility>
+#include <vector>
+
+namespace wire {
+
+constexpr quint32 kProtocolVersion = 1;
+constexpr quint32 kMaxFrameLength = 256u * 1024u * 1024u; // type + body
+constexpr char kMagic[4] = {'O', 'R', 'V', 'X'};
+
+enum class MessageType : quint8 {
+    Hello = 0x01,
+    // workstation -> server
+    Login = 0x10,
+    Request = 0x11,
+    LoginStateQuery = 0x12,
+    // server -> workstation
+    LoginStateAnswer = 0x80,
+    LoggedIn = 0x81,
+    Disconnected = 0x82,
+    Progress = 0x83,
+    Data = 0x84,
+    CommonData = 0x85,
+    Ack = 0x86,
+    Error = 0x87,
+};
+
+// How a request was sent, so the server knows the form of its parameter string.
+enum class Operation : quint8 {
+    SendRequest = 0, // pair form: "key=value" NUL ...
+    SendCommand = 1, // alternating form: key NUL value NUL ...
+};
+
+using Pairs = std::vector<std::pair<QString, QString>>;
+
+// One named table of an answer ("METADATA.HEADER"): field -> value of its row 1.
+struct Table {
+    QString name;
+    Pairs fields;
+};
+
+// One message. Which members count depends on the type:
+//   Hello:            version, text (peer name)
+//   Login, LoggedIn, Disconnected, CommonData: nothing
+//   Request:          id, operation, text (request name), params, a, b
+//   LoginStateQuery:  id
+//   LoginStateAnswer: id, flag (the server waits for a password)
+//   Progress:         a (total), b (read)
+//   Data:             id, rows, tables, requestParams
+//   Ack:              id, a (result)
+//   Error:            id, text
+struct Message {
+    MessageType type = MessageType::Hello;
+    quint32 version = kProtocolVersion;
+    quint32 id = 0;
+    Operation operation = Operation::SendRequest;
+    QString text;
+    QString params;
+    qint32 a = 0;
+    qint32 b = 0;
+    bool flag = false;
+    std::vector<QString> rows;
+    std::vector<Table> tables;
+    Pairs requestParams;
+
+    static Message Hello(const QString& peerName);
+    static Message Login();
+    static Message Request(quint32 id, Operation operation, const QString& name,
+                           const QString& params, qint32 a = 0, qint32 b = 1);
+    static Message LoginStateQuery(quint32 id);
+    static Message LoginStateAnswer(quint32 id, bool waitingForPassword);
+    static Message LoggedIn();
+    static Message Disconnected();
+    static Message Progress(qint32 total, qint32 read);
+    static Message CommonData();
+    static Message Ack(quint32 id, qint32 result = 0);
+    static Message Error(quint32 id, const QString& text);
+    // Data: fill rows, tables and requestParams after this.
+    static Message Data(quint32 id);
+};
+
+// The whole frame (length, type, body) for one message.
+QByteArray Encode(const Message& message);
+
+// Name of a message type for log lines; "0xNN" for unknown ones.
+QString TypeName(quint8 type);
+
+// Pairs the pieces of a parameter string: pair form splits each NUL-ended piece at
+// its first "="; alternating form takes key, value, key, value. Used by the server
+// to echo a request's parameters and by tests.
+Pairs SplitParams(const QString& params, Operation operation);
+
+// Incremental decoder: feed bytes as they arrive, pop complete messages. After a
+// fault it stays in the error state and yields nothing more. It grows its buffer
+// only by the bytes fed, never by a length the peer claims.
+class FrameDecoder {
+public:
+    explicit FrameDecoder(quint32 maxFrameLength = kMaxFrameLength);
+
+    void Feed(QByteArrayView bytes);
+    // Pops the next complete message; false when none is complete or on error.
+    bool Next(Message& out);
+
+    bool HasError() const { return !error_.isEmpty(); }
+    const QString& ErrorText() const { return error_; }
+    // Bytes of an incomplete frame are buffered (the stream ending now would cut a frame).
+    bool HasPartialFrame() const { return buffer_.size() > readPos_; }
+    qsizetype BufferedBytes() const { return buffer_.size() - readPos_; }
+
+private:
+    void Fail(const QString& reason);
+
+    quint32 maxFrameLength_;
+    QByteArray buffer_;
+    qsizetype readPos_ = 0;
+    QString error_;
+};
+
+// Decodes one frame's type and body (without the length prefix). false and a reason
+// when the body is garbled or the type unknown.
+bool DecodeBody(quint8 type, QByteArrayView body, Message& out, QString& error);
+
+// The per-user socket both sides use (see docs/wire-protocol.md).
+QString ServerSocketName();
+
+} // namespace wire

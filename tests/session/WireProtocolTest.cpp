@@ -1,0 +1,186 @@
+// The frame codec: round trips of every message and the faults that must close a link.
+#include "session/wire/WireProtocol.h"
+
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+using namespace wire;
+
+namespace {
+
+QString Nul() {
+    return QString(QChar(0));
+}
+
+std::vector<Message> DecodeAll(const QByteArray& bytes, FrameDecoder& decoder,
+                               qsizetype chunk = 0) {
+    std::vector<Message> out;
+    Message m;
+    if (chunk <= 0) {
+        decoder.Feed(bytes);
+        while (decoder.Next(m))
+            out.push_back(m);
+        return out;
+    }
+    for (qsizetype i = 0; i < bytes.size(); i += chunk) {
+        decoder.Feed(QByteArrayView(bytes).sliced(i, std::min(chunk, bytes.size() - i)));
+        while (decoder.Next(m))
+            out.push_back(m);
+    }
+    return out;
+}
+
+QByteArray Frame(quint32 length, quint8 type, const QByteArray& body) {
+    QByteArray out(4, '\0');
+    qToLittleEndian(length, out.data());
+    out.append(char(type));
+    out.append(body);
+    return out;
+}
+
+Message SampleData() {
+    Message d = Message::Data(7);
+    d.rows = {QStringLiteral("1") + Nul() + QStringLiteral("Сбербанк") + Nul(),
+              QString(QChar(3)) + QStringLiteral("0x") + Nul()};
+    d.tables.push_back({QStringLiteral("METADATA.HEADER"),
+                        {{QStringLiteral("METADATA_VERSION"), QStringLiteral("1")},
+                         {QStringLiteral("FIELD_COUNT"), QStringLiteral("2")}}});
+    d.requestParams = {{QStringLiteral("chto"), QStringLiteral("211")},
+                       {QStringLiteral("LoopBack0"), QStringLiteral("UPDATE_WITH_KEY_FIELD")}};
+    return d;
+}
+
+} // namespace
+
+TEST(WireProtocol, EveryMessageSurvivesARoundTripWholeAndByteByByte) {
+    const QString params = QStringLiteral("chto") + Nul() + QStringLiteral("20") + Nul();
+    std::vector<Message> sent = {
+        Message::Hello(QStringLiteral("SesOrd")),
+        Message::Login(),
+        Message::Request(5, Operation::SendCommand, QStringLiteral("ExecQueryBB"), params, 0, 1),
+        Message::LoginStateQuery(9),
+        Message::LoginStateAnswer(9, true),
+        Message::LoggedIn(),
+        Message::Disconnected(),
+        Message::Progress(100, 40),
+        SampleData(),
+        Message::CommonData(),
+        Message::Ack(5, -3),
+        Message::Error(6, QStringLiteral("нет такого запроса")),
+    };
+    QByteArray stream;
+    for (const Message& m : sent)
+        stream += Encode(m);
+
+    for (qsizetype chunk : {qsizetype(0), qsizetype(1), qsizetype(7)}) {
+        FrameDecoder decoder;
+        const std::vector<Message> got = DecodeAll(stream, decoder, chunk);
+        ASSERT_FALSE(decoder.HasError()) << decoder.ErrorText().toStdString();
+        ASSERT_EQ(got.size(), sent.size());
+        EXPECT_FALSE(decoder.HasPartialFrame());
+        EXPECT_EQ(got[0].text, QStringLiteral("SesOrd"));
+        EXPECT_EQ(got[0].version, kProtocolVersion);
+        EXPECT_EQ(got[2].operation, Operation::SendCommand);
+        EXPECT_EQ(got[2].params, params); // NULs survive
+        EXPECT_EQ(got[2].id, 5u);
+        EXPECT_EQ(got[2].b, 1);
+        EXPECT_TRUE(got[4].flag);
+        EXPECT_EQ(got[7].a, 100);
+        EXPECT_EQ(got[7].b, 40);
+        EXPECT_EQ(got[8].rows, SampleData().rows);
+        ASSERT_EQ(got[8].tables.size(), 1u);
+        EXPECT_EQ(got[8].tables[0].fields, SampleData().tables[0].fields);
+        EXPECT_EQ(got[8].requestParams, SampleData().requestParams);
+        EXPECT_EQ(got[10].a, -3);
+        EXPECT_EQ(got[11].text, QStringLiteral("нет такого запроса"));
+        for (size_t i = 0; i < sent.size(); ++i)
+            EXPECT_EQ(got[i].type, sent[i].type);
+    }
+}
+
+TEST(WireProtocol, FaultsPutTheDecoderIntoItsErrorState) {
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+    };
+    QByteArray validHello = Encode(Message::Hello(QStringLiteral("x")));
+    QByteArray badMagic = validHello;
+    badMagic[5] = 'X';
+    QByteArray longString = Encode(Message::Error(1, QStringLiteral("abc")));
+    qToLittleEndian(quint32(1000000), longString.data() + 9); // string claims a million chars
+    QByteArray manyRows(4, '\0');
+    manyRows += QByteArray::fromHex("ffffffff"); // a data answer claiming 4 billion rows
+    const std::vector<Case> cases = {
+        {"oversized length", Frame(kMaxFrameLength + 1, 0x84, {})},
+        {"maximal length", Frame(0xFFFFFFFFu, 0x84, {})},
+        {"zero length", Frame(0, 0x84, {})},
+        {"unknown type", Frame(1, 0x42, {})},
+        {"truncated body", Frame(3, 0x86, QByteArray(2, '\0'))},
+        {"garbage after body", Frame(10, 0x86, QByteArray(9, '\0'))},
+        {"bad magic", badMagic},
+        {"string longer than frame", longString},
+        {"row count beyond frame", Frame(9, 0x84, manyRows)},
+        {"bad operation",
+         Frame(22, 0x11, QByteArray::fromHex("01000000") + char(9) + QByteArray(16, '\0'))},
+    };
+    for (const Case& c : cases) {
+        FrameDecoder decoder;
+        const std::vector<Message> got = DecodeAll(c.bytes, decoder);
+        EXPECT_TRUE(got.empty()) << c.what;
+        EXPECT_TRUE(decoder.HasError()) << c.what;
+        // Once failed, the decoder yields nothing more, even for valid frames.
+        decoder.Feed(validHello);
+        Message m;
+        EXPECT_FALSE(decoder.Next(m)) << c.what;
+    }
+}
+
+TEST(WireProtocol, ClaimedLengthIsNeverAllocatedBeforeTheBytesArrive) {
+    // A peer announcing a 200 MiB frame and sending 10 bytes of it must cost 10 bytes.
+    FrameDecoder decoder;
+    decoder.Feed(Frame(200u * 1024 * 1024, 0x84, QByteArray(10, 'x')));
+    Message m;
+    EXPECT_FALSE(decoder.Next(m));
+    EXPECT_FALSE(decoder.HasError());
+    EXPECT_TRUE(decoder.HasPartialFrame()); // the link closing now would cut a frame
+    EXPECT_EQ(decoder.BufferedBytes(), 15);
+
+    // A smaller configured limit is honoured the moment the length is known.
+    FrameDecoder small(64);
+    small.Feed(Frame(65, 0x84, {}));
+    EXPECT_TRUE(small.HasError());
+}
+
+TEST(WireProtocol, ParameterStringsSplitInBothForms) {
+    const QString pair = QStringLiteral("chto=409") + Nul() + QStringLiteral("a=b=c") + Nul() +
+                         QStringLiteral("flag") + Nul();
+    const Pairs p = SplitParams(pair, Operation::SendRequest);
+    ASSERT_EQ(p.size(), 3u);
+    EXPECT_EQ(p[0], std::make_pair(QStringLiteral("chto"), QStringLiteral("409")));
+    EXPECT_EQ(p[1], std::make_pair(QStringLiteral("a"), QStringLiteral("b=c")));
+    EXPECT_EQ(p[2], std::make_pair(QStringLiteral("flag"), QString()));
+
+    const QString alt = QStringLiteral("chto") + Nul() + QStringLiteral("20") + Nul() +
+                        QStringLiteral("param0") + Nul() + Nul();
+    const Pairs a = SplitParams(alt, Operation::SendCommand);
+    ASSERT_EQ(a.size(), 2u);
+    EXPECT_EQ(a[1], std::make_pair(QStringLiteral("param0"), QString()));
+
+    EXPECT_TRUE(SplitParams(QString(), Operation::SendRequest).empty());
+}
+
+TEST(WireProtocol, SocketNameFollowsTheEnvironment) {
+    const QByteArray savedSocket = qgetenv("ORVEX_SERVER_SOCKET");
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qputenv("ORVEX_SERVER_SOCKET", "/tmp/some.sock");
+    EXPECT_EQ(ServerSocketName(), QStringLiteral("/tmp/some.sock"));
+    qunsetenv("ORVEX_SERVER_SOCKET");
+    qputenv("XDG_RUNTIME_DIR", "/run/user/77");
+    EXPECT_EQ(ServerSocketName(), QStringLiteral("/run/user/77/orvex-parvane.sock"));
+    qunsetenv("XDG_RUNTIME_DIR");
+    EXPECT_TRUE(ServerSocketName().startsWith(QStringLiteral("/tmp/orvex-parvane-")));
+    if (!savedSocket.isNull())
+        qputenv("ORVEX_SERVER_SOCKET", savedSocket);
+    if (!savedRuntime.isNull())
+        qputenv("XDG_RUNTIME_DIR", savedRuntime);
+}
