@@ -1,0 +1,389 @@
+#include "Registry.h"
+
+#include "Log.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QSaveFile>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QVariant>
+#include <QWidget>
+
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct KeyData {
+    QString path; // as first written
+    std::vector<std::pair<QString, QVariant>> values;
+
+    int IndexOf(const QString& name) const {
+        for (size_t i = 0; i < values.size(); ++i)
+            if (values[i].first.compare(name, Qt::CaseInsensitive) == 0)
+                return static_cast<int>(i);
+        return -1;
+    }
+};
+
+QString Normalise(const QString& path) {
+    return path.split(QLatin1Char('\\'), Qt::SkipEmptyParts).join(QLatin1Char('\\'));
+}
+
+QString Folded(const QString& path) {
+    return path.toLower();
+}
+
+class Store {
+public:
+    Store(QString file, bool readOnly) : file_(std::move(file)), readOnly_(readOnly) {}
+
+    bool ReadOnly() const { return readOnly_; }
+    QMap<QString, KeyData>& Keys() {
+        Load();
+        return keys_;
+    }
+
+    void Save() {
+        if (readOnly_)
+            return;
+        QJsonArray keys;
+        for (const KeyData& k : std::as_const(keys_)) {
+            QJsonArray values;
+            for (const auto& [name, value] : k.values) {
+                QJsonObject v{{QStringLiteral("name"), name}};
+                if (value.typeId() == QMetaType::QByteArray) {
+                    v.insert(QStringLiteral("type"), QStringLiteral("binary"));
+                    v.insert(QStringLiteral("value"),
+                             QString::fromLatin1(value.toByteArray().toBase64()));
+                } else if (value.typeId() == QMetaType::Int) {
+                    v.insert(QStringLiteral("type"), QStringLiteral("integer"));
+                    v.insert(QStringLiteral("value"), value.toInt());
+                } else {
+                    v.insert(QStringLiteral("type"), QStringLiteral("string"));
+                    v.insert(QStringLiteral("value"), value.toString());
+                }
+                values.append(v);
+            }
+            keys.append(
+                QJsonObject{{QStringLiteral("path"), k.path}, {QStringLiteral("values"), values}});
+        }
+        QDir().mkpath(QFileInfo(file_).absolutePath());
+        QSaveFile out(file_);
+        if (!out.open(QIODevice::WriteOnly))
+            return;
+        out.write(QJsonDocument(QJsonObject{{QStringLiteral("keys"), keys}}).toJson());
+        if (!out.commit())
+            WriteLog(QStringLiteral("Не удалось сохранить настройки: ") + file_);
+    }
+
+    void Reset(QString file) {
+        file_ = std::move(file);
+        loaded_ = false;
+        keys_.clear();
+    }
+
+private:
+    void Load() {
+        if (loaded_)
+            return;
+        loaded_ = true;
+        QFile in(file_);
+        if (!in.exists() || !in.open(QIODevice::ReadOnly))
+            return;
+        QJsonParseError error{};
+        const QJsonDocument doc = QJsonDocument::fromJson(in.readAll(), &error);
+        in.close();
+        if (error.error != QJsonParseError::NoError || !doc.isObject()) {
+            // Keep the damaged file aside rather than overwrite it with the next change.
+            WriteLog(QStringLiteral("Файл настроек поврежден: ") + file_);
+            if (!readOnly_) {
+                QFile::remove(file_ + QStringLiteral(".bad"));
+                QFile::rename(file_, file_ + QStringLiteral(".bad"));
+            }
+            return;
+        }
+        for (const QJsonValue& kv : doc.object().value(QStringLiteral("keys")).toArray()) {
+            const QJsonObject ko = kv.toObject();
+            const QString path = Normalise(ko.value(QStringLiteral("path")).toString());
+            KeyData& key = keys_[Folded(path)];
+            key.path = path;
+            for (const QJsonValue& vv : ko.value(QStringLiteral("values")).toArray()) {
+                const QJsonObject vo = vv.toObject();
+                const QString name = vo.value(QStringLiteral("name")).toString();
+                const QString type = vo.value(QStringLiteral("type")).toString();
+                const QJsonValue value = vo.value(QStringLiteral("value"));
+                QVariant v;
+                if (type == QLatin1String("binary"))
+                    v = QByteArray::fromBase64(value.toString().toLatin1());
+                else if (type == QLatin1String("integer"))
+                    v = value.toInt();
+                else
+                    v = value.toString();
+                if (key.IndexOf(name) < 0)
+                    key.values.emplace_back(name, v);
+            }
+        }
+    }
+
+    QString file_;
+    bool readOnly_;
+    bool loaded_ = false;
+    QMap<QString, KeyData> keys_; // by folded path
+};
+
+Store& UserStore() {
+    static Store store(TRegistry::UserStorePath(), false);
+    return store;
+}
+
+Store& MachineStore() {
+    static Store store(TRegistry::MachineStorePath(), true);
+    return store;
+}
+
+} // namespace
+
+TRegistry::TRegistry(Scope scope) : scope_(scope) {}
+
+QString TRegistry::UserStorePath() {
+    QString dir = qEnvironmentVariable("ORVEX_CONFIG_DIR");
+    if (dir.isEmpty())
+        dir = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+              QStringLiteral("/orvex");
+    return dir + QStringLiteral("/registry.json");
+}
+
+QString TRegistry::MachineStorePath() {
+    QString dir = qEnvironmentVariable("ORVEX_MACHINE_CONFIG_DIR");
+    if (dir.isEmpty())
+        dir = QStringLiteral("/etc/orvex");
+    return dir + QStringLiteral("/registry.json");
+}
+
+void TRegistry::ReloadStores() {
+    UserStore().Reset(UserStorePath());
+    MachineStore().Reset(MachineStorePath());
+}
+
+static Store& StoreOf(TRegistry::Scope scope) {
+    return scope == TRegistry::Scope::CurrentUser ? UserStore() : MachineStore();
+}
+
+bool TRegistry::OpenKey(const QString& path, bool canCreate) {
+    const QString norm = Normalise(path);
+    Store& store = StoreOf(scope_);
+    if (!KeyExists(norm)) {
+        if (!canCreate || store.ReadOnly())
+            return false;
+        QStringList parts = norm.split(QLatin1Char('\\'));
+        QString sofar;
+        for (const QString& part : parts) {
+            sofar = sofar.isEmpty() ? part : sofar + QLatin1Char('\\') + part;
+            KeyData& k = store.Keys()[Folded(sofar)];
+            if (k.path.isEmpty())
+                k.path = sofar;
+        }
+        store.Save();
+    }
+    current_ = norm;
+    open_ = true;
+    return true;
+}
+
+void TRegistry::CloseKey() {
+    current_.clear();
+    open_ = false;
+}
+
+bool TRegistry::KeyExists(const QString& path) const {
+    const QString folded = Folded(Normalise(path));
+    if (folded.isEmpty())
+        return true;
+    auto& keys = StoreOf(scope_).Keys();
+    if (keys.contains(folded))
+        return true;
+    const QString prefix = folded + QLatin1Char('\\');
+    auto it = keys.lowerBound(prefix);
+    return it != keys.end() && it.key().startsWith(prefix);
+}
+
+bool TRegistry::DeleteKey(const QString& path) {
+    Store& store = StoreOf(scope_);
+    if (store.ReadOnly())
+        return false;
+    const QString folded = Folded(Normalise(path));
+    if (folded.isEmpty())
+        return false;
+    const QString prefix = folded + QLatin1Char('\\');
+    auto& keys = store.Keys();
+    bool removed = keys.remove(folded) > 0;
+    for (auto it = keys.lowerBound(prefix); it != keys.end() && it.key().startsWith(prefix);) {
+        it = keys.erase(it);
+        removed = true;
+    }
+    if (removed)
+        store.Save();
+    return removed;
+}
+
+QStringList TRegistry::GetKeyNames() const {
+    QStringList names;
+    if (!open_)
+        return names;
+    const QString folded = Folded(current_);
+    const QString prefix = folded.isEmpty() ? QString() : folded + QLatin1Char('\\');
+    auto& keys = StoreOf(scope_).Keys();
+    for (auto it = keys.lowerBound(prefix); it != keys.end(); ++it) {
+        if (!it.key().startsWith(prefix))
+            break;
+        const QString rest = it.value().path.mid(prefix.size());
+        const QString first = rest.section(QLatin1Char('\\'), 0, 0);
+        if (!first.isEmpty() && !names.contains(first, Qt::CaseInsensitive))
+            names.append(first);
+    }
+    return names;
+}
+
+QStringList TRegistry::GetValueNames() const {
+    QStringList names;
+    if (!open_)
+        return names;
+    auto& keys = StoreOf(scope_).Keys();
+    auto it = keys.constFind(Folded(current_));
+    if (it != keys.constEnd())
+        for (const auto& v : it.value().values)
+            names.append(v.first);
+    return names;
+}
+
+namespace {
+const QVariant* FindValue(TRegistry::Scope scope, const QString& path, const QString& name) {
+    auto& keys = StoreOf(scope).Keys();
+    auto it = keys.constFind(Folded(path));
+    if (it == keys.constEnd())
+        return nullptr;
+    const int i = it.value().IndexOf(name);
+    return i < 0 ? nullptr : &it.value().values[static_cast<size_t>(i)].second;
+}
+} // namespace
+
+bool TRegistry::ValueExists(const QString& name) const {
+    return open_ && FindValue(scope_, current_, name) != nullptr;
+}
+
+bool TRegistry::DeleteValue(const QString& name) {
+    Store& store = StoreOf(scope_);
+    if (!open_ || store.ReadOnly())
+        return false;
+    auto it = store.Keys().find(Folded(current_));
+    if (it == store.Keys().end())
+        return false;
+    const int i = it.value().IndexOf(name);
+    if (i < 0)
+        return false;
+    it.value().values.erase(it.value().values.begin() + i);
+    store.Save();
+    return true;
+}
+
+QString TRegistry::ReadString(const QString& name, const QString& fallback) const {
+    const QVariant* v = open_ ? FindValue(scope_, current_, name) : nullptr;
+    return v && v->typeId() == QMetaType::QString ? v->toString() : fallback;
+}
+
+qint32 TRegistry::ReadInteger(const QString& name, qint32 fallback) const {
+    const QVariant* v = open_ ? FindValue(scope_, current_, name) : nullptr;
+    return v && v->typeId() == QMetaType::Int ? v->toInt() : fallback;
+}
+
+bool TRegistry::ReadBool(const QString& name, bool fallback) const {
+    return ReadInteger(name, fallback ? 1 : 0) != 0;
+}
+
+QByteArray TRegistry::ReadBinary(const QString& name) const {
+    const QVariant* v = open_ ? FindValue(scope_, current_, name) : nullptr;
+    return v && v->typeId() == QMetaType::QByteArray ? v->toByteArray() : QByteArray();
+}
+
+static bool WriteValue(TRegistry::Scope scope, bool open, const QString& path, const QString& name,
+                       const QVariant& value) {
+    Store& store = StoreOf(scope);
+    if (!open || store.ReadOnly())
+        return false;
+    KeyData& key = store.Keys()[Folded(path)];
+    if (key.path.isEmpty())
+        key.path = path;
+    const int i = key.IndexOf(name);
+    if (i < 0)
+        key.values.emplace_back(name, value);
+    else
+        key.values[static_cast<size_t>(i)].second = value;
+    store.Save();
+    return true;
+}
+
+bool TRegistry::WriteString(const QString& name, const QString& value) {
+    return WriteValue(scope_, open_, current_, name, QVariant(value));
+}
+
+bool TRegistry::WriteInteger(const QString& name, qint32 value) {
+    return WriteValue(scope_, open_, current_, name, QVariant(value));
+}
+
+bool TRegistry::WriteBool(const QString& name, bool value) {
+    return WriteInteger(name, value ? 1 : 0);
+}
+
+bool TRegistry::WriteBinary(const QString& name, const QByteArray& value) {
+    return WriteValue(scope_, open_, current_, name, QVariant(value));
+}
+
+QString ProgramRegistryKey() {
+    QString base = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    if (base.isEmpty())
+        base = QStringLiteral("orvexprof");
+    return QStringLiteral("Software\\") + base;
+}
+
+void SaveWindowPlacement(const QWidget& window, const QString& section) {
+    TRegistry reg;
+    if (!reg.OpenKey(ProgramRegistryKey() + QLatin1Char('\\') + section, true))
+        return;
+    const QRect r = window.normalGeometry().isValid() ? window.normalGeometry() : window.geometry();
+    reg.WriteInteger(QStringLiteral("Left"), r.left());
+    reg.WriteInteger(QStringLiteral("Top"), r.top());
+    reg.WriteInteger(QStringLiteral("Width"), r.width());
+    reg.WriteInteger(QStringLiteral("Height"), r.height());
+    reg.WriteBool(QStringLiteral("Maximized"), window.isMaximized());
+}
+
+bool RestoreWindowPlacement(QWidget& window, const QString& section) {
+    TRegistry reg;
+    if (!reg.OpenKeyReadOnly(ProgramRegistryKey() + QLatin1Char('\\') + section) ||
+        !reg.ValueExists(QStringLiteral("Width")))
+        return false;
+    const QRect r(reg.ReadInteger(QStringLiteral("Left")), reg.ReadInteger(QStringLiteral("Top")),
+                  reg.ReadInteger(QStringLiteral("Width")),
+                  reg.ReadInteger(QStringLiteral("Height")));
+    if (r.width() < window.minimumWidth() || r.height() < window.minimumHeight() ||
+        r.width() > 20000 || r.height() > 20000)
+        return false;
+    bool onScreen = false;
+    for (const QScreen* s : QGuiApplication::screens())
+        onScreen = onScreen || s->availableGeometry().intersects(r);
+    if (!onScreen)
+        return false;
+    window.setGeometry(r);
+    if (reg.ReadBool(QStringLiteral("Maximized"), true))
+        window.setWindowState(window.windowState() | Qt::WindowMaximized);
+    return true;
+}
