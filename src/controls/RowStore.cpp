@@ -1,0 +1,188 @@
+#include "RowStore.h"
+
+#include <algorithm>
+#include <cstring>
+
+// Block layout: uint32 cell count n, uint32 end offsets[n], then the UTF-8 texts.
+// A null block is a row whose cells are all empty.
+
+namespace {
+std::uint32_t ReadU32(const char* p) {
+    std::uint32_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+} // namespace
+
+TRowStore::Block TRowStore::Pack(const std::vector<QString>& cells) {
+    int last = static_cast<int>(cells.size());
+    while (last > 0 && cells[last - 1].isEmpty())
+        --last;
+    if (last == 0)
+        return nullptr;
+    std::vector<QByteArray> utf8(last);
+    std::size_t textBytes = 0;
+    for (int i = 0; i < last; ++i) {
+        utf8[i] = cells[i].toUtf8();
+        textBytes += static_cast<std::size_t>(utf8[i].size());
+    }
+    const std::size_t head = sizeof(std::uint32_t) * (1 + last);
+    Block block(new char[head + textBytes]);
+    const auto n = static_cast<std::uint32_t>(last);
+    std::memcpy(block.get(), &n, sizeof n);
+    std::uint32_t end = 0;
+    char* text = block.get() + head;
+    for (int i = 0; i < last; ++i) {
+        const auto len = static_cast<std::uint32_t>(utf8[i].size());
+        if (len)
+            std::memcpy(text + end, utf8[i].constData(), len);
+        end += len;
+        std::memcpy(block.get() + sizeof(std::uint32_t) * (1 + i), &end, sizeof end);
+    }
+    return block;
+}
+
+QString TRowStore::CellOf(const char* block, int slot) {
+    if (!block || slot < 0)
+        return {};
+    const std::uint32_t n = ReadU32(block);
+    if (static_cast<std::uint32_t>(slot) >= n)
+        return {};
+    const char* ends = block + sizeof(std::uint32_t);
+    const std::uint32_t end = ReadU32(ends + sizeof(std::uint32_t) * slot);
+    const std::uint32_t begin = slot == 0 ? 0 : ReadU32(ends + sizeof(std::uint32_t) * (slot - 1));
+    if (end == begin)
+        return {};
+    const char* text = block + sizeof(std::uint32_t) * (1 + n);
+    return QString::fromUtf8(text + begin, static_cast<qsizetype>(end - begin));
+}
+
+void TRowStore::Unpack(const char* block, int slotCount, std::vector<QString>& cells) {
+    cells.assign(static_cast<std::size_t>(slotCount), QString());
+    for (int i = 0; i < slotCount; ++i)
+        cells[i] = CellOf(block, i);
+}
+
+void TRowStore::Flush() const {
+    if (openRow_ < 0)
+        return;
+    auto& self = const_cast<TRowStore&>(*this);
+    if (openRow_ < RowCount())
+        self.rows_[openRow_] = Pack(open_);
+    openRow_ = -1;
+    open_.clear();
+}
+
+void TRowStore::Open(int row) {
+    if (openRow_ == row)
+        return;
+    Flush();
+    Unpack(rows_[row].get(), slots_, open_);
+    openRow_ = row;
+}
+
+void TRowStore::SetSlotCount(int count) {
+    count = std::max(0, count);
+    Flush();
+    if (count < slots_) {
+        std::vector<QString> cells;
+        for (auto& block : rows_) {
+            if (!block)
+                continue;
+            Unpack(block.get(), count, cells);
+            block = Pack(cells);
+        }
+    }
+    slots_ = count;
+}
+
+void TRowStore::SetRowCount(int count) {
+    Flush();
+    rows_.resize(static_cast<std::size_t>(std::max(0, count)));
+}
+
+QString TRowStore::Cell(int slot, int row) const {
+    if (row < 0 || row >= RowCount() || slot < 0 || slot >= slots_)
+        return {};
+    if (row == openRow_)
+        return open_[slot];
+    return CellOf(rows_[row].get(), slot);
+}
+
+void TRowStore::SetCell(int slot, int row, const QString& text) {
+    if (row < 0 || row >= RowCount() || slot < 0 || slot >= slots_)
+        return;
+    Open(row);
+    open_[slot] = text;
+}
+
+void TRowStore::SetRow(int row, const QStringList& cells) {
+    if (row < 0 || row >= RowCount())
+        return;
+    if (openRow_ == row) {
+        openRow_ = -1;
+        open_.clear();
+    }
+    std::vector<QString> v(static_cast<std::size_t>(slots_));
+    for (int i = 0; i < slots_ && i < cells.size(); ++i)
+        v[i] = cells[i];
+    rows_[row] = Pack(v);
+}
+
+void TRowStore::InsertRow(int row) {
+    Flush();
+    row = std::clamp(row, 0, RowCount());
+    rows_.insert(rows_.begin() + row, nullptr);
+}
+
+void TRowStore::RemoveRow(int row) {
+    if (row < 0 || row >= RowCount())
+        return;
+    Flush();
+    rows_.erase(rows_.begin() + row);
+}
+
+void TRowStore::MoveRow(int from, int to) {
+    if (from < 0 || from >= RowCount() || to < 0 || to >= RowCount() || from == to)
+        return;
+    Flush();
+    Block moved = std::move(rows_[from]);
+    rows_.erase(rows_.begin() + from);
+    rows_.insert(rows_.begin() + to, std::move(moved));
+}
+
+void TRowStore::Clear() {
+    openRow_ = -1;
+    open_.clear();
+    rows_.clear();
+}
+
+void TRowStore::Permute(const std::vector<int>& order) {
+    if (order.size() != rows_.size())
+        return;
+    Flush();
+    std::vector<Block> next(rows_.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const int from = order[i];
+        if (from < 0 || static_cast<std::size_t>(from) >= rows_.size() || !rows_[from]) {
+            // A row already taken or empty: nothing to move (empty rows stay null).
+            continue;
+        }
+        next[i] = std::move(rows_[from]);
+    }
+    rows_ = std::move(next);
+}
+
+std::size_t TRowStore::MemoryBytes() const {
+    Flush();
+    std::size_t total = rows_.capacity() * sizeof(Block);
+    for (const auto& block : rows_) {
+        if (!block)
+            continue;
+        const std::uint32_t n = ReadU32(block.get());
+        const std::uint32_t text = n ? ReadU32(block.get() + sizeof(std::uint32_t) * n) : 0;
+        // Heap blocks carry about 16 bytes of allocator bookkeeping.
+        total += sizeof(std::uint32_t) * (1 + n) + text + 16;
+    }
+    return total;
+}

@@ -1,0 +1,172 @@
+#include "SortKeys.h"
+
+#include "shell/WorkstationLocale.h"
+
+#include <algorithm>
+#include <charconv>
+#include <numeric>
+
+namespace {
+
+QStringView Strip(QStringView text, const QString& prefix, const QString& suffix) {
+    if (!prefix.isEmpty() && text.startsWith(prefix))
+        text = text.mid(prefix.size());
+    if (!suffix.isEmpty() && text.endsWith(suffix))
+        text.chop(suffix.size());
+    return text;
+}
+
+int Digits(QStringView text, qsizetype from, qsizetype count, bool& ok) {
+    int value = 0;
+    if (from + count > text.size()) {
+        ok = false;
+        return 0;
+    }
+    for (qsizetype i = from; i < from + count; ++i) {
+        const QChar c = text[i];
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+            ok = false;
+            return 0;
+        }
+        value = value * 10 + (c.unicode() - '0');
+    }
+    return value;
+}
+
+} // namespace
+
+bool ParseSortNumber(QStringView text, bool grouped, double& value) {
+    const auto& locale = WorkstationLocale::Current();
+    const QChar decimal = locale.decimalSeparator;
+    const QChar thousand = locale.thousandSeparator;
+    char buffer[64];
+    int used = 0;
+    bool digits = false;
+    bool point = false;
+    text = text.trimmed();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        char out = 0;
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            out = static_cast<char>(c.unicode());
+            digits = true;
+        } else if (grouped && (c == thousand || c == QLatin1Char(' ') || c == QChar(0x00A0))) {
+            continue;
+        } else if ((c == decimal || c == QLatin1Char('.')) && !point) {
+            out = '.';
+            point = true;
+        } else if ((c == QLatin1Char('-') || c == QLatin1Char('+')) && used == 0) {
+            if (c == QLatin1Char('+'))
+                continue;
+            out = '-';
+        } else if ((c == QLatin1Char('e') || c == QLatin1Char('E')) && digits) {
+            out = 'e';
+            point = true; // no separator after the exponent mark
+        } else if ((c == QLatin1Char('-') || c == QLatin1Char('+')) && used > 0 &&
+                   buffer[used - 1] == 'e') {
+            out = static_cast<char>(c.unicode());
+        } else {
+            return false;
+        }
+        if (used >= static_cast<int>(sizeof buffer) - 1)
+            return false;
+        buffer[used++] = out;
+    }
+    if (!digits)
+        return false;
+    const auto result = std::from_chars(buffer, buffer + used, value);
+    return result.ec == std::errc() && result.ptr == buffer + used;
+}
+
+bool ParseSortDate(QStringView text, double& value) {
+    text = text.trimmed();
+    if (text.size() < 10 || text[2] != QLatin1Char('.') || text[5] != QLatin1Char('.'))
+        return false;
+    bool ok = true;
+    const int day = Digits(text, 0, 2, ok);
+    const int month = Digits(text, 3, 2, ok);
+    const int year = Digits(text, 6, 4, ok);
+    if (!ok || day < 1 || day > 31 || month < 1 || month > 12)
+        return false;
+    int hour = 0, minute = 0, second = 0;
+    if (text.size() > 10) {
+        if (text[10] != QLatin1Char(' ') || text.size() < 16 || text[13] != QLatin1Char(':'))
+            return false;
+        hour = Digits(text, 11, 2, ok);
+        minute = Digits(text, 14, 2, ok);
+        if (text.size() > 16) {
+            if (text.size() != 19 || text[16] != QLatin1Char(':'))
+                return false;
+            second = Digits(text, 17, 2, ok);
+        }
+        if (!ok)
+            return false;
+    }
+    value = ((year * 100.0 + month) * 100.0 + day) * 1000000.0 + hour * 10000.0 + minute * 100.0 +
+            second;
+    return true;
+}
+
+std::vector<int> SortOrder(const std::vector<QString>& texts, TSortStyle style,
+                           const QString& prefix, const QString& suffix, bool ascending) {
+    const int n = static_cast<int>(texts.size());
+    std::vector<int> order(static_cast<std::size_t>(n));
+    std::iota(order.begin(), order.end(), 0);
+
+    // Rank classes keep the order total: empty texts first, then numbers (or dates),
+    // then other texts, which compare ignoring case.
+    std::vector<int> rank(static_cast<std::size_t>(n), 0);
+    std::vector<double> number(static_cast<std::size_t>(n), 0.0);
+    std::vector<QString> folded;
+    const bool wantsText = style == TSortStyle::Automatic || style == TSortStyle::Alphabetic;
+    if (wantsText)
+        folded.resize(static_cast<std::size_t>(n));
+
+    for (int i = 0; i < n; ++i) {
+        const QStringView text = Strip(texts[i], prefix, suffix);
+        double v = 0;
+        switch (style) {
+        case TSortStyle::Numeric:
+        case TSortStyle::Financial:
+            number[i] = ParseSortNumber(text, style == TSortStyle::Financial, v) ? v : 0.0;
+            rank[i] = 1;
+            break;
+        case TSortStyle::Date:
+            if (ParseSortDate(text, v)) {
+                number[i] = v;
+                rank[i] = 1;
+            }
+            break;
+        case TSortStyle::Automatic:
+            if (text.trimmed().isEmpty()) {
+                rank[i] = 0;
+            } else if (ParseSortNumber(text, false, v)) {
+                number[i] = v;
+                rank[i] = 1;
+            } else {
+                rank[i] = 2;
+                folded[i] = text.toString().toCaseFolded();
+            }
+            break;
+        case TSortStyle::Alphabetic:
+            rank[i] = text.isEmpty() ? 0 : 2;
+            folded[i] = text.toString().toCaseFolded();
+            break;
+        }
+    }
+
+    auto less = [&](int a, int b) {
+        if (rank[a] != rank[b])
+            return rank[a] < rank[b];
+        if (rank[a] == 1)
+            return number[a] < number[b];
+        if (rank[a] == 2)
+            return folded[a] < folded[b];
+        return false;
+    };
+    if (ascending)
+        std::stable_sort(order.begin(), order.end(), less);
+    else
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) { return less(b, a); });
+    return order;
+}

@@ -1,0 +1,776 @@
+#include "StringGrid.h"
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QTimer>
+#include <QToolTip>
+
+#include <algorithm>
+
+// ---------------------------------------------------------------------------------
+// Model: data rows of the grid (the header row is the view's header), shown columns.
+
+class TGridModel : public QAbstractTableModel {
+public:
+    explicit TGridModel(TStringGrid* grid) : QAbstractTableModel(grid), grid_(grid) {}
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : grid_->store_.RowCount();
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : grid_->ColCount();
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid())
+            return {};
+        const int real = grid_->RealColIndex(index.column());
+        const int row = index.row() + grid_->fixedRows_;
+        switch (role) {
+        case Qt::DisplayRole:
+            return grid_->Cell(real, row);
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(grid_->CellAlignment(real, row));
+        case Qt::FontRole:
+        case Qt::ForegroundRole:
+        case Qt::BackgroundRole: {
+            const TCellLook look = grid_->CellLook(real, row);
+            if (role == Qt::FontRole)
+                return look.Font;
+            if (role == Qt::ForegroundRole)
+                return look.Text.isValid() ? QVariant(look.Text) : QVariant();
+            return look.Background.isValid() ? QVariant(look.Background) : QVariant();
+        }
+        default:
+            return {};
+        }
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
+        if (orientation != Qt::Horizontal || section < 0 || section >= grid_->ColCount())
+            return {};
+        const int real = grid_->RealColIndex(section);
+        switch (role) {
+        case Qt::DisplayRole:
+            return grid_->fixedRows_ > 0 ? grid_->Cell(real, 0) : QString();
+        case Qt::TextAlignmentRole:
+            return QVariant::fromValue(grid_->CellAlignment(real, 0));
+        case Qt::FontRole:
+            return grid_->fixedFont_;
+        default:
+            return {};
+        }
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+    }
+    void Reset() {
+        beginResetModel();
+        endResetModel();
+    }
+    void Repaint() {
+        if (rowCount() > 0 && columnCount() > 0)
+            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    }
+
+private:
+    TStringGrid* grid_;
+};
+
+// ---------------------------------------------------------------------------------
+// Header: sort arrows of our own beside the caption.
+
+class TGridHeader : public QHeaderView {
+public:
+    explicit TGridHeader(TStringGrid* grid, QWidget* parent)
+        : QHeaderView(Qt::Horizontal, parent), grid_(grid) {
+        setSectionsClickable(true);
+        setHighlightSections(false);
+        setSortIndicatorShown(false);
+        setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        setMinimumSectionSize(0);
+    }
+
+protected:
+    void paintSection(QPainter* painter, const QRect& rect, int logical) const override {
+        painter->save();
+        QHeaderView::paintSection(painter, rect, logical);
+        painter->restore();
+        const int sorted = grid_->SortColumn();
+        if (sorted < 0 || grid_->RealColIndex(logical) != sorted || rect.width() < 12)
+            return;
+        // A small filled triangle at the right edge: point up for ascending.
+        const int size = 7;
+        const int x = rect.right() - size - 4;
+        const int y = rect.center().y() - size / 2;
+        QPainterPath arrow;
+        if (grid_->SortAscending()) {
+            arrow.moveTo(x, y + size - 1);
+            arrow.lineTo(x + size, y + size - 1);
+            arrow.lineTo(x + size / 2.0, y);
+        } else {
+            arrow.moveTo(x, y);
+            arrow.lineTo(x + size, y);
+            arrow.lineTo(x + size / 2.0, y + size - 1);
+        }
+        arrow.closeSubpath();
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->fillPath(arrow, palette().color(QPalette::Shadow));
+        painter->restore();
+    }
+
+private:
+    TStringGrid* grid_;
+};
+
+// ---------------------------------------------------------------------------------
+// Delegate: a selected cell keeps its normal colours; the selection shows as an outline.
+
+class TGridDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+        option->textElideMode = Qt::ElideNone;
+    }
+};
+
+// ---------------------------------------------------------------------------------
+// The frozen leading columns: a second view over the same model laid on top of the
+// main view's left edge. It shares the selection and scrolls vertically with it.
+
+class TFrozenView : public QTableView {
+public:
+    explicit TFrozenView(TStringGrid* grid) : QTableView(grid), grid_(grid) {
+        setHorizontalHeader(new TGridHeader(grid, this));
+        verticalHeader()->hide();
+        setFocusPolicy(Qt::NoFocus);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setFrameShape(QFrame::NoFrame);
+        setEditTriggers(NoEditTriggers);
+        setWordWrap(false);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QTableView::paintEvent(event);
+        grid_->DrawOutline(this);
+    }
+    bool viewportEvent(QEvent* event) override {
+        if (event->type() == QEvent::ToolTip) {
+            // Forward hints to the main view's logic.
+            auto* help = static_cast<QHelpEvent*>(event);
+            const QModelIndex index = indexAt(help->pos());
+            const QString hint =
+                index.isValid() ? grid_->HintFor(index.column(), index.row() + grid_->FixedRows())
+                                : QString();
+            if (hint.isEmpty())
+                QToolTip::hideText();
+            else
+                QToolTip::showText(help->globalPos(), hint, viewport());
+            return true;
+        }
+        return QTableView::viewportEvent(event);
+    }
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        if (grid_->PopupMenu())
+            grid_->PopupMenu()->exec(event->globalPos());
+    }
+
+private:
+    TStringGrid* grid_;
+};
+
+// ---------------------------------------------------------------------------------
+
+TStringGrid::TStringGrid(QWidget* parent) : QTableView(parent) {
+    model_ = new TGridModel(this);
+    gridFont_ = font();
+    fixedFont_ = font();
+    fixedColor_ = palette().color(QPalette::Button);
+
+    setHorizontalHeader(new TGridHeader(this, this));
+    setModel(model_);
+    setItemDelegate(new TGridDelegate(this));
+    setSelectionMode(ContiguousSelection);
+    setSelectionBehavior(SelectItems);
+    setEditTriggers(NoEditTriggers);
+    setWordWrap(false);
+    setHorizontalScrollMode(ScrollPerPixel);
+    setVerticalScrollMode(ScrollPerItem);
+    verticalHeader()->hide();
+    verticalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(rowHeight_);
+    horizontalHeader()->setSectionsMovable(true);
+
+    frozen_ = new TFrozenView(this);
+    frozen_->setModel(model_);
+    frozen_->setItemDelegate(itemDelegate());
+    frozen_->setSelectionModel(selectionModel());
+    frozen_->setSelectionMode(ContiguousSelection);
+    frozen_->verticalHeader()->setMinimumSectionSize(1);
+    frozen_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    frozen_->verticalHeader()->setDefaultSectionSize(rowHeight_);
+    viewport()->stackUnder(frozen_);
+
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int logical) { HeaderClicked(logical); });
+    connect(frozen_->horizontalHeader(), &QHeaderView::sectionClicked, this,
+            [this](int logical) { HeaderClicked(logical); });
+    connect(horizontalHeader(), &QHeaderView::sectionMoved, this,
+            [this](int logical, int from, int to) { HeaderMoved(logical, from, to); });
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int logical, int, int size) { HeaderResized(logical, size); });
+    connect(frozen_->horizontalHeader(), &QHeaderView::sectionResized, this,
+            [this](int logical, int, int size) { HeaderResized(logical, size); });
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, frozen_->verticalScrollBar(),
+            &QScrollBar::setValue);
+    connect(frozen_->verticalScrollBar(), &QScrollBar::valueChanged, verticalScrollBar(),
+            &QScrollBar::setValue);
+    // The outline spans both views; repaint both when the selection changes.
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        viewport()->update();
+        frozen_->viewport()->update();
+    });
+    ApplyColumnsToViews();
+}
+
+TStringGrid::~TStringGrid() = default;
+
+// --- rows and cells -----------------------------------------------------------------
+
+void TStringGrid::SetFixedRows(int rows) {
+    fixedRows_ = std::clamp(rows, 0, 1);
+    horizontalHeader()->setVisible(fixedRows_ > 0);
+    frozen_->horizontalHeader()->setVisible(fixedRows_ > 0);
+    model_->Reset();
+    ApplyColumnsToViews();
+}
+
+int TStringGrid::RowCount() const {
+    return fixedRows_ + store_.RowCount();
+}
+
+void TStringGrid::SetRowCount(int rows) {
+    const int data = std::max(0, rows - fixedRows_);
+    if (data == store_.RowCount())
+        return;
+    store_.SetRowCount(data);
+    CellsChanged();
+}
+
+QString TStringGrid::Cell(int realCol, int row) const {
+    const TGridColumn* column = Column(realCol);
+    if (!column)
+        return {};
+    if (row < fixedRows_)
+        return row == 0 ? column->Header : QString();
+    return store_.Cell(column->slot_, row - fixedRows_);
+}
+
+void TStringGrid::SetCell(int realCol, int row, const QString& text) {
+    TGridColumn* column = Column(realCol);
+    if (!column || row < 0)
+        return;
+    if (row < fixedRows_) {
+        column->Header = text;
+        horizontalHeader()->viewport()->update();
+        frozen_->horizontalHeader()->viewport()->update();
+        return;
+    }
+    store_.SetCell(column->slot_, row - fixedRows_, text);
+    if (updateDepth_ == 0)
+        viewport()->update();
+}
+
+void TStringGrid::SetRowTexts(int row, const QStringList& textsByRealCol) {
+    if (row < fixedRows_ || row >= RowCount())
+        return;
+    QStringList bySlot;
+    for (int slot = 0; slot < store_.SlotCount(); ++slot)
+        bySlot.append(QString());
+    for (int i = 0; i < textsByRealCol.size() && i < AllColCount(); ++i)
+        bySlot[columns_[i]->slot_] = textsByRealCol[i];
+    store_.SetRow(row - fixedRows_, bySlot);
+    if (updateDepth_ == 0)
+        viewport()->update();
+}
+
+QString TStringGrid::DisplCell(int displCol, int row) const {
+    return Cell(RealColIndex(displCol), row);
+}
+
+void TStringGrid::InsertRow(int row) {
+    if (row < fixedRows_)
+        row = fixedRows_;
+    store_.InsertRow(row - fixedRows_);
+    CellsChanged();
+}
+
+void TStringGrid::RemoveRow(int row) {
+    if (row < fixedRows_ || row >= RowCount())
+        return;
+    store_.RemoveRow(row - fixedRows_);
+    CellsChanged();
+}
+
+void TStringGrid::ClearRows() {
+    store_.Clear();
+    CellsChanged();
+}
+
+void TStringGrid::BeginUpdate() {
+    ++updateDepth_;
+}
+
+void TStringGrid::EndUpdate() {
+    if (updateDepth_ > 0 && --updateDepth_ == 0) {
+        if (resetPending_) {
+            resetPending_ = false;
+            model_->Reset();
+            ApplyColumnsToViews();
+        } else {
+            viewport()->update();
+            frozen_->viewport()->update();
+        }
+    }
+}
+
+void TStringGrid::CellsChanged() {
+    if (updateDepth_ > 0) {
+        resetPending_ = true;
+        return;
+    }
+    model_->Reset();
+    ApplyColumnsToViews();
+}
+
+// --- columns ------------------------------------------------------------------------
+
+void TStringGrid::SetFixedCols(int cols) {
+    fixedCols_ = std::max(0, cols);
+    ApplyColumnsToViews();
+}
+
+TGridColumn* TStringGrid::AddColumn() {
+    auto column = std::make_unique<TGridColumn>();
+    column->Font = gridFont_;
+    column->slot_ = nextSlot_++;
+    store_.SetSlotCount(nextSlot_);
+    columns_.push_back(std::move(column));
+    RebuildShown();
+    return columns_.back().get();
+}
+
+TGridColumn* TStringGrid::Column(int realCol) const {
+    if (realCol < 0 || realCol >= AllColCount())
+        return nullptr;
+    return columns_[realCol].get();
+}
+
+int TStringGrid::IndexOfColumn(const TGridColumn* column) const {
+    for (int i = 0; i < AllColCount(); ++i)
+        if (columns_[i].get() == column)
+            return i;
+    return -1;
+}
+
+void TStringGrid::ColumnsChanged() {
+    model_->Reset();
+    ApplyColumnsToViews();
+}
+
+void TStringGrid::SetColumnWidth(int realCol, int width) {
+    if (TGridColumn* column = Column(realCol)) {
+        column->Width = std::max(0, width);
+        ApplyColumnsToViews();
+    }
+}
+
+int TStringGrid::ColumnWidth(int realCol) const {
+    const TGridColumn* column = Column(realCol);
+    return column ? column->Width : 0;
+}
+
+void TStringGrid::HideColumn(int realCol) {
+    TGridColumn* column = Column(realCol);
+    if (!column || column->hidden_)
+        return;
+    column->hidden_ = true; // Width keeps the width it had
+    RebuildShown();
+}
+
+void TStringGrid::UnHideColumn(int realCol) {
+    TGridColumn* column = Column(realCol);
+    if (!column || !column->hidden_)
+        return;
+    column->hidden_ = false;
+    RebuildShown();
+}
+
+void TStringGrid::UnHideColumnsAll() {
+    bool any = false;
+    for (auto& column : columns_) {
+        any = any || column->hidden_;
+        column->hidden_ = false;
+    }
+    if (any)
+        RebuildShown();
+}
+
+bool TStringGrid::IsHiddenColumn(int realCol) const {
+    const TGridColumn* column = Column(realCol);
+    return column && column->hidden_;
+}
+
+void TStringGrid::MoveColumn(int fromReal, int toReal) {
+    if (!Column(fromReal) || !Column(toReal) || fromReal == toReal)
+        return;
+    auto moved = std::move(columns_[fromReal]);
+    columns_.erase(columns_.begin() + fromReal);
+    columns_.insert(columns_.begin() + toReal, std::move(moved));
+    RebuildShown();
+}
+
+int TStringGrid::RealColIndex(int displCol) const {
+    if (displCol < 0 || displCol >= ColCount())
+        return -1;
+    return shown_[displCol];
+}
+
+int TStringGrid::DisplColIndex(int realCol) const {
+    for (int i = 0; i < ColCount(); ++i)
+        if (shown_[i] == realCol)
+            return i;
+    return -1;
+}
+
+void TStringGrid::RebuildShown() {
+    shown_.clear();
+    for (int i = 0; i < AllColCount(); ++i)
+        if (!columns_[i]->hidden_)
+            shown_.push_back(i);
+    if (updateDepth_ > 0) {
+        resetPending_ = true;
+        return;
+    }
+    model_->Reset();
+    ApplyColumnsToViews();
+}
+
+void TStringGrid::ApplyColumnsToViews() {
+    syncingWidths_ = true;
+    QHeaderView* mainHeader = horizontalHeader();
+    QHeaderView* frozenHeader = frozen_->horizontalHeader();
+    for (int d = 0; d < ColCount(); ++d) {
+        const int width = columns_[shown_[d]]->Width;
+        mainHeader->resizeSection(d, width);
+        frozenHeader->resizeSection(d, width);
+        frozen_->setColumnHidden(d, d >= fixedCols_);
+    }
+    const int headerHeight = QFontMetrics(fixedFont_).height() + 6;
+    mainHeader->setFixedHeight(fixedRows_ > 0 ? std::max(headerHeight, rowHeight_) : 0);
+    frozenHeader->setFixedHeight(mainHeader->height());
+    syncingWidths_ = false;
+    PlaceFrozen();
+    viewport()->update();
+    frozen_->viewport()->update();
+}
+
+int TStringGrid::FrozenWidth() const {
+    int width = 0;
+    for (int d = 0; d < std::min(fixedCols_, ColCount()); ++d)
+        width += columns_[shown_[d]]->Width;
+    return width;
+}
+
+void TStringGrid::PlaceFrozen() {
+    const int width = FrozenWidth();
+    frozen_->setVisible(width > 0 && fixedCols_ > 0 && ColCount() > fixedCols_);
+    frozen_->setGeometry(frameWidth(), frameWidth(), width,
+                         viewport()->height() + horizontalHeader()->height());
+}
+
+void TStringGrid::HeaderResized(int logical, int size) {
+    if (syncingWidths_)
+        return;
+    const int real = RealColIndex(logical);
+    if (real < 0)
+        return;
+    columns_[real]->Width = size;
+    syncingWidths_ = true;
+    horizontalHeader()->resizeSection(logical, size);
+    frozen_->horizontalHeader()->resizeSection(logical, size);
+    syncingWidths_ = false;
+    PlaceFrozen();
+}
+
+void TStringGrid::HeaderMoved(int logical, int oldVisual, int newVisual) {
+    // The header only reports the drag; the collection entry itself moves, so put
+    // the header back and move the column.
+    QHeaderView* header = horizontalHeader();
+    header->blockSignals(true);
+    header->moveSection(newVisual, oldVisual);
+    header->blockSignals(false);
+    const int from = RealColIndex(logical);
+    const int to = RealColIndex(newVisual);
+    if (from < 0 || to < 0 || newVisual < fixedCols_ || oldVisual < fixedCols_)
+        return;
+    QTimer::singleShot(0, this, [this, from, to] { MoveColumn(from, to); });
+}
+
+// --- fonts --------------------------------------------------------------------------
+
+void TStringGrid::SetGridFont(const QFont& font) {
+    gridFont_ = font;
+    viewport()->update();
+}
+
+void TStringGrid::SetFixedFont(const QFont& font) {
+    fixedFont_ = font;
+    horizontalHeader()->setFont(font);
+    frozen_->horizontalHeader()->setFont(font);
+    ApplyColumnsToViews();
+}
+
+void TStringGrid::SetDefaultRowHeight(int height) {
+    rowHeight_ = std::max(1, height);
+    verticalHeader()->setDefaultSectionSize(rowHeight_);
+    frozen_->verticalHeader()->setDefaultSectionSize(rowHeight_);
+    ApplyColumnsToViews();
+}
+
+// --- looks --------------------------------------------------------------------------
+
+TCellLook TStringGrid::CellLook(int realCol, int row) const {
+    TCellLook look;
+    const TGridColumn* column = Column(realCol);
+    look.Font = row < fixedRows_ ? fixedFont_ : (column ? column->Font : gridFont_);
+    if (row < fixedRows_)
+        look.Background = fixedColor_;
+    else if (column && column->Fixed)
+        look.Background = fixedColor_;
+    if (lookHook_ && row >= fixedRows_)
+        lookHook_(realCol, row, look);
+    return look;
+}
+
+Qt::Alignment TStringGrid::CellAlignment(int realCol, int /*row*/) const {
+    const TGridColumn* column = Column(realCol);
+    const Qt::Alignment horizontal =
+        column ? column->Alignment & Qt::AlignHorizontal_Mask : Qt::Alignment(Qt::AlignLeft);
+    return horizontal | Qt::AlignBottom;
+}
+
+QString TStringGrid::GetSaveText(int realCol, int row) const {
+    return Cell(realCol, row);
+}
+
+void TStringGrid::SetCellLookHook(CellLookHook hook) {
+    lookHook_ = std::move(hook);
+    viewport()->update();
+}
+
+// --- selection ----------------------------------------------------------------------
+
+TGridRect TStringGrid::Selection() const {
+    TGridRect rect;
+    const QItemSelection selection = selectionModel()->selection();
+    if (selection.isEmpty()) {
+        const QModelIndex current = currentIndex();
+        if (!current.isValid())
+            return rect;
+        rect.Left = rect.Right = current.column();
+        rect.Top = rect.Bottom = current.row() + fixedRows_;
+        return rect;
+    }
+    int left = INT_MAX, top = INT_MAX, right = -1, bottom = -1;
+    for (const QItemSelectionRange& range : selection) {
+        left = std::min(left, range.left());
+        right = std::max(right, range.right());
+        top = std::min(top, range.top());
+        bottom = std::max(bottom, range.bottom());
+    }
+    rect.Left = left;
+    rect.Right = right;
+    rect.Top = top + fixedRows_;
+    rect.Bottom = bottom + fixedRows_;
+    return rect;
+}
+
+void TStringGrid::SetSelection(const TGridRect& rect) {
+    selectionModel()->clearSelection();
+    if (rect.IsEmpty())
+        return;
+    const QModelIndex topLeft = model_->index(rect.Top - fixedRows_, rect.Left);
+    const QModelIndex bottomRight = model_->index(rect.Bottom - fixedRows_, rect.Right);
+    if (!topLeft.isValid() || !bottomRight.isValid())
+        return;
+    selectionModel()->setCurrentIndex(topLeft, QItemSelectionModel::NoUpdate);
+    selectionModel()->select(QItemSelection(topLeft, bottomRight),
+                             QItemSelectionModel::ClearAndSelect);
+}
+
+bool TStringGrid::IsSelected(int displCol, int row) const {
+    if (row < fixedRows_ || displCol < 0)
+        return false;
+    const TGridRect rect = Selection();
+    return !rect.IsEmpty() && displCol >= rect.Left && displCol <= rect.Right && row >= rect.Top &&
+           row <= rect.Bottom;
+}
+
+void TStringGrid::DrawOutline(QTableView* view) {
+    if (!outline_)
+        return;
+    const TGridRect rect = Selection();
+    if (rect.IsEmpty())
+        return;
+    const QRect first = view->visualRect(model_->index(rect.Top - fixedRows_, rect.Left));
+    const QRect last = view->visualRect(model_->index(rect.Bottom - fixedRows_, rect.Right));
+    // Columns hidden in this view give empty rectangles; clip to what the view shows.
+    int left = first.isValid() ? first.left() : -2;
+    int right = last.isValid() ? last.right() : view->viewport()->width() + 2;
+    if (!first.isValid() && !last.isValid()) {
+        if (view == frozen_)
+            return;
+    }
+    const int top = view->rowViewportPosition(rect.Top - fixedRows_);
+    const int bottom = view->rowViewportPosition(rect.Bottom - fixedRows_) + rowHeight_ - 1;
+    if (view == this && first.isValid() && rect.Left < fixedCols_)
+        left = first.left();
+    QPainter painter(view->viewport());
+    QPen pen(palette().color(QPalette::Highlight));
+    pen.setWidth(2);
+    painter.setPen(pen);
+    painter.drawRect(QRect(QPoint(left + 1, top + 1), QPoint(right - 1, bottom - 1)));
+}
+
+// --- sorting ------------------------------------------------------------------------
+
+int TStringGrid::SortColumn() const {
+    return sortColumn_ ? IndexOfColumn(sortColumn_) : -1;
+}
+
+void TStringGrid::SortByColumn(int realCol, bool ascending) {
+    TGridColumn* column = Column(realCol);
+    if (!column)
+        return;
+    sortColumn_ = column;
+    sortAscending_ = ascending;
+    const int rows = store_.RowCount();
+    std::vector<QString> texts(static_cast<std::size_t>(rows));
+    for (int r = 0; r < rows; ++r)
+        texts[r] = store_.Cell(column->slot_, r);
+    const std::vector<int> order =
+        SortOrder(texts, column->SortStyle, column->SortPrefix, column->SortSuffix, ascending);
+    store_.Permute(order);
+    if (updateDepth_ > 0) {
+        resetPending_ = true;
+    } else {
+        model_->Repaint();
+        viewport()->update();
+        frozen_->viewport()->update();
+    }
+    horizontalHeader()->viewport()->update();
+    frozen_->horizontalHeader()->viewport()->update();
+    emit Sorted();
+}
+
+void TStringGrid::Resort() {
+    const int column = SortColumn();
+    if (column >= 0)
+        SortByColumn(column, sortAscending_);
+}
+
+void TStringGrid::HeaderClicked(int displCol) {
+    const int real = RealColIndex(displCol);
+    if (real < 0)
+        return;
+    if (displCol < fixedCols_ && !fixedSortable_)
+        return;
+    const bool ascending = SortColumn() == real ? !sortAscending_ : true;
+    SortByColumn(real, ascending);
+}
+
+// --- hints and events ---------------------------------------------------------------
+
+QString TStringGrid::HintFor(int displCol, int row) {
+    QString hint;
+    if (hintHook_)
+        hintHook_(row, displCol, hint);
+    if (!hint.isEmpty())
+        return hint;
+    const int real = RealColIndex(displCol);
+    const QString text = Cell(real, row);
+    if (text.isEmpty())
+        return {};
+    const QFontMetrics metrics(CellLook(real, row).Font);
+    if (metrics.horizontalAdvance(text) + 6 > ColumnWidth(real))
+        return text;
+    return {};
+}
+
+bool TStringGrid::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        const QString hint =
+            index.isValid() ? HintFor(index.column(), index.row() + fixedRows_) : QString();
+        if (hint.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), hint, viewport());
+        return true;
+    }
+    return QTableView::viewportEvent(event);
+}
+
+void TStringGrid::contextMenuEvent(QContextMenuEvent* event) {
+    if (popup_)
+        popup_->exec(event->globalPos());
+}
+
+void TStringGrid::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    DrawOutline(this);
+}
+
+void TStringGrid::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    PlaceFrozen();
+}
+
+void TStringGrid::updateGeometries() {
+    QTableView::updateGeometries();
+    if (frozen_)
+        PlaceFrozen();
+}
+
+QModelIndex TStringGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    const QModelIndex current = QTableView::moveCursor(action, modifiers);
+    // Keep a cell that moved left under the frozen columns in view.
+    const int frozen = FrozenWidth();
+    if (action == MoveLeft && current.isValid() && current.column() >= fixedCols_ &&
+        visualRect(current).left() < frozen) {
+        const int shift = visualRect(current).left() - frozen;
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() + shift);
+    }
+    return current;
+}
+
+void TStringGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    if (index.column() >= fixedCols_)
+        QTableView::scrollTo(index, hint);
+}

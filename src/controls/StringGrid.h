@@ -1,0 +1,179 @@
+#pragma once
+
+#include "controls/GridColumn.h"
+#include "controls/RowStore.h"
+
+#include <QColor>
+#include <QPointer>
+#include <QTableView>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include <QMenu>
+class TGridModel;
+class TGridHeader;
+class TFrozenView;
+
+// The selection rectangle in displayed columns and grid rows (row 0 is the header row).
+struct TGridRect {
+    int Left = -1;
+    int Top = -1;
+    int Right = -1;
+    int Bottom = -1;
+    bool IsEmpty() const { return Left < 0 || Top < 0 || Right < Left || Bottom < Top; }
+};
+
+// Colours and font of one cell as the window wants it drawn; the hook may change any.
+struct TCellLook {
+    QColor Text;
+    QColor Background;
+    QFont Font;
+};
+
+// The grid widget under the data grids: cell texts by column and row over compact
+// rows, one header row, frozen leading columns that stay in view when scrolling
+// sideways, a column collection with hiding and moving, a rectangular selection
+// drawn as an outline, sorting by a header click, cell hints and a popup menu.
+//
+// Columns are addressed by their real index (position in the collection, hidden ones
+// included) unless a name says "Displ" (position among the shown columns).
+class TStringGrid : public QTableView {
+    Q_OBJECT
+public:
+    explicit TStringGrid(QWidget* parent = nullptr);
+    ~TStringGrid() override;
+
+    // --- rows and cells -------------------------------------------------------------
+    int FixedRows() const { return fixedRows_; }
+    void SetFixedRows(int rows); // 0 or 1
+    int RowCount() const;        // header rows included
+    void SetRowCount(int rows);
+    QString Cell(int realCol, int row) const;
+    void SetCell(int realCol, int row, const QString& text);
+    void SetRowTexts(int row, const QStringList& textsByRealCol);
+    QString DisplCell(int displCol, int row) const;
+    void InsertRow(int row);
+    void RemoveRow(int row);
+    void ClearRows(); // keeps the header rows
+
+    // --- columns --------------------------------------------------------------------
+    int AllColCount() const { return static_cast<int>(columns_.size()); }
+    int ColCount() const { return static_cast<int>(shown_.size()); } // shown only
+    int FixedCols() const { return fixedCols_; }
+    void SetFixedCols(int cols);
+    TGridColumn* AddColumn();
+    TGridColumn* Column(int realCol) const;
+    int IndexOfColumn(const TGridColumn* column) const;
+    // Applies changed column entries (width, font, alignment, header) to the view.
+    void ColumnsChanged();
+    void SetColumnWidth(int realCol, int width);
+    int ColumnWidth(int realCol) const; // the kept width for a hidden column
+
+    void HideColumn(int realCol);
+    void UnHideColumn(int realCol);
+    void UnHideColumnsAll();
+    bool IsHiddenColumn(int realCol) const;
+    void MoveColumn(int fromReal, int toReal);
+    int RealColIndex(int displCol) const;
+    int DisplColIndex(int realCol) const; // -1 when hidden
+
+    // --- fonts and looks -----------------------------------------------------------
+    QFont GridFont() const { return gridFont_; }
+    void SetGridFont(const QFont& font);
+    QFont FixedFont() const { return fixedFont_; }
+    void SetFixedFont(const QFont& font);
+    int DefaultRowHeight() const { return rowHeight_; }
+    void SetDefaultRowHeight(int height);
+    QColor FixedColor() const { return fixedColor_; }
+
+    // --- selection -----------------------------------------------------------------
+    TGridRect Selection() const;
+    void SetSelection(const TGridRect& rect);
+    bool IsSelected(int displCol, int row) const;
+    void SetSelectionOutline(bool on) { outline_ = on; }
+
+    // --- sorting -------------------------------------------------------------------
+    void SortByColumn(int realCol, bool ascending);
+    // Sorts again by the last column and direction the user chose (after a load).
+    void Resort();
+    int SortColumn() const; // real index, -1 when unsorted
+    bool SortAscending() const { return sortAscending_; }
+    void SetFixedColumnSortable(bool on) { fixedSortable_ = on; }
+
+    // --- hooks ---------------------------------------------------------------------
+    using CellLookHook = std::function<void(int realCol, int row, TCellLook& look)>;
+    using GridHintHook = std::function<void(int row, int displCol, QString& hint)>;
+    void SetCellLookHook(CellLookHook hook);
+    const CellLookHook& GetCellLookHook() const { return lookHook_; }
+    void SetGridHintHook(GridHintHook hook) { hintHook_ = std::move(hook); }
+    const GridHintHook& GetGridHintHook() const { return hintHook_; }
+    // The hint shown for a cell: the hint event's text, else the whole text of a
+    // cell that does not fit.
+    QString HintFor(int displCol, int row);
+
+    QMenu* PopupMenu() const { return popup_; }
+    void SetPopupMenu(QMenu* menu) { popup_ = menu; }
+
+    // The look of a cell with the hook applied (used by drawing and export).
+    TCellLook CellLook(int realCol, int row) const;
+    virtual Qt::Alignment CellAlignment(int realCol, int row) const;
+    // A cell's text as copy and export read it.
+    virtual QString GetSaveText(int realCol, int row) const;
+
+    TRowStore& Store() { return store_; }
+
+    // Batch fills: repaints are collected until the outermost EndUpdate.
+    void BeginUpdate();
+    void EndUpdate();
+
+signals:
+    void Sorted();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void updateGeometries() override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
+private:
+    friend class TGridModel;
+    friend class TGridHeader;
+    friend class TFrozenView;
+    void RebuildShown();
+    void ApplyColumnsToViews();
+    void PlaceFrozen();
+    int FrozenWidth() const;
+    void HeaderClicked(int displCol);
+    void HeaderMoved(int logical, int oldVisual, int newVisual);
+    void HeaderResized(int logical, int newSize);
+    void CellsChanged();
+    void DrawOutline(QTableView* view);
+
+    TRowStore store_;
+    std::vector<std::unique_ptr<TGridColumn>> columns_;
+    std::vector<int> shown_; // real index per displayed column
+    int nextSlot_ = 0;
+    int fixedRows_ = 1;
+    int fixedCols_ = 1;
+    QFont gridFont_;
+    QFont fixedFont_;
+    QColor fixedColor_;
+    int rowHeight_ = 18;
+    bool outline_ = true;
+    bool fixedSortable_ = true;
+    const TGridColumn* sortColumn_ = nullptr;
+    bool sortAscending_ = true;
+    CellLookHook lookHook_;
+    GridHintHook hintHook_;
+    QPointer<QMenu> popup_;
+    TGridModel* model_ = nullptr;
+    TFrozenView* frozen_ = nullptr;
+    int updateDepth_ = 0;
+    bool resetPending_ = false;
+    bool syncingWidths_ = false;
+};
