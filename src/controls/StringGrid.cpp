@@ -244,6 +244,14 @@ TStringGrid::TStringGrid(QWidget* parent) : QTableView(parent) {
         viewport()->update();
         frozen_->viewport()->update();
     });
+    // Selected cells keep their normal colours: the style's selection panel is made
+    // invisible, and the selection is drawn as an outline instead.
+    for (QTableView* view : {static_cast<QTableView*>(this), static_cast<QTableView*>(frozen_)}) {
+        QPalette colours = view->palette();
+        colours.setColor(QPalette::Highlight, Qt::transparent);
+        colours.setColor(QPalette::HighlightedText, colours.color(QPalette::Text));
+        view->setPalette(colours);
+    }
     ApplyColumnsToViews();
 }
 
@@ -651,7 +659,7 @@ void TStringGrid::DrawOutline(QTableView* view) {
     if (view == this && first.isValid() && rect.Left < fixedCols_)
         left = first.left();
     QPainter painter(view->viewport());
-    QPen pen(palette().color(QPalette::Highlight));
+    QPen pen(QColor(0, 0, 128));
     pen.setWidth(2);
     painter.setPen(pen);
     painter.drawRect(QRect(QPoint(left + 1, top + 1), QPoint(right - 1, bottom - 1)));

@@ -1,0 +1,114 @@
+#include "controls/StringGrid.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+// Three columns, header row, four data rows: A0..A3 / B.. / C..
+void Fill(TStringGrid& grid) {
+    for (const char* name : {"A", "B", "C"}) {
+        TGridColumn* column = grid.AddColumn();
+        column->Header = QString::fromLatin1(name);
+        column->Width = 50;
+    }
+    grid.SetRowCount(5);
+    for (int r = 1; r < 5; ++r)
+        for (int c = 0; c < 3; ++c)
+            grid.SetCell(c, r, grid.Column(c)->Header + QString::number(r));
+}
+} // namespace
+
+TEST(StringGrid, CellsFollowTheirColumnThroughMovesAndHiding) {
+    TStringGrid grid;
+    Fill(grid);
+    EXPECT_EQ(grid.RowCount(), 5);
+    EXPECT_EQ(grid.ColCount(), 3);
+    EXPECT_EQ(grid.Cell(1, 0), QStringLiteral("B")); // header row holds the captions
+    grid.MoveColumn(2, 0);                           // C A B
+    EXPECT_EQ(grid.Column(0)->Header, QStringLiteral("C"));
+    EXPECT_EQ(grid.Cell(0, 3), QStringLiteral("C3"));
+    EXPECT_EQ(grid.Cell(2, 3), QStringLiteral("B3"));
+
+    grid.SetColumnWidth(1, 77);
+    grid.HideColumn(1); // A hidden, width kept
+    EXPECT_TRUE(grid.IsHiddenColumn(1));
+    EXPECT_EQ(grid.ColCount(), 2);
+    EXPECT_EQ(grid.AllColCount(), 3);
+    EXPECT_EQ(grid.RealColIndex(1), 2);
+    EXPECT_EQ(grid.DisplColIndex(1), -1);
+    EXPECT_EQ(grid.DisplCell(1, 2), QStringLiteral("B2"));
+    EXPECT_EQ(grid.ColumnWidth(1), 77);
+    grid.SetCell(1, 4, QStringLiteral("hidden text")); // hidden columns still hold data
+    grid.UnHideColumnsAll();
+    EXPECT_EQ(grid.ColCount(), 3);
+    EXPECT_EQ(grid.Cell(1, 4), QStringLiteral("hidden text"));
+    EXPECT_EQ(grid.ColumnWidth(1), 77);
+
+    // Nonsense indexes do nothing.
+    grid.HideColumn(9);
+    grid.MoveColumn(-1, 2);
+    grid.SetCell(7, 1, QStringLiteral("x"));
+    EXPECT_EQ(grid.Cell(7, 1), QString());
+    EXPECT_EQ(grid.RealColIndex(5), -1);
+}
+
+TEST(StringGrid, SortMovesWholeRowsAndResortKeepsTheChoice) {
+    TStringGrid grid;
+    Fill(grid);
+    grid.Column(1)->SortStyle = TSortStyle::Numeric;
+    const QStringList values{QStringLiteral("30"), QStringLiteral("4"), QStringLiteral("100"),
+                             QStringLiteral("4")};
+    for (int r = 1; r < 5; ++r)
+        grid.SetCell(1, r, values[r - 1]);
+    grid.SortByColumn(1, false);
+    EXPECT_EQ(grid.SortColumn(), 1);
+    EXPECT_EQ(grid.Cell(1, 1), QStringLiteral("100"));
+    EXPECT_EQ(grid.Cell(0, 1), QStringLiteral("A3"));
+    EXPECT_EQ(grid.Cell(0, 3), QStringLiteral("A2")); // equal keys keep their order
+    EXPECT_EQ(grid.Cell(0, 4), QStringLiteral("A4"));
+    EXPECT_EQ(grid.Cell(1, 0), QStringLiteral("B")); // the header row never moves
+
+    // A reload followed by Resort keeps column and direction even after the column moved.
+    grid.MoveColumn(1, 2);
+    for (int r = 1; r < 5; ++r)
+        grid.SetCell(2, r, QString::number(r));
+    grid.Resort();
+    EXPECT_EQ(grid.SortColumn(), 2);
+    EXPECT_FALSE(grid.SortAscending());
+    EXPECT_EQ(grid.Cell(2, 1), QStringLiteral("4"));
+}
+
+TEST(StringGrid, SelectionNeverHoldsHeaderCellsAndHintsShowCutTexts) {
+    TStringGrid grid;
+    Fill(grid);
+    grid.SetSelection(TGridRect{0, 2, 1, 3});
+    const TGridRect rect = grid.Selection();
+    EXPECT_EQ(rect.Left, 0);
+    EXPECT_EQ(rect.Right, 1);
+    EXPECT_EQ(rect.Top, 2);
+    EXPECT_EQ(rect.Bottom, 3);
+    EXPECT_TRUE(grid.IsSelected(1, 3));
+    EXPECT_FALSE(grid.IsSelected(2, 3));
+    EXPECT_FALSE(grid.IsSelected(0, 0));
+    grid.SetSelection(TGridRect{0, 0, 5, 99}); // outside the grid: nothing but the current cell
+    EXPECT_FALSE(grid.IsSelected(1, 3));
+
+    grid.SetCell(0, 1, QStringLiteral("Очень длинное название клиента, которое не влезает"));
+    EXPECT_EQ(grid.HintFor(0, 1), grid.Cell(0, 1));
+    EXPECT_EQ(grid.HintFor(1, 1), QString()); // fits
+    grid.SetGridHintHook(
+        [](int row, int col, QString& hint) { hint = QStringLiteral("%1/%2").arg(row).arg(col); });
+    EXPECT_EQ(grid.HintFor(1, 1), QStringLiteral("1/1"));
+}
+
+TEST(StringGrid, LookHookColoursDataCellsOnly) {
+    TStringGrid grid;
+    Fill(grid);
+    grid.SetCellLookHook([](int realCol, int row, TCellLook& look) {
+        if (realCol == 2 && row == 3)
+            look.Background = QColor(255, 0, 0);
+        look.Text = QColor(0, 0, 128);
+    });
+    EXPECT_EQ(grid.CellLook(2, 3).Background, QColor(255, 0, 0));
+    EXPECT_EQ(grid.CellLook(1, 3).Text, QColor(0, 0, 128));
+    EXPECT_NE(grid.CellLook(2, 0).Text, QColor(0, 0, 128));
+}
