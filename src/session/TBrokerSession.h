@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 class TMetadataParser;
 
@@ -75,10 +76,13 @@ private:
     void SessionData() override;
     void SessionCommonData() override;
     void Raise(const Handler& handler, const char* eventName, bool isData);
+    void Guard(const char* eventName, const std::function<void()>& call);
+    static void Swallow(const QString& sessionName, const char* eventName, const QString& text);
     void DropCache();
 
     QString name_;
     std::unique_ptr<IBrokerSession> link_;
+    bool hasCachedRow_ = false;
     int cachedRow_ = -1;
     QByteArray cachedText_;            // the row in 8-bit text
     std::vector<int> cachedFieldEnds_; // offset of each NUL in cachedText_

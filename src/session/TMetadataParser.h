@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
+#include <initializer_list>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class TBrokerSession;
@@ -54,8 +57,13 @@ public:
     TBrokerSession* Session() const { return session_; }
 
 private:
+    QByteArray RawValue(const TResponseDataField& field, int row);
+    QString WithNoSendMetadata(const QString& request, const QString& queryId,
+                               const QString& params, bool pairForm) const;
+
     TBrokerSession* session_; // not owned
     std::vector<std::unique_ptr<TResponseDataField>> fields_;
+    QHash<QString, int> index_; // upper-case name -> first description with it
     bool valid_ = false;
     QString version_;
     QString metadataId_;

@@ -1,0 +1,206 @@
+#include "session/TBrokerSession.h"
+
+#include "session/LocalSocketSession.h"
+#include "session/TMetadataParser.h"
+#include "shell/Beep.h"
+#include "shell/Cp1251.h"
+#include "shell/Log.h"
+
+#include <cstring>
+#include <exception>
+
+// ---- SessionFactory ----
+
+namespace {
+SessionFactory::Creator& CreatorSlot() {
+    static SessionFactory::Creator creator;
+    return creator;
+}
+} // namespace
+
+std::unique_ptr<IBrokerSession> SessionFactory::Create(const QString& sessionName) {
+    if (CreatorSlot())
+        return CreatorSlot()(sessionName);
+    return LocalSocketSession::Attach(sessionName);
+}
+
+void SessionFactory::SetCreator(Creator creator) {
+    CreatorSlot() = std::move(creator);
+}
+
+// ---- TBrokerSession ----
+
+TBrokerSession::TBrokerSession(const QString& name, bool autoConnect) : name_(name) {
+    if (autoConnect)
+        Link();
+}
+
+TBrokerSession::~TBrokerSession() {
+    if (link_)
+        link_->SetEvents(nullptr);
+}
+
+IBrokerSession& TBrokerSession::Link() {
+    if (!link_) {
+        std::unique_ptr<IBrokerSession> link = SessionFactory::Create(name_);
+        if (!link)
+            throw ESessionError(QStringLiteral("No session link for %1").arg(name_));
+        link->SetEvents(this);
+        link_ = std::move(link);
+    }
+    return *link_;
+}
+
+void TBrokerSession::SendRequest(const QString& request, const QString& params) {
+    Link().SendRequest(request, params);
+}
+
+int TBrokerSession::SendCommand(const QString& request, const QString& params, int a, int b) {
+    return Link().SendCommand(request, params, a, b);
+}
+
+void TBrokerSession::Login() {
+    Link().Login();
+}
+
+bool TBrokerSession::GetLoginState() {
+    return Link().GetLoginState();
+}
+
+int TBrokerSession::GetRowCount() {
+    return Link().GetRowCount();
+}
+
+QString TBrokerSession::GetRowText(int row) {
+    return Link().GetRowText(row);
+}
+
+QString TBrokerSession::GetCell(int row, int column) {
+    return Link().GetCell(row, column);
+}
+
+int TBrokerSession::GetTableSize(const QString& table) {
+    return Link().GetTableSize(table);
+}
+
+QString TBrokerSession::GetTableValue(const QString& table, const QString& field, int row) {
+    return Link().GetTableValue(table, field, row);
+}
+
+QString TBrokerSession::GetRequestParam(const QString& key, int n) {
+    return Link().GetRequestParam(key, n);
+}
+
+QByteArray TBrokerSession::GetField(int row, int n) {
+    if (!hasCachedRow_ || cachedRow_ != row) {
+        // Drop the old row first: a failing fetch must not leave it posing as this one.
+        DropCache();
+        const QString text = GetRowText(row);
+        cachedText_ = Cp1251::Encode(text); // one byte per character, NULs stay NULs
+        const char* data = cachedText_.constData();
+        const char* end = data + cachedText_.size();
+        for (const char* p = data; p < end;) {
+            const void* hit = std::memchr(p, 0, size_t(end - p));
+            if (!hit)
+                break;
+            const char* nul = static_cast<const char*>(hit);
+            cachedFieldEnds_.push_back(int(nul - data));
+            p = nul + 1;
+        }
+        cachedRow_ = row;
+        hasCachedRow_ = true;
+    }
+    // A field counts only when its NUL follows it; a last field cut short reads empty.
+    if (n < 0 || size_t(n) >= cachedFieldEnds_.size())
+        return {};
+    const int start = n == 0 ? 0 : cachedFieldEnds_[size_t(n) - 1] + 1;
+    return cachedText_.mid(start, cachedFieldEnds_[size_t(n)] - start);
+}
+
+void TBrokerSession::DropCache() {
+    hasCachedRow_ = false;
+    cachedRow_ = -1;
+    cachedText_.clear();
+    cachedFieldEnds_.clear();
+}
+
+void TBrokerSession::BeforeEvent(bool) {}
+
+void TBrokerSession::Guard(const char* eventName, const std::function<void()>& call) {
+    // The handler may destroy this session before it throws: keep the name apart.
+    const QString sessionName = name_;
+    try {
+        call();
+    } catch (const ESessionError& e) {
+        Swallow(sessionName, eventName, e.Message());
+    } catch (const std::exception& e) {
+        Swallow(sessionName, eventName, QString::fromUtf8(e.what()));
+    } catch (...) {
+        Swallow(sessionName, eventName, QStringLiteral("unknown error"));
+    }
+}
+
+void TBrokerSession::Swallow(const QString& sessionName, const char* eventName,
+                             const QString& text) {
+    WriteLog(
+        QStringLiteral("EXCEPTION %1.%2. %3").arg(sessionName, QLatin1String(eventName), text));
+    ShortBeep();
+}
+
+void TBrokerSession::Raise(const Handler& handler, const char* eventName, bool isData) {
+    BeforeEvent(isData);
+    DropCache();
+    if (!handler)
+        return;
+    // The handler may replace itself or destroy this session: run a copy and touch
+    // nothing of the session after it returns.
+    const Handler call = handler;
+    Guard(eventName, [&] { call(this); });
+}
+
+void TBrokerSession::SessionLogin() {
+    Raise(OnLogin, "OnLogin", false);
+}
+
+void TBrokerSession::SessionDisconnect() {
+    Raise(OnDisconnect, "OnDisconnect", false);
+}
+
+void TBrokerSession::SessionProcess(int totalCount, int readCount) {
+    BeforeEvent(false);
+    DropCache();
+    if (!OnProcess)
+        return;
+    const ProcessHandler call = OnProcess;
+    Guard("OnProcess", [&] { call(this, totalCount, readCount); });
+}
+
+void TBrokerSession::SessionData() {
+    Raise(OnData, "OnData", true);
+}
+
+void TBrokerSession::SessionCommonData() {
+    Raise(OnCommonData, "OnCommonData", false);
+}
+
+// ---- TMetadataSession ----
+
+TMetadataSession::TMetadataSession(const QString& name, bool autoConnect)
+    : TBrokerSession(name, false), parser_(std::make_unique<TMetadataParser>(this)) {
+    // Attach only once the parser exists, so no event can find it missing.
+    if (autoConnect)
+        Link();
+}
+
+TMetadataSession::~TMetadataSession() = default;
+
+void TMetadataSession::BeforeEvent(bool isData) {
+    if (!isData || !OnData)
+        return;
+    try {
+        parser_->ParseMetadata();
+    } catch (...) {
+        // A failing session call while reading the header leaves the parser as it
+        // was; the handler still runs and reads what it can.
+    }
+}

@@ -1,0 +1,318 @@
+#include "session/TMetadataParser.h"
+
+#include "session/TBrokerSession.h"
+#include "shell/ConvertError.h"
+#include "shell/Cp1251.h"
+#include "shell/DateValue.h"
+#include "shell/NumberText.h"
+#include "shell/WorkstationLocale.h"
+
+#include <QDate>
+#include <QtEndian>
+
+#include <cstring>
+
+namespace {
+
+const QString kHeaderTable = QStringLiteral("METADATA.HEADER");
+const QString kFieldsTable = QStringLiteral("METADATA.FIELDS");
+
+// Field names are matched ignoring the case of ASCII letters only.
+QString AsciiUpper(const QString& text) {
+    QString out = text;
+    for (QChar& c : out) {
+        const char16_t u = c.unicode();
+        if (u >= u'a' && u <= u'z')
+            c = QChar(u - (u'a' - u'A'));
+    }
+    return out;
+}
+
+bool HasAsciiLower(const QString& text) {
+    for (const QChar c : text) {
+        if (c.unicode() >= u'a' && c.unicode() <= u'z')
+            return true;
+    }
+    return false;
+}
+
+// A decimal integer in 32 bits: optional sign, digits; surrounding blanks allowed.
+bool ParseInt(QStringView text, qint32& out) {
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    if (ok)
+        out = value;
+    return ok;
+}
+
+qint32 RequireInt(const QString& text, const QString& what) {
+    qint32 value = 0;
+    if (!ParseInt(text, value))
+        throw EConvertError(
+            QStringLiteral("'%1' is not a valid integer value (%2)").arg(text, what));
+    return value;
+}
+
+// Characters [from, from + count) of a dotted date as a decimal number.
+bool DatePart(QStringView text, qsizetype from, qsizetype count, int& out) {
+    if (text.size() < from + count)
+        return false;
+    qint32 value = 0;
+    if (!ParseInt(text.mid(from, count), value))
+        return false;
+    out = value;
+    return true;
+}
+
+bool ReadDouble(const QByteArray& raw, double& out) {
+    if (raw.size() < 8)
+        return false;
+    const quint64 bits = qFromLittleEndian<quint64>(raw.constData());
+    std::memcpy(&out, &bits, sizeof out);
+    return true;
+}
+
+} // namespace
+
+bool TResponseDataField::IsFloat() const {
+    return FieldDataType == 6 || FieldDataType == 7 || FieldDataType == 8;
+}
+
+bool TResponseDataField::IsInteger() const {
+    return FieldDataType == 2 || FieldDataType == 3 || FieldDataType == 4 || FieldDataType == 25;
+}
+
+bool TResponseDataField::IsDate() const {
+    return FieldDataType == 9 || FieldDataType == 11;
+}
+
+QByteArray DecodeFieldText(const QByteArray& raw) {
+    if (raw.indexOf('\x03') < 0)
+        return raw;
+    QByteArray out;
+    out.reserve(raw.size());
+    const qsizetype n = raw.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = raw[i];
+        if (c == '\x03' && i + 1 < n) {
+            out.append(char(quint8(quint8(raw[i + 1]) - 48)));
+            ++i;
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+TMetadataParser::TMetadataParser(TBrokerSession* session) : session_(session) {}
+
+TMetadataParser::~TMetadataParser() = default;
+
+void TMetadataParser::ResetMetadata() {
+    valid_ = false;
+    version_.clear();
+    metadataId_.clear();
+    fields_.clear();
+    index_.clear();
+}
+
+void TMetadataParser::ParseMetadata() {
+    if (!session_) {
+        ResetMetadata();
+        return;
+    }
+    // Failing session calls up to here reach the caller.
+    if (session_->GetTableSize(kHeaderTable) == 0) {
+        ResetMetadata();
+        return;
+    }
+    const QString version =
+        session_->GetTableValue(kHeaderTable, QStringLiteral("METADATA_VERSION"));
+    if (version.isEmpty()) {
+        ResetMetadata();
+        return;
+    }
+    qint32 count = 0;
+    if (!ParseInt(session_->GetTableValue(kHeaderTable, QStringLiteral("FIELD_COUNT")), count))
+        count = 0;
+    // A negative count describes no fields either; treating it as a valid empty
+    // description would make the next request skip the metadata it lacks.
+    if (count <= 0) {
+        ResetMetadata();
+        return;
+    }
+    const QString id = session_->GetTableValue(kHeaderTable, QStringLiteral("METADATA_ID"));
+    const QString reset = session_->GetTableValue(kHeaderTable, QStringLiteral("RESET_CACHE"));
+
+    if (valid_ && version_ == version && metadataId_ == id && reset != QLatin1String("1"))
+        return;
+    if (valid_)
+        ResetMetadata();
+
+    try {
+        version_ = version;
+        metadataId_ = id;
+        valid_ = true;
+        // The count comes from the server: grow with the fields actually read, so a
+        // huge claim ends at the first missing description instead of in a huge reserve.
+        for (qint32 n = 0; n < count; ++n) {
+            const QString suffix = QString::number(n);
+            auto value = [&](const char* key) {
+                return session_->GetTableValue(kFieldsTable, QLatin1String(key) + suffix);
+            };
+            auto field = std::make_unique<TResponseDataField>();
+            field->FieldName = AsciiUpper(value("FIELD_NAME."));
+            field->FieldIndex = RequireInt(value("FIELD_INDEX."), QStringLiteral("FIELD_INDEX"));
+            field->PacketDataType =
+                RequireInt(value("PACKET_DATA_TYPE."), QStringLiteral("PACKET_DATA_TYPE"));
+            field->FieldDataType =
+                RequireInt(value("FIELD_DATA_TYPE."), QStringLiteral("FIELD_DATA_TYPE"));
+            if (!ParseInt(value("VISIBLE_FLAG."), field->VisibleFlag))
+                field->VisibleFlag = 0;
+            if (!ParseInt(value("VISIBLE_ALIGN."), field->VisibleAlign))
+                field->VisibleAlign = 0;
+            field->VisibleFormat = value("VISIBLE_FORMAT.");
+            // The first description of a name wins, as a front-to-back search would find it.
+            if (!index_.contains(field->FieldName))
+                index_.insert(field->FieldName, int(fields_.size()));
+            fields_.push_back(std::move(field));
+        }
+    } catch (...) {
+        ResetMetadata();
+    }
+}
+
+const TResponseDataField* TMetadataParser::FindField(const QString& name) const {
+    if (!valid_)
+        return nullptr;
+    auto it = index_.constFind(name);
+    if (it == index_.constEnd()) {
+        if (!HasAsciiLower(name))
+            return nullptr;
+        it = index_.constFind(AsciiUpper(name));
+        if (it == index_.constEnd())
+            return nullptr;
+    }
+    return fields_[size_t(it.value())].get();
+}
+
+QByteArray TMetadataParser::RawValue(const TResponseDataField& field, int row) {
+    return DecodeFieldText(session_->GetField(row, field.FieldIndex));
+}
+
+QString TMetadataParser::GetText(const QString& name, int row) {
+    const TResponseDataField* field = FindField(name);
+    if (!field)
+        return {};
+    if (field->IsFloat())
+        return FormatGeneralNumber(GetFloat(name, row, 0),
+                                   WorkstationLocale::Current().decimalSeparator);
+    if (field->IsInteger())
+        return QString::number(GetInt(name, row, 0));
+    if (field->IsDate())
+        return FormatShortDateTime(GetDate(name, row, 0));
+    return Cp1251::Decode(RawValue(*field, row));
+}
+
+double TMetadataParser::GetDate(const QString& name, int row, double defaultValue) {
+    const TResponseDataField* field = FindField(name);
+    if (!field)
+        return defaultValue;
+    const QByteArray raw = RawValue(*field, row);
+    if (field->PacketDataType == 0) {
+        // Day at characters 1-2, month 4-5, year 7-10; the separators and any time
+        // after the date play no part.
+        const QString text = Cp1251::Decode(raw);
+        int day = 0, month = 0, year = 0;
+        if (!DatePart(text, 0, 2, day) || !DatePart(text, 3, 2, month) ||
+            !DatePart(text, 6, 4, year))
+            return defaultValue;
+        const QDate date(year, month, day);
+        return date.isValid() ? DateToValue(date) : defaultValue;
+    }
+    if (field->PacketDataType == 1) {
+        double value = 0;
+        return ReadDouble(raw, value) ? value : defaultValue;
+    }
+    return defaultValue;
+}
+
+double TMetadataParser::GetFloat(const QString& name, int row, double defaultValue) {
+    const TResponseDataField* field = FindField(name);
+    if (!field)
+        return defaultValue;
+    const QByteArray raw = RawValue(*field, row);
+    if (field->PacketDataType == 0) {
+        try {
+            return DotTextToFloat(Cp1251::Decode(raw));
+        } catch (const EConvertError&) {
+            return defaultValue;
+        }
+    }
+    if (field->PacketDataType == 1) {
+        double value = 0;
+        return ReadDouble(raw, value) ? value : defaultValue;
+    }
+    return defaultValue;
+}
+
+qint32 TMetadataParser::GetInt(const QString& name, int row, qint32 defaultValue) {
+    const TResponseDataField* field = FindField(name);
+    if (!field)
+        return defaultValue;
+    const QByteArray raw = RawValue(*field, row);
+    if (field->PacketDataType == 0) {
+        qint32 value = 0;
+        return ParseInt(QString::fromLatin1(raw), value) ? value : defaultValue;
+    }
+    if (field->PacketDataType == 1) {
+        if (raw.size() < 4)
+            return defaultValue;
+        return qFromLittleEndian<qint32>(raw.constData());
+    }
+    return defaultValue;
+}
+
+QString TMetadataParser::WithNoSendMetadata(const QString& request, const QString& queryId,
+                                            const QString& params, bool pairForm) const {
+    if (!valid_ || metadataId_ != request + QLatin1Char('.') + queryId)
+        return params;
+    QString out = params;
+    // A parameter string without its final NUL would glue the flag onto its last
+    // value ("chto=409NoSendMetadata=1") and change the query; close it first.
+    if (!out.isEmpty() && out.back() != QChar(0))
+        out += QChar(0);
+    if (pairForm)
+        out += QStringLiteral("NoSendMetadata=1") + QChar(0);
+    else
+        out += QStringLiteral("NoSendMetadata") + QChar(0) + QStringLiteral("1") + QChar(0);
+    return out;
+}
+
+void TMetadataParser::SendList(const QString& request, const QString& queryId,
+                               const QString& params) {
+    if (!session_)
+        throw ESessionError(QStringLiteral("The parser has no session"));
+    session_->SendRequest(request, WithNoSendMetadata(request, queryId, params, true));
+}
+
+void TMetadataParser::SendExec(const QString& request, const QString& queryId,
+                               const QString& params) {
+    if (!session_)
+        throw ESessionError(QStringLiteral("The parser has no session"));
+    session_->SendCommand(request, WithNoSendMetadata(request, queryId, params, false), 0, 1);
+}
+
+QString PairParams(std::initializer_list<std::pair<QString, QString>> pairs) {
+    QString out;
+    for (const auto& [key, value] : pairs)
+        out += key + QLatin1Char('=') + value + QChar(0);
+    return out;
+}
+
+QString AlternatingParams(std::initializer_list<std::pair<QString, QString>> pairs) {
+    QString out;
+    for (const auto& [key, value] : pairs)
+        out += key + QChar(0) + value + QChar(0);
+    return out;
+}
