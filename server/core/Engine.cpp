@@ -1,0 +1,305 @@
+#include "server/core/Engine.h"
+
+#include "server/core/ServerLog.h"
+#include "server/core/Store.h"
+#include "server/core/WireText.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTime>
+
+using WireText::RowBuilder;
+
+QString DottedDate(const QString& isoDate) {
+    const QDate d = QDate::fromString(isoDate, Qt::ISODate);
+    return d.isValid() ? d.toString(QStringLiteral("dd.MM.yyyy")) : QString();
+}
+
+Engine::Engine(Store& store) : store_(store) {}
+
+QDate Engine::TradingDate() const {
+    const QDate d = QDate::fromString(store_.State(QStringLiteral("trading_date")), Qt::ISODate);
+    return d.isValid() ? d : QDate::currentDate();
+}
+
+EngineResult Engine::Handle(SessionState& session, const QString& request, const QString& params,
+                            bool commandForm) {
+    const ParsedParams parsed =
+        ParseParams(params, commandForm ? ParamForm::Alternating : ParamForm::Pair);
+    if (!parsed.ok) {
+        EngineResult r;
+        r.refused = true;
+        r.error =
+            QStringLiteral("malformed parameter string for \"%1\": %2").arg(request, parsed.error);
+        ServerLog::Line(r.error);
+        return r;
+    }
+    const ParamList& p = parsed.params;
+    EngineResult result;
+    if (request == QLatin1String("SQLtorgBB"))
+        result = TradingDay(p);
+    else if (request == QLatin1String("SQLktoExt"))
+        result = UserSession(p);
+    else if (request == QLatin1String("IzmenaBB")) {
+        session.subscribed = true;
+        result.answer.echo = p;
+    } else if (request == QLatin1String("NorvanePluginSupport"))
+        result = PluginSupport(p);
+    else if (request == QLatin1String("SpisokBB"))
+        result = List(session, p);
+    else if (request == QLatin1String("ExecQueryBB"))
+        result = Command(session, p);
+    else {
+        result.refused = true;
+        result.error = QStringLiteral("unknown request \"%1\"").arg(request.left(100));
+        ServerLog::Line(result.error);
+        return result;
+    }
+    return result;
+}
+
+EngineResult Engine::List(SessionState& session, const ParamList& params) {
+    const auto chto = params.Int(QStringLiteral("chto"));
+    const int query = chto ? int(*chto) : -1;
+    switch (query) {
+    case 402:
+    case 403:
+    case 404:
+    case 405:
+    case 407:
+    case 408:
+    case 409:
+    case 420:
+    case 421:
+        return ReferenceList(query, session, params);
+    case 211:
+        return Orders(session, params);
+    default:
+        break;
+    }
+    EngineResult r;
+    r.answer.echo = params;
+    ServerLog::Line(
+        QStringLiteral("SpisokBB: unknown query \"%1\", empty answer (%2)")
+            .arg(params.Value(QStringLiteral("chto")).left(40), params.Describe().left(300)));
+    return r;
+}
+
+EngineResult Engine::Command(SessionState& session, const ParamList& params) {
+    const auto chto = params.Int(QStringLiteral("chto"));
+    const int query = chto ? int(*chto) : -1;
+    switch (query) {
+    case 20:
+    case 30:
+    case 40:
+    case 50:
+        return Withdraw(query, session, params);
+    case 1821:
+        return UserInfoChange(params);
+    default:
+        break;
+    }
+    EngineResult r;
+    r.answer.echo = params;
+    ServerLog::Line(
+        QStringLiteral("ExecQueryBB: unknown query \"%1\", empty answer (%2)")
+            .arg(params.Value(QStringLiteral("chto")).left(40), params.Describe().left(300)));
+    return r;
+}
+
+EngineResult Engine::TradingDay(const ParamList& params) {
+    EngineResult r;
+    r.answer.echo = params;
+    r.answer.rows << RowBuilder()
+                         .Plain(store_.State(QStringLiteral("trading_day_key")))
+                         .Plain(DottedDate(store_.State(QStringLiteral("trading_date"))))
+                         .Plain(store_.State(QStringLiteral("trading_state"), QStringLiteral("1")))
+                         .Take();
+    return r;
+}
+
+EngineResult Engine::UserSession(const ParamList& params) {
+    EngineResult r;
+    r.answer.echo = params;
+    r.answer.rows << RowBuilder()
+                         .Plain(store_.State(QStringLiteral("client_key"), QStringLiteral("1")))
+                         .Plain(store_.State(QStringLiteral("caption")))
+                         .Plain(store_.State(QStringLiteral("user_kind"), QStringLiteral("1")))
+                         .Plain(store_.State(QStringLiteral("session_key")))
+                         .Take();
+    return r;
+}
+
+EngineResult Engine::PluginSupport(const ParamList& params) {
+    EngineResult r;
+    r.answer.echo = params;
+    const QString id = params.Value(QStringLiteral("PluginID"));
+    const bool allowed =
+        !id.isEmpty() &&
+        store_.ScalarQuery(QStringLiteral("SELECT COUNT(*) FROM plugin_allow WHERE plugin_id = ?"),
+                           {id})
+                .toInt() > 0;
+    r.answer.rows << RowBuilder()
+                         .Plain(id)
+                         .Plain(allowed ? QStringLiteral("OK") : QStringLiteral("NO"))
+                         .Take();
+    return r;
+}
+
+// User-information change: param0 value id (0 = new), param1 owner, param2 type,
+// param3 text. Answer row: code, message, value id, the server's text. Code -2 says
+// the value was stored in the server's own form (shortened, or without characters
+// that cannot be stored), which the answer's fourth field carries.
+EngineResult Engine::UserInfoChange(const ParamList& params) {
+    EngineResult r;
+    r.answer.echo = params;
+    auto refuse = [&](int code, const QString& message) {
+        r.answer.rows << RowBuilder().Int(code).Plain(message).Int(0).Plain(QString()).Take();
+        ServerLog::Line(QStringLiteral("1821 refused: %1 (%2)").arg(message, params.Describe()));
+        return r;
+    };
+    const auto valueId = params.Int(QStringLiteral("param0"));
+    const auto owner = params.Int(QStringLiteral("param1"));
+    const auto type = params.Int(QStringLiteral("param2"));
+    if (!valueId || !owner || !type || *valueId < 0)
+        return refuse(-1, QString::fromUtf8("Неверные параметры изменения информации"));
+    const QVariant target =
+        store_.ScalarQuery(QStringLiteral("SELECT target_kind FROM ui_type WHERE id = ?"), {*type});
+    if (!target.isValid())
+        return refuse(-1,
+                      QString::fromUtf8("Неизвестный тип информации ") + QString::number(*type));
+    const QString ownerTable =
+        target.toInt() == 1 ? QStringLiteral("account") : QStringLiteral("client");
+    if (store_
+            .ScalarQuery(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE id = ?").arg(ownerTable),
+                         {*owner})
+            .toInt() == 0)
+        return refuse(-1, QString::fromUtf8("Владелец информации не найден: ") +
+                              QString::number(*owner));
+
+    const QString typed = params.Value(QStringLiteral("param3"));
+    QString stored = WireText::PlainText(typed);
+    constexpr int kMaxText = 255;
+    if (stored.size() > kMaxText)
+        stored.truncate(kMaxText);
+    const bool adjusted = stored != typed;
+    if (stored.isNull())
+        stored = QStringLiteral(""); // an empty text, not SQL NULL
+
+    qint64 id = *valueId;
+    const bool ok = store_.Transaction([&] {
+        QSqlQuery q(store_.Db());
+        if (id == 0) {
+            // A value of this type for this owner already exists: change it rather
+            // than keep two values the display lookups would choose between.
+            q.prepare(QStringLiteral("SELECT id FROM ui_value WHERE type_id = ? AND owner_id = ?"));
+            q.addBindValue(*type);
+            q.addBindValue(*owner);
+            if (q.exec() && q.next())
+                id = q.value(0).toLongLong();
+        }
+        if (id == 0) {
+            id = store_.ScalarQuery(QStringLiteral("SELECT COALESCE(MAX(id), 0) + 1 FROM ui_value"))
+                     .toLongLong();
+            q.prepare(QStringLiteral(
+                "INSERT INTO ui_value (id, owner_id, type_id, value) VALUES (?, ?, ?, ?)"));
+            q.addBindValue(id);
+            q.addBindValue(*owner);
+            q.addBindValue(*type);
+            q.addBindValue(stored);
+            return q.exec();
+        }
+        q.prepare(QStringLiteral(
+            "UPDATE ui_value SET value = ? WHERE id = ? AND owner_id = ? AND type_id = ?"));
+        q.addBindValue(stored);
+        q.addBindValue(id);
+        q.addBindValue(*owner);
+        q.addBindValue(*type);
+        return q.exec() && q.numRowsAffected() == 1;
+    });
+    if (!ok)
+        return refuse(-1, QString::fromUtf8("Значение информации не найдено: ") +
+                              QString::number(*valueId));
+    if (adjusted) {
+        r.answer.rows << RowBuilder()
+                             .Int(-2)
+                             .Plain(QString::fromUtf8("Текст сохранен в сокращенном виде"))
+                             .Int(id)
+                             .Plain(stored)
+                             .Take();
+    } else {
+        r.answer.rows << RowBuilder().Int(0).Plain(QString()).Int(id).Plain(stored).Take();
+    }
+    return r;
+}
+
+namespace {
+QString ChangeRow(const QStringList& fields) {
+    RowBuilder b;
+    for (int i = 0; i < 22; ++i)
+        b.Plain(i < fields.size() ? fields[i] : QString());
+    return b.Take();
+}
+} // namespace
+
+QString Engine::OrderChangeRow(int kind, qint64 orderNum, const QString& securityName,
+                               qint64 accountId, qint64 securityId, const QString& time) {
+    QStringList f(22);
+    f[0] = time;
+    f[1] = securityName;
+    f[2] = QString::number(kind);
+    f[3] = QString::number(orderNum);
+    f[20] = QString::number(accountId);
+    f[21] = QString::number(securityId);
+    return ChangeRow(f);
+}
+
+QString Engine::PortfolioChangeRow(qint64 accountId, qint64 securityId, const QString& securityName,
+                                   const QString& time) {
+    QStringList f(22);
+    f[0] = time;
+    f[1] = securityName;
+    f[2] = QStringLiteral("3");
+    f[20] = QString::number(accountId);
+    f[21] = QString::number(securityId);
+    return ChangeRow(f);
+}
+
+QString Engine::DealChangeRow(qint64 dealNum) const {
+    QSqlQuery q(store_.Db());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(
+        "SELECT d.deal_time, s.short_name, d.order_num, d.price, d.buy_sell, d.qty, d.vol, "
+        "d.nkd, d.profit, d.yield, a.name, d.deal_num, d.fee_exch, d.fee_depo, d.fee_brok, "
+        "c.name, d.acc_id, d.sec_id, d.deal_date "
+        "FROM deal d LEFT JOIN security s ON s.id = d.sec_id "
+        "LEFT JOIN account a ON a.id = d.acc_id LEFT JOIN client c ON c.id = d.cli_id "
+        "WHERE d.deal_num = ?"));
+    q.addBindValue(dealNum);
+    if (!q.exec() || !q.next())
+        return {};
+    QStringList f(22);
+    f[0] = DottedDate(q.value(18).toString());
+    f[1] = q.value(1).toString();
+    f[2] = QStringLiteral("4");
+    f[3] = q.value(2).toString();
+    f[4] = QString();
+    f[5] = WireText::DotNumber(q.value(3).toDouble(), 6);
+    f[6] = QString();
+    f[7] = q.value(4).toString();
+    f[8] = QString::number(q.value(5).toLongLong());
+    f[9] = WireText::DotNumber(q.value(6).toDouble(), 2);
+    f[10] = WireText::DotNumber(q.value(7).toDouble(), 2);
+    f[11] = WireText::DotNumber(q.value(8).toDouble(), 2);
+    f[12] = WireText::DotNumber(q.value(9).toDouble(), 2);
+    f[13] = q.value(0).toString();
+    f[14] = q.value(10).toString();
+    f[15] = q.value(11).toString();
+    f[16] = WireText::DotNumber(q.value(12).toDouble(), 2);
+    f[17] = WireText::DotNumber(q.value(13).toDouble(), 2);
+    f[18] = WireText::DotNumber(q.value(14).toDouble(), 2);
+    f[19] = q.value(15).toString();
+    f[20] = QString::number(q.value(16).toLongLong());
+    f[21] = QString::number(q.value(17).toLongLong());
+    return ChangeRow(f);
+}

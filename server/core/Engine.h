@@ -1,0 +1,70 @@
+#pragma once
+
+#include "server/core/Answer.h"
+#include "server/core/Params.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+class Store;
+
+// What the server remembers about one attached session.
+struct SessionState {
+    MetadataMemory metadata;
+    bool subscribed = false; // sent "IzmenaBB"
+};
+
+// The outcome of one request.
+struct EngineResult {
+    bool refused = false; // the request itself is unusable (unknown name, garbled parameters)
+    QString error;        // why (for the caller and the log)
+    Answer answer;
+    QStringList changes; // change-stream rows caused by the request, one data event
+};
+
+// Answers the requests of the sessions from the store. Everything runs on one
+// thread; every command is applied inside one transaction and reports what it
+// changed as change-stream rows.
+class Engine {
+public:
+    explicit Engine(Store& store);
+
+    EngineResult Handle(SessionState& session, const QString& request, const QString& params,
+                        bool commandForm);
+
+    Store& Db() { return store_; }
+    QDate TradingDate() const;
+
+    // Change-stream rows: 22 NUL-terminated fields. Kinds 1 (new order) and 2 (changed
+    // order) carry the order key in field 3, kind 3 (portfolio) the account and the
+    // instrument in fields 20 and 21, kind 4 (new deal) the deal's fields.
+    static QString OrderChangeRow(int kind, qint64 orderNum, const QString& securityName,
+                                  qint64 accountId, qint64 securityId, const QString& time);
+    static QString PortfolioChangeRow(qint64 accountId, qint64 securityId,
+                                      const QString& securityName, const QString& time);
+    // The kind 4 row of a stored deal; empty when there is no such deal.
+    QString DealChangeRow(qint64 dealNum) const;
+
+    // Layouts of the named answers (metadata ids "SpisokBB.N" / "ExecQueryBB.N").
+    static const ResultLayout& OrdersLayout();
+    static const ResultLayout& SecuritiesLayout();
+    static const ResultLayout& CommandResultLayout(const QString& query);
+
+private:
+    EngineResult List(SessionState& session, const ParamList& params);
+    EngineResult Command(SessionState& session, const ParamList& params);
+
+    EngineResult TradingDay(const ParamList& params);
+    EngineResult UserSession(const ParamList& params);
+    EngineResult PluginSupport(const ParamList& params);
+    EngineResult ReferenceList(int query, SessionState& session, const ParamList& params);
+    EngineResult Orders(SessionState& session, const ParamList& params);
+    EngineResult Withdraw(int query, SessionState& session, const ParamList& params);
+    EngineResult UserInfoChange(const ParamList& params);
+
+    Store& store_;
+};
+
+// "dd.mm.yyyy" of a stored "yyyy-MM-dd" date.
+QString DottedDate(const QString& isoDate);

@@ -1,0 +1,333 @@
+// The orders list (211, full and keyed) and order withdrawals (20, 30, 40, 50).
+#include "server/core/Engine.h"
+
+#include "server/core/FilterExpr.h"
+#include "server/core/ServerLog.h"
+#include "server/core/Store.h"
+#include "server/core/WireText.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTime>
+
+using WireText::RowBuilder;
+
+namespace {
+
+// Orders below this status can still be withdrawn; 11 is filled, 20 and above are final.
+constexpr int kFilledStatus = 11;
+constexpr int kWithdrawnStatus = 20;
+
+const QList<FilterColumn>& OrderFilterColumns() {
+    static const QList<FilterColumn> columns = {
+        {QStringLiteral("ID_ACC"), QStringLiteral("o.acc_id"), false},
+        {QStringLiteral("ID_CLI"), QStringLiteral("o.cli_id"), false},
+        {QStringLiteral("ID_BUM"), QStringLiteral("o.sec_id"), false},
+        {QStringLiteral("TS"), QStringLiteral("s.ts_id"), false},
+        {QStringLiteral("BOARD"), QStringLiteral("s.board_code"), true},
+        {QStringLiteral("BUY_SELL"), QStringLiteral("o.buy_sell"), true},
+        {QStringLiteral("ostatus"), QStringLiteral("o.status"), false},
+        {QStringLiteral("ORDER_STATUS"), QStringLiteral("o.status"), false},
+    };
+    return columns;
+}
+
+// The status mask of the filter dialog: 1 active, 2 filled, 4 cancelled, as the
+// dialog's own expressions for each sum read.
+bool StatusCondition(qint64 mask, QString* sql) {
+    switch (mask) {
+    case 0:
+    case 7:
+        *sql = QString();
+        return true;
+    case 1:
+        *sql = QStringLiteral(" AND o.status < 11");
+        return true;
+    case 2:
+        *sql = QStringLiteral(" AND o.status = 11");
+        return true;
+    case 3:
+        *sql = QStringLiteral(" AND o.status < 20");
+        return true;
+    case 4:
+        *sql = QStringLiteral(" AND o.status > 19");
+        return true;
+    case 5:
+        *sql = QStringLiteral(" AND o.status <> 11");
+        return true;
+    case 6:
+        *sql = QStringLiteral(" AND o.status > 10");
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+const ResultLayout& Engine::OrdersLayout() {
+    static const ResultLayout layout(QStringLiteral("SpisokBB.211"),
+                                     {
+                                         {QStringLiteral("ORDER_NUM"), FieldType::Int},
+                                         {QStringLiteral("ORDER_TIME"), FieldType::Text},
+                                         {QStringLiteral("NAME_BUM"), FieldType::Text},
+                                         {QStringLiteral("ORDER_STATUS_NAME"), FieldType::Text},
+                                         {QStringLiteral("BUY_SELL"), FieldType::Text},
+                                         {QStringLiteral("ORDER_TYPE_NAME"), FieldType::Text},
+                                         {QStringLiteral("ORDER_PRICE"), FieldType::Float, 1},
+                                         {QStringLiteral("COUNT_IN_LOT_FIRST"), FieldType::Int},
+                                         {QStringLiteral("COUNT_IN_LOT"), FieldType::Int, 1},
+                                         {QStringLiteral("ORDER_VOL"), FieldType::Float},
+                                         {QStringLiteral("NAME_CLI"), FieldType::Text},
+                                         {QStringLiteral("NAME_ACC"), FieldType::Text},
+                                         {QStringLiteral("ORDER_NKD"), FieldType::Float},
+                                         {QStringLiteral("ORDER_YIELD"), FieldType::Float},
+                                         {QStringLiteral("ORDER_GROUP"), FieldType::Text},
+                                         {QStringLiteral("ID_ACC"), FieldType::Int},
+                                         {QStringLiteral("ID_CLI"), FieldType::Int},
+                                         {QStringLiteral("ID_BUM"), FieldType::Int, 1},
+                                         {QStringLiteral("ORDER_STATUS"), FieldType::Int},
+                                         {QStringLiteral("ORDER_TYPE"), FieldType::Int},
+                                         {QStringLiteral("KEY_FIELD"), FieldType::Text},
+                                         {QStringLiteral("ORDER_DATE"), FieldType::Text},
+                                     });
+    return layout;
+}
+
+const ResultLayout& Engine::CommandResultLayout(const QString& query) {
+    static QHash<QString, ResultLayout*> layouts;
+    auto it = layouts.find(query);
+    if (it == layouts.end())
+        it = layouts.insert(query,
+                            new ResultLayout(QStringLiteral("ExecQueryBB.") + query,
+                                             {
+                                                 {QStringLiteral("RESULT_CODE"), FieldType::Int},
+                                                 {QStringLiteral("RESULT_MSG"), FieldType::Text},
+                                                 {QStringLiteral("ROWS_CHANGED"), FieldType::Int},
+                                             }));
+    return *it.value();
+}
+
+EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
+    EngineResult r;
+    r.answer.echo = params;
+    const bool cached = params.Value(QStringLiteral("NoSendMetadata")) == QLatin1String("1");
+    session.metadata.Attach(r.answer, OrdersLayout(), cached);
+    auto reject = [&](const QString& why) {
+        ServerLog::Line(QStringLiteral("SpisokBB 211 rejected, empty answer: %1").arg(why));
+        return r;
+    };
+
+    QString where = QStringLiteral(" WHERE o.order_date = ?");
+    QVariantList binds{TradingDate().toString(Qt::ISODate)};
+
+    const QString accText = params.Value(QStringLiteral("filter_acc"));
+    if (!accText.isEmpty()) {
+        const auto ids = ParseIdList(accText);
+        if (!ids)
+            return reject(
+                QStringLiteral("filter_acc is not a list of ids: \"%1\"").arg(accText.left(100)));
+        where += QStringLiteral(" AND o.acc_id IN (SELECT value FROM json_each(?))");
+        binds << JsonArray(*ids);
+    }
+    const QString bumText = params.Value(QStringLiteral("filter_bum"));
+    if (!bumText.isEmpty()) {
+        const auto ids = ParseIdList(bumText);
+        if (!ids)
+            return reject(
+                QStringLiteral("filter_bum is not a list of ids: \"%1\"").arg(bumText.left(100)));
+        where += QStringLiteral(" AND o.sec_id IN (SELECT value FROM json_each(?))");
+        binds << JsonArray(*ids);
+    }
+    const QString statusText = params.Value(QStringLiteral("filter_order_status")).trimmed();
+    if (!statusText.isEmpty()) {
+        bool ok = false;
+        const qint64 mask = statusText.toLongLong(&ok);
+        QString cond;
+        if (!ok || !StatusCondition(mask, &cond))
+            return reject(QStringLiteral("filter_order_status \"%1\" is not a status mask")
+                              .arg(statusText.left(40)));
+        where += cond;
+    }
+    const QString side = params.Value(QStringLiteral("filter_buy_sell")).trimmed().toUpper();
+    if (side == QLatin1String("B") || side == QLatin1String("S")) {
+        where += QStringLiteral(" AND o.buy_sell = ?");
+        binds << side;
+    } else if (!side.isEmpty() && side != QLatin1String("BS") && side != QLatin1String("SB")) {
+        return reject(
+            QStringLiteral("filter_buy_sell \"%1\" is not B, S or BS").arg(side.left(40)));
+    }
+    if (params.Has(QStringLiteral("filter_key_values"))) {
+        // Keys are order numbers; a key that is not one matches no order.
+        QList<qint64> keys;
+        for (const QString& k : ParseCommaText(params.Value(QStringLiteral("filter_key_values")))) {
+            bool ok = false;
+            const qint64 v = k.trimmed().toLongLong(&ok);
+            if (ok)
+                keys << v;
+        }
+        where += QStringLiteral(" AND o.order_num IN (SELECT value FROM json_each(?))");
+        binds << JsonArray(keys);
+    }
+    const QString fltr = params.Value(QStringLiteral("fltr"));
+    if (!fltr.trimmed().isEmpty()) {
+        const ParsedFilter parsed = ParseFilter(fltr);
+        const FilterSql fsql = FilterToSql(parsed, OrderFilterColumns());
+        if (!fsql.ok)
+            return reject(QStringLiteral("fltr \"%1\": %2").arg(fltr.left(200), fsql.error));
+        where += fsql.where;
+        binds << fsql.binds;
+    }
+
+    QSqlQuery q(store_.Db());
+    q.setForwardOnly(true);
+    const QString sql =
+        QStringLiteral(
+            "SELECT o.order_num, o.order_time, s.short_name, st.name, o.buy_sell, ty.name, "
+            "o.price, "
+            "o.qty_first, o.qty_left, "
+            "o.price * o.qty_first * CASE WHEN s.nominal > 0 THEN s.nominal / 100.0 "
+            "ELSE MAX(s.lot_size, 1) END, "
+            "c.name, a.name, o.nkd, o.yield, o.order_group, o.acc_id, o.cli_id, o.sec_id, "
+            "o.status, "
+            "o.order_type, o.order_date "
+            "FROM orders o LEFT JOIN security s ON s.id = o.sec_id "
+            "LEFT JOIN client c ON c.id = o.cli_id LEFT JOIN account a ON a.id = o.acc_id "
+            "LEFT JOIN order_status st ON st.code = o.status "
+            "LEFT JOIN order_type ty ON ty.code = o.order_type") +
+        where + QStringLiteral(" ORDER BY o.order_num");
+    if (!q.prepare(sql)) {
+        ServerLog::Line(QStringLiteral("SpisokBB 211: %1").arg(q.lastError().text()));
+        return r;
+    }
+    for (int i = 0; i < binds.size(); ++i)
+        q.bindValue(i, binds[i]);
+    if (!q.exec()) {
+        ServerLog::Line(QStringLiteral("SpisokBB 211: %1").arg(q.lastError().text()));
+        return r;
+    }
+    while (q.next()) {
+        const QString num = q.value(0).toString();
+        RowBuilder b;
+        b.Raw(num)
+            .Text(q.value(1).toString())
+            .Text(q.value(2).toString())
+            .Text(q.value(3).toString())
+            .Text(q.value(4).toString())
+            .Text(q.value(5).toString())
+            .BinDouble(q.value(6).toDouble())
+            .Int(q.value(7).toLongLong())
+            .BinInt(q.value(8).toInt())
+            .Number(q.value(9).toDouble(), 2)
+            .Text(q.value(10).toString())
+            .Text(q.value(11).toString())
+            .Number(q.value(12).toDouble(), 2)
+            .Number(q.value(13).toDouble(), 2)
+            .Text(q.value(14).toString())
+            .Int(q.value(15).toLongLong())
+            .Int(q.value(16).toLongLong())
+            .BinInt(q.value(17).toInt())
+            .Int(q.value(18).toLongLong())
+            .Int(q.value(19).toLongLong())
+            .Text(num)
+            .Text(DottedDate(q.value(20).toString()));
+        r.answer.rows << b.Take();
+    }
+    return r;
+}
+
+// 20: one order by number; 30: the active orders of an account; 40: those of a client
+// (its own accounts, not its sub-clients'); 50: those of a group order. Only orders of
+// the current trading day below the filled status are withdrawn; a refused withdrawal
+// changes nothing. Every withdrawn order is reported as a kind 2 change.
+EngineResult Engine::Withdraw(int query, SessionState& session, const ParamList& params) {
+    EngineResult r;
+    r.answer.echo = params;
+    const QString queryText = QString::number(query);
+    const bool cached = params.Value(QStringLiteral("NoSendMetadata")) == QLatin1String("1");
+    session.metadata.Attach(r.answer, CommandResultLayout(queryText), cached);
+    auto answer = [&](int code, const QString& message, int changed) {
+        r.answer.rows << RowBuilder().Int(code).Text(message).Int(changed).Take();
+        if (code != 0)
+            ServerLog::Line(QStringLiteral("ExecQueryBB %1 refused: %2 (%3)")
+                                .arg(queryText, message, params.Describe().left(200)));
+        return r;
+    };
+
+    const QString value = params.Value(QStringLiteral("param0")).trimmed();
+    QString condition;
+    QVariant bind;
+    if (query == 50) {
+        if (value.isEmpty())
+            return answer(-2, QString::fromUtf8("Не указан номер групповой заявки"), 0);
+        condition = QStringLiteral("o.order_group = ?");
+        bind = value;
+    } else {
+        bool ok = false;
+        const qint64 id = value.toLongLong(&ok);
+        if (!ok)
+            return answer(-2, QString::fromUtf8("Неверный параметр: ") + value.left(40), 0);
+        condition = query == 20   ? QStringLiteral("o.order_num = ?")
+                    : query == 30 ? QStringLiteral("o.acc_id = ?")
+                                  : QStringLiteral("o.cli_id = ?");
+        bind = id;
+    }
+
+    struct Withdrawn {
+        qint64 num;
+        qint64 acc;
+        qint64 sec;
+        QString name;
+    };
+    QList<Withdrawn> withdrawn;
+    int matching = 0;
+    const QString now = QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+    const QString day = TradingDate().toString(Qt::ISODate);
+    const bool ok = store_.Transaction([&] {
+        QSqlQuery q(store_.Db());
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT o.order_num, o.acc_id, o.sec_id, s.short_name, o.status "
+                                 "FROM orders o LEFT JOIN security s ON s.id = o.sec_id "
+                                 "WHERE o.order_date = ? AND ") +
+                  condition + QStringLiteral(" ORDER BY o.order_num"));
+        q.addBindValue(day);
+        q.addBindValue(bind);
+        if (!q.exec())
+            return false;
+        while (q.next()) {
+            ++matching;
+            if (q.value(4).toInt() < kFilledStatus)
+                withdrawn.append({q.value(0).toLongLong(), q.value(1).toLongLong(),
+                                  q.value(2).toLongLong(), q.value(3).toString()});
+        }
+        q.finish();
+        QSqlQuery u(store_.Db());
+        u.prepare(QStringLiteral("UPDATE orders SET status = ?, changed_at = ? "
+                                 "WHERE order_num = ? AND status < ?"));
+        for (const Withdrawn& w : withdrawn) {
+            u.bindValue(0, kWithdrawnStatus);
+            u.bindValue(1, now);
+            u.bindValue(2, w.num);
+            u.bindValue(3, kFilledStatus);
+            if (!u.exec())
+                return false;
+        }
+        return true;
+    });
+    if (!ok) {
+        withdrawn.clear();
+        return answer(-3, QString::fromUtf8("Ошибка сервера при снятии заявок"), 0);
+    }
+    if (withdrawn.isEmpty()) {
+        const QString why = matching == 0 ? QString::fromUtf8("Заявки для снятия не найдены")
+                                          : QString::fromUtf8("Заявки не могут быть сняты: они уже "
+                                                              "исполнены или сняты");
+        return answer(-1, why, 0);
+    }
+    for (const Withdrawn& w : withdrawn)
+        r.changes << OrderChangeRow(2, w.num, w.name, w.acc, w.sec, now);
+    ServerLog::Line(QStringLiteral("ExecQueryBB %1 %2: %3 order(s) withdrawn")
+                        .arg(queryText, value.left(40))
+                        .arg(withdrawn.size()));
+    return answer(0, QString(), int(withdrawn.size()));
+}

@@ -1,0 +1,228 @@
+#include "server/core/Simulator.h"
+
+#include "server/core/Engine.h"
+#include "server/core/ServerLog.h"
+#include "server/core/Store.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTime>
+
+#include <cmath>
+
+Simulator::Simulator(Engine& engine, quint64 seed) : engine_(engine), rnd_(seed * 31 + 5) {}
+
+void Simulator::Load() {
+    loaded_ = true;
+    QSqlQuery q(engine_.Db().Db());
+    q.setForwardOnly(true);
+    q.exec(QStringLiteral("SELECT id, ts_id, lot_size, nominal, last_price, short_name FROM "
+                          "security WHERE not_traded = 0 AND stock_sub_type <> 6 ORDER BY id"));
+    while (q.next())
+        securities_.push_back({q.value(0).toLongLong(), q.value(1).toInt(),
+                               std::max(1, q.value(2).toInt()), q.value(3).toInt(),
+                               std::max(0.01, q.value(4).toDouble()), q.value(5).toString()});
+    q.exec(QStringLiteral("SELECT a.id, a.client_id FROM account a WHERE a.client_id <> "
+                          "(SELECT CAST(value AS INTEGER) FROM server_state WHERE key = "
+                          "'client_key') ORDER BY a.id"));
+    while (q.next())
+        accounts_.push_back({q.value(0).toLongLong(), q.value(1).toLongLong()});
+    q.prepare(QStringLiteral(
+        "SELECT order_num FROM orders WHERE order_date = ? AND status < 11 ORDER BY order_num"));
+    q.addBindValue(engine_.TradingDate().toString(Qt::ISODate));
+    q.exec();
+    while (q.next())
+        active_.push_back(q.value(0).toLongLong());
+}
+
+QStringList Simulator::Step(int events) {
+    if (!loaded_)
+        Load();
+    QStringList rows;
+    if (securities_.empty() || accounts_.empty() || events <= 0)
+        return rows;
+    const QString time = QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+    const bool ok = engine_.Db().Transaction([&] {
+        for (int i = 0; i < events; ++i) {
+            const int roll = rnd_.Below(100);
+            bool done = false;
+            if (roll < 40 || active_.empty())
+                done = NewOrder(rows, time);
+            else if (roll < 85)
+                done = Fill(rows, time);
+            else
+                done = Cancel(rows, time);
+            if (!done && !NewOrder(rows, time))
+                return false;
+            ++events_;
+        }
+        return true;
+    });
+    if (!ok) {
+        ServerLog::Line(QStringLiteral("simulator: step failed, nothing applied"));
+        rows.clear();
+        active_.clear();
+        loaded_ = false;
+        securities_.clear();
+        accounts_.clear();
+    }
+    return rows;
+}
+
+bool Simulator::NewOrder(QStringList& rows, const QString& time) {
+    Store& store = engine_.Db();
+    const Security& s = securities_[size_t(rnd_.Below(int(securities_.size())))];
+    const Account& a = accounts_[size_t(rnd_.Below(int(accounts_.size())))];
+    const qint64 num = store.NextId(QStringLiteral("order"));
+    const double price = std::round(s.price * rnd_.Uniform(0.99, 1.01) * 10000) / 10000;
+    const int qty = rnd_.Between(1, 30);
+    QSqlQuery q(store.Db());
+    q.prepare(QStringLiteral(
+        "INSERT INTO orders (order_num, order_date, order_time, sec_id, buy_sell, order_type, "
+        "status, price, qty_first, qty_left, nkd, yield, acc_id, cli_id, order_group, changed_at) "
+        "VALUES (?, ?, ?, ?, ?, 1, 10, ?, ?, ?, 0, 0, ?, ?, '', ?)"));
+    q.addBindValue(num);
+    q.addBindValue(engine_.TradingDate().toString(Qt::ISODate));
+    q.addBindValue(time);
+    q.addBindValue(s.id);
+    q.addBindValue(rnd_.Chance(0.5) ? QStringLiteral("B") : QStringLiteral("S"));
+    q.addBindValue(price);
+    q.addBindValue(qty);
+    q.addBindValue(qty);
+    q.addBindValue(a.id);
+    q.addBindValue(a.clientId);
+    q.addBindValue(time);
+    if (!q.exec()) {
+        ServerLog::Line(QStringLiteral("simulator: %1").arg(q.lastError().text()));
+        return false;
+    }
+    active_.push_back(num);
+    rows << Engine::OrderChangeRow(1, num, s.name, a.id, s.id, time);
+    return true;
+}
+
+bool Simulator::PickActive(qint64* orderNum) {
+    while (!active_.empty()) {
+        const size_t i = size_t(rnd_.Below(int(active_.size())));
+        const qint64 num = active_[i];
+        const QVariant status = engine_.Db().ScalarQuery(
+            QStringLiteral("SELECT status FROM orders WHERE order_num = ?"), {num});
+        if (status.isValid() && status.toInt() < 11) {
+            *orderNum = num;
+            return true;
+        }
+        active_[i] = active_.back(); // withdrawn or filled meanwhile
+        active_.pop_back();
+    }
+    return false;
+}
+
+bool Simulator::Fill(QStringList& rows, const QString& time) {
+    qint64 num = 0;
+    if (!PickActive(&num))
+        return false;
+    Store& store = engine_.Db();
+    QSqlQuery q(store.Db());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral(
+        "SELECT o.sec_id, o.buy_sell, o.price, o.qty_left, o.acc_id, o.cli_id, s.ts_id, "
+        "s.lot_size, s.nominal, s.short_name FROM orders o JOIN security s ON s.id = o.sec_id "
+        "WHERE o.order_num = ?"));
+    q.addBindValue(num);
+    if (!q.exec() || !q.next())
+        return false;
+    const qint64 sec = q.value(0).toLongLong();
+    const bool buy = q.value(1).toString() == QLatin1String("B");
+    const double price = q.value(2).toDouble();
+    const int left = q.value(3).toInt();
+    const qint64 acc = q.value(4).toLongLong();
+    const qint64 cli = q.value(5).toLongLong();
+    const int ts = q.value(6).toInt();
+    const int lot = std::max(1, q.value(7).toInt());
+    const int nominal = q.value(8).toInt();
+    const QString name = q.value(9).toString();
+    q.finish();
+    if (left <= 0)
+        return false;
+    const int part = left > 1 && rnd_.Chance(0.5) ? rnd_.Between(1, left - 1) : left;
+    const double unit = nominal > 0 ? price * nominal / 100.0 : price * lot;
+    const double vol = std::round(unit * part * 100) / 100;
+    const double exch = std::round(vol * 0.0001 * 100) / 100;
+    const double depo = std::round(vol * 0.00005 * 100) / 100;
+    const double brok = std::round(vol * 0.0005 * 100) / 100;
+    const double profit = buy ? 0 : std::round(vol * rnd_.Uniform(-0.03, 0.05) * 100) / 100;
+    const qint64 dealNum = store.NextId(QStringLiteral("deal"));
+
+    QSqlQuery d(store.Db());
+    d.prepare(QStringLiteral(
+        "INSERT INTO deal (deal_num, deal_date, deal_time, order_num, sec_id, buy_sell, price, "
+        "qty, vol, nkd, profit, yield, fee_exch, fee_depo, fee_brok, brok_my, brok_ret, acc_id, "
+        "cli_id) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, 0, ?, ?, ?, ?, 0, ?, ?)"));
+    for (const QVariant& v :
+         QVariantList{dealNum, engine_.TradingDate().toString(Qt::ISODate), time, num, sec,
+                      buy ? "B" : "S", price, part, vol, profit, exch, depo, brok,
+                      std::round(brok * 0.6 * 100) / 100, acc, cli})
+        d.addBindValue(v);
+    if (!d.exec())
+        return false;
+
+    QSqlQuery u(store.Db());
+    u.prepare(QStringLiteral("UPDATE orders SET qty_left = qty_left - ?, status = CASE WHEN "
+                             "qty_left - ? <= 0 THEN 11 ELSE status END, changed_at = ? "
+                             "WHERE order_num = ?"));
+    u.addBindValue(part);
+    u.addBindValue(part);
+    u.addBindValue(time);
+    u.addBindValue(num);
+    if (!u.exec())
+        return false;
+
+    QSqlQuery p(store.Db());
+    p.prepare(
+        QStringLiteral("INSERT INTO portfolio (acc_id, sec_id, curr_saldo, plan_saldo, avprice) "
+                       "VALUES (?, ?, ?, ?, ?) ON CONFLICT(acc_id, sec_id) DO UPDATE SET "
+                       "curr_saldo = curr_saldo + excluded.curr_saldo, "
+                       "plan_saldo = plan_saldo + excluded.plan_saldo"));
+    const double pieces = double(part) * lot;
+    const double secDelta = buy ? pieces : -pieces;
+    const double moneyDelta = (buy ? -vol : vol) - exch - depo - brok;
+    for (const auto& [instrument, delta, avg] :
+         {std::tuple<qint64, double, double>{sec, secDelta, price},
+          std::tuple<qint64, double, double>{-qint64(ts), moneyDelta, 0.0}}) {
+        p.bindValue(0, acc);
+        p.bindValue(1, instrument);
+        p.bindValue(2, delta);
+        p.bindValue(3, delta);
+        p.bindValue(4, avg);
+        if (!p.exec())
+            return false;
+    }
+    rows << engine_.DealChangeRow(dealNum);
+    rows << Engine::OrderChangeRow(2, num, name, acc, sec, time);
+    rows << Engine::PortfolioChangeRow(acc, sec, name, time);
+    rows << Engine::PortfolioChangeRow(acc, -qint64(ts), QString(), time);
+    return true;
+}
+
+bool Simulator::Cancel(QStringList& rows, const QString& time) {
+    qint64 num = 0;
+    if (!PickActive(&num))
+        return false;
+    QSqlQuery q(engine_.Db().Db());
+    q.prepare(QStringLiteral("UPDATE orders SET status = ?, changed_at = ? WHERE order_num = ? "
+                             "AND status < 11"));
+    q.addBindValue(rnd_.Chance(0.7) ? 20 : 25);
+    q.addBindValue(time);
+    q.addBindValue(num);
+    if (!q.exec())
+        return false;
+    const QVariant acc = engine_.Db().ScalarQuery(
+        QStringLiteral("SELECT acc_id FROM orders WHERE order_num = ?"), {num});
+    const QVariant sec = engine_.Db().ScalarQuery(
+        QStringLiteral("SELECT sec_id FROM orders WHERE order_num = ?"), {num});
+    const QVariant name = engine_.Db().ScalarQuery(
+        QStringLiteral("SELECT short_name FROM security WHERE id = ?"), {sec});
+    rows << Engine::OrderChangeRow(2, num, name.toString(), acc.toLongLong(), sec.toLongLong(),
+                                   time);
+    return true;
+}
