@@ -1,11 +1,46 @@
-// The workstation's entry point.
+// The workstation's entry point: services, translations, the main window and the
+// shared dialogs in their fixed order, then the event loop.
+#include "shell/AboutBox.h"
+#include "shell/Beep.h"
+#include "shell/MainForm.h"
+#include "shell/Registry.h"
+#include "shell/Services.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    app.setApplicationName(QStringLiteral("Орвекс-Проф"));
-    QLabel label(QStringLiteral("Орвекс-Проф"));
-    label.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("Орвекс-Проф"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Орвекс-Проф"));
+    QApplication::setApplicationVersion(QStringLiteral("3.72"));
+
+    // Standard buttons read "Да", "Нет", "Отмена".
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"),
+                          QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
+
+    Services::InstallInteractive();
+    SetBeepHandler([] { QApplication::beep(); });
+
+    // The desktop store is created here, before any window, once it is built.
+
+    // The main window creates its reference lists and sessions and asks the
+    // session server to log in; the answers arrive through the event loop.
+    TMainForm mainForm;
+
+    // The shared dialogs, all hidden until used, in their fixed order: filter,
+    // new transaction, about, broker-percent update, column order, desktop save,
+    // the four margin rule dialogs, the five commission dialogs, transaction
+    // description. Each is added here as its unit is built.
+    mainForm.SetAboutBox(new TAboutBox(&mainForm));
+
+    if (RestoreWindowPlacement(mainForm, QStringLiteral("main")))
+        mainForm.show();
+    else
+        mainForm.showMaximized();
+    return QApplication::exec();
 }

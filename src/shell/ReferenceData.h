@@ -33,6 +33,15 @@ public:
         index_.clear();
         items_.clear();
     }
+    // Rebuilds the index after an object's id changed.
+    void Reindex() {
+        index_.clear();
+        for (const auto& o : items_) {
+            const quint64 key = Key(o->Kind, o->Id);
+            if (!index_.contains(key))
+                index_.insert(key, o.get());
+        }
+    }
     // The first object with that kind and id, or null.
     T* Find(qint32 kind, qint32 id) const { return index_.value(Key(kind, id), nullptr); }
 

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "shell/IMonitorWindow.h"
+
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+#include <vector>
+
+// Collects the order and portfolio keys the change stream reports and hands them
+// to the open windows one second after the last change, so a burst of changes
+// costs each window one request.
+class TChangeDispatcher : public QObject {
+    Q_OBJECT
+public:
+    // Fewer keys than the limit: a keyed refresh; the limit or more: a full reload.
+    static constexpr int kOrderKeyLimit = 11;
+    static constexpr int kPortfolioKeyLimit = 6;
+    static constexpr int kDispatchDelayMs = 1000;
+
+    // windowsByTag: the open child windows with a tag, in creation order.
+    using WindowFinder = std::function<std::vector<IMonitorWindow*>(int tag)>;
+    explicit TChangeDispatcher(WindowFinder windowsByTag, QObject* parent = nullptr);
+
+    // Kinds 1 and 2 queue an order key, 3 a portfolio key; the timer restarts.
+    void NoteChange(int kind, const QString& key);
+    // The timer's handler; public so tests need not wait a second.
+    void CheckChangeTimer1Timer();
+
+    const QStringList& ChangedOrderKeys() const { return orderKeys_; }
+    const QStringList& ChangedPortfolioKeys() const { return portfolioKeys_; }
+    QTimer& CheckChangeTimer1() { return timer_; }
+
+private:
+    static void InsertSorted(QStringList& list, const QString& key);
+    void Dispatch(QStringList& keys, int tag, int limit);
+
+    WindowFinder windowsByTag_;
+    QStringList orderKeys_;     // sorted, no duplicates
+    QStringList portfolioKeys_; // sorted, no duplicates
+    QTimer timer_;
+};

@@ -1,0 +1,71 @@
+#include "GridFill.h"
+
+#include "ConvertError.h"
+#include "Cp1251.h"
+#include "NumberText.h"
+#include "grids/TAdvColumnGrid.h"
+#include "session/TBrokerSession.h"
+
+#include <QStringList>
+
+#include <vector>
+
+namespace {
+// The wait cursor on a widget for the length of a fill.
+class WaitCursor {
+public:
+    explicit WaitCursor(QWidget& w) : w_(w) { w_.setCursor(Qt::WaitCursor); }
+    ~WaitCursor() { w_.unsetCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    QWidget& w_;
+};
+} // namespace
+
+void LoadGridByPosition(TBrokerSession& session, TAdvColumnGrid& grid) {
+    WaitCursor wait(grid);
+    const int first = grid.FixedRows();
+    grid.SetRowCount(first + 1);
+    const int columns = grid.AllColCount();
+    grid.SetRowTexts(first, QStringList(columns, QString()));
+
+    const int n = session.GetRowCount();
+    if (n <= 0)
+        return;
+    grid.SetRowCount(first + n);
+
+    // Column identity q -> real column and its number format, once per fill.
+    struct Target {
+        int realCol = -1;
+        QString floatFormat;
+    };
+    std::vector<Target> targets(static_cast<size_t>(columns));
+    for (int q = 0; q < columns; ++q) {
+        if (TGridColumn* c = grid.ColumnByTag(q))
+            targets[size_t(q)] = {grid.IndexOfColumn(c), c->FloatFormat};
+    }
+    QStringList texts(columns, QString());
+    for (int i = 0; i < n; ++i) {
+        for (QString& t : texts)
+            t.clear();
+        for (int q = 0; q < columns; ++q) {
+            const Target& target = targets[size_t(q)];
+            if (target.realCol < 0)
+                continue;
+            QString text = Cp1251::Decode(session.GetField(i, q));
+            if (!target.floatFormat.isEmpty()) {
+                // A value that is not a number is shown as it came rather than
+                // abandoning the rest of the answer.
+                try {
+                    text = FormatNumberPrintf(target.floatFormat, DotTextToFloat(text));
+                } catch (const EConvertError&) {
+                }
+            }
+            texts[target.realCol] = text;
+        }
+        grid.SetRowTexts(first + i, texts);
+    }
+    grid.Resort();
+}
