@@ -1,0 +1,227 @@
+#include "GridTestSupport.h"
+
+#include "grids/GridExport.h"
+#include "grids/TAdvStringGrid.h"
+#include "shell/Cp1251.h"
+#include "shell/WorkstationLocale.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMainWindow>
+#include <QMenu>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Header "Кол0 Кол1 Кол2 Кол3", two data rows, column 3 hidden, column 2 financial.
+void BuildExportGrid(TAdvColumnGrid& grid) {
+    BuildGrid(grid, 4, 2);
+    grid.Column(2)->SortStyle = TSortStyle::Financial;
+    grid.Column(2)->Alignment = Qt::AlignRight;
+    grid.SetCell(2, 1, QStringLiteral("1 250,00"));
+    grid.SetCell(2, 2, QStringLiteral("7"));
+    grid.SetCell(1, 2, QStringLiteral("Он сказал \"да\""));
+    grid.SetCell(0, 2, QString());
+    grid.SetCell(3, 1, QStringLiteral("СКРЫТО"));
+    grid.HideColumn(3);
+}
+
+struct ExportFixture : ::testing::Test {
+    void SetUp() override {
+        WorkstationLocale spaced = WorkstationLocale::Russian();
+        spaced.thousandSeparator = QLatin1Char(' ');
+        locale = std::make_unique<ScopedWorkstationLocale>(spaced);
+        Services::SetMessageBox(messages);
+        Services::SetFileDialog(files);
+        BuildExportGrid(grid);
+    }
+    void TearDown() override {
+        Services::SetMessageBox(nullptr);
+        Services::SetFileDialog(nullptr);
+    }
+    std::unique_ptr<ScopedWorkstationLocale> locale;
+    std::shared_ptr<RecordingMessageBox> messages = std::make_shared<RecordingMessageBox>();
+    std::shared_ptr<ScriptedFileDialog> files = std::make_shared<ScriptedFileDialog>();
+    QTemporaryDir dir;
+    TAdvColumnGrid grid;
+};
+
+} // namespace
+
+TEST_F(ExportFixture, DataGridCopiesShownCellsThroughSaveText) {
+    grid.MenuCopyAll();
+    EXPECT_EQ(Services::Clipboard().Text(), QStringLiteral("Кол0\tКол1\tКол2\r\n"
+                                                           "r1c0\tr1c1\t1250,00\r\n"
+                                                           "\tОн сказал \"да\"\t7\r\n"));
+    grid.SetSelection(TGridRect{0, 1, 2, 2}); // two rows by three columns
+    grid.MenuCopySelection();
+    EXPECT_EQ(Services::Clipboard().Text(), QStringLiteral("r1c0\tr1c1\t1250,00\r\n"
+                                                           "\tОн сказал \"да\"\t7\r\n"));
+}
+
+TEST(PlainGridCopy, EveryCellStartsWithATab) {
+    TAdvStringGrid grid;
+    grid.SetPopupMenu(new QMenu(&grid));
+    for (int i = 0; i < 4; ++i)
+        grid.AddColumn()->Header = QStringLiteral("H%1").arg(i);
+    grid.Loaded();
+    grid.SetRowCount(4);
+    for (int r = 1; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            grid.SetCell(c, r, QStringLiteral("%1%2").arg(r).arg(c));
+    grid.HideColumn(3);
+    grid.SetSelection(TGridRect{0, 1, 2, 2});
+    grid.MenuCopySelection();
+    EXPECT_EQ(Services::Clipboard().Text(), QStringLiteral("\t10\t11\t12\r\n\t20\t21\t22\r\n"));
+    grid.MenuCopyAll();
+    EXPECT_EQ(Services::Clipboard().Text(),
+              QStringLiteral("\tH0\tH1\tH2\r\n\t10\t11\t12\r\n\t20\t21\t22\r\n\t30\t31\t32\r\n"));
+    const QList<QAction*> actions = grid.PopupMenu()->actions();
+    ASSERT_EQ(actions.size(), 3);
+    EXPECT_EQ(actions[1]->text(), QStringLiteral("Копировать все"));
+    EXPECT_EQ(actions[2]->text(), QStringLiteral("Копировать выделенное"));
+    EXPECT_FALSE(grid.IsVisibleVertSrollBar());
+}
+
+TEST(ExportNames, ExtensionIsForcedByKind) {
+    EXPECT_EQ(ForceExportExtension(QStringLiteral("/tmp/a.dat"), TExportKind::Csv),
+              QStringLiteral("/tmp/a.csv"));
+    EXPECT_EQ(ForceExportExtension(QStringLiteral("/tmp/report"), TExportKind::Text),
+              QStringLiteral("/tmp/report.txt"));
+    EXPECT_EQ(ForceExportExtension(QStringLiteral("/tmp/my.dir/report"), TExportKind::Html),
+              QStringLiteral("/tmp/my.dir/report.htm"));
+    EXPECT_EQ(ForceExportExtension(QStringLiteral("/tmp/x.tar.gz"), TExportKind::Spreadsheet),
+              QStringLiteral("/tmp/x.tar.xls"));
+    EXPECT_EQ(ForceExportExtension(QStringLiteral("/tmp/.hidden"), TExportKind::Document),
+              QStringLiteral("/tmp/.hidden.doc"));
+    EXPECT_EQ(ExportFilterEntries(),
+              (QStringList{QStringLiteral("Текст в колонку (*.txt)"),
+                           QStringLiteral("Текст с разделителями  (*.csv)"),
+                           QStringLiteral("HTML  (*.htm)"), QStringLiteral("MS Excel  (*.xls)"),
+                           QStringLiteral("MS Word (*.doc)")}));
+}
+
+TEST_F(ExportFixture, TextKindsFollowTheirRules) {
+    EXPECT_EQ(GridCsvText(grid),
+              Cp1251::Encode(QStringLiteral("Кол0,Кол1,Кол2\r\n"
+                                            "r1c0,r1c1,\"1250,00\"\r\n"
+                                            "\"\",\"Он сказал \"\"да\"\"\",7\r\n")));
+    EXPECT_EQ(GridColumnText(grid),
+              Cp1251::Encode(QStringLiteral("Кол0 Кол1           Кол2    \r\n"
+                                            "r1c0 r1c1           1250,00 \r\n"
+                                            "     Он сказал \"да\"       7 \r\n")));
+    grid.Column(1)->Alignment = Qt::AlignHCenter;
+    const QString centred = Cp1251::Decode(GridColumnText(grid)).split(QStringLiteral("\r\n"))[1];
+    EXPECT_EQ(centred, QStringLiteral("r1c0      r1c1      1250,00 "));
+
+    grid.SetCellLookHook([](int realCol, int row, TCellLook& look) {
+        if (realCol == 1 && row == 1) {
+            look.Background = QColor(255, 0, 0);
+            look.Font.setBold(true);
+        }
+    });
+    const QString html = Cp1251::Decode(GridHtmlText(grid));
+    EXPECT_TRUE(html.contains(QStringLiteral("charset=windows-1251")));
+    EXPECT_TRUE(html.contains(
+        QStringLiteral("<table border=\"1\" cellspacing=\"0\" cellpadding=\"0\" width=\"100%\">")));
+    EXPECT_TRUE(
+        html.contains(QStringLiteral("bgcolor=\"#ff0000\"><font color=\"#000000\"><b>r1c1</b>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("align=\"right\"")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<br>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("&quot;да&quot;")));
+    EXPECT_FALSE(html.contains(QStringLiteral("СКРЫТО")));
+    EXPECT_EQ(html.count(QStringLiteral("<tr>")), 3);
+
+    const QByteArray rtf = GridRtfText(grid);
+    EXPECT_TRUE(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1251"));
+    EXPECT_EQ(rtf.count("\\row"), 3);
+    EXPECT_EQ(rtf.count("\\cell\r\n"), 9);
+    EXPECT_TRUE(rtf.contains("\\qr 1250,00\\cell"));
+    EXPECT_FALSE(rtf.contains(Cp1251::Encode(QStringLiteral("СКРЫТО"))));
+}
+
+TEST_F(ExportFixture, DialogForcesExtensionAndReportsFailures) {
+    files->answer = dir.filePath(QStringLiteral("orders.dat"));
+    files->chooseIndex = 2;
+    grid.ExportToFile();
+    EXPECT_EQ(files->seenIndex, 1);
+    EXPECT_EQ(files->seenFilters.size(), 5);
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("orders.csv"))));
+    EXPECT_FALSE(QFile::exists(files->answer));
+    EXPECT_TRUE(messages->texts.isEmpty());
+
+    files->answer = dir.filePath(QStringLiteral("book"));
+    files->chooseIndex = 4;
+    grid.ExportToFile();
+    EXPECT_TRUE(ReadAll(dir.filePath(QStringLiteral("book.xls"))).startsWith("PK"));
+
+    files->answer = QString(); // cancelled
+    grid.ExportToFile();
+    EXPECT_TRUE(messages->texts.isEmpty());
+
+    const QString missing = dir.filePath(QStringLiteral("no/such/folder/t"));
+    const QStringList expected{QStringLiteral("Cannot create file ") + missing + ".txt",
+                               QStringLiteral("Cannot Create file ") + missing + ".csv",
+                               QStringLiteral("Cannot Create file ") + missing + ".htm",
+                               QStringLiteral("Cannot create file ") + missing + ".xls",
+                               QStringLiteral("Cannot create file ") + missing + ".doc"};
+    for (int kind = 1; kind <= 5; ++kind) {
+        files->answer = missing;
+        files->chooseIndex = kind;
+        grid.ExportToFile();
+    }
+    EXPECT_EQ(messages->texts, expected);
+}
+
+TEST_F(ExportFixture, OfficeSuiteOpensWorkbookAndDocument) {
+    const QString office = QStandardPaths::findExecutable(QStringLiteral("soffice"));
+    if (office.isEmpty())
+        GTEST_SKIP() << "no office suite on this machine";
+    QString error;
+    const QString book = dir.filePath(QStringLiteral("g.xls"));
+    const QString doc = dir.filePath(QStringLiteral("g.doc"));
+    ASSERT_TRUE(WriteGridFile(grid, book, TExportKind::Spreadsheet, error));
+    ASSERT_TRUE(WriteGridFile(grid, doc, TExportKind::Document, error));
+    for (const auto& [file, target] : {std::pair{book, QStringLiteral("csv")},
+                                       std::pair{doc, QStringLiteral("txt:Text (encoded):UTF8")}}) {
+        QProcess process;
+        process.start(office, {QStringLiteral("--headless"), QStringLiteral("--convert-to"), target,
+                               QStringLiteral("--outdir"), dir.path(), file});
+        ASSERT_TRUE(process.waitForFinished(120000));
+    }
+    const QString csv = QString::fromUtf8(ReadAll(dir.filePath(QStringLiteral("g.csv"))));
+    EXPECT_TRUE(csv.contains(QStringLiteral("Кол1"))) << csv.toStdString();
+    EXPECT_TRUE(csv.contains(QStringLiteral("1250,00")));
+    const QString text = QString::fromUtf8(ReadAll(dir.filePath(QStringLiteral("g.txt"))));
+    EXPECT_TRUE(text.contains(QStringLiteral("Он сказал"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("r1c1")));
+}
+
+TEST_F(ExportFixture, PrintingWithoutPrinterLeavesAPdfAndSaysWhere) {
+    QStandardPaths::setTestModeEnabled(true);
+    QMainWindow window;
+    window.setWindowTitle(QString(60, QChar(0x0416)) + QStringLiteral("tail"));
+    grid.setParent(&window);
+    EXPECT_EQ(grid.PrintJobName(), QString(50, QChar(0x0416)));
+    const QString pdf = PrintGridToDefaultPrinter(grid);
+    if (pdf.isEmpty())
+        GTEST_SKIP() << "a printer is installed here";
+    EXPECT_TRUE(ReadAll(pdf).startsWith("%PDF"));
+    ASSERT_EQ(messages->texts.size(), 1);
+    EXPECT_TRUE(messages->texts[0].endsWith(pdf));
+    QFile::remove(pdf);
+    grid.setParent(nullptr);
+    EXPECT_EQ(grid.PrintJobName(), QStringLiteral("Velmor-Orvex"));
+    QStandardPaths::setTestModeEnabled(false);
+}
