@@ -163,6 +163,8 @@ void LocalSocketSession::TryReattach() {
 // ---- incoming bytes ----
 
 void LocalSocketSession::OnReadyRead() {
+    if (!socket_->isOpen())
+        return;
     if (state_ == State::Detached) {
         socket_->readAll();
         return;

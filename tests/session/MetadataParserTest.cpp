@@ -429,3 +429,33 @@ TEST(ParamStrings, BothFormsEndEveryPieceWithNul) {
 }
 
 } // namespace
+
+// ---- the scripted session itself (every window test leans on it) ----
+
+namespace {
+
+TEST(ScriptedSessionHub, CannedRepliesEchoTheRequestAndArriveAsData) {
+    ScriptedSessionHub hub;
+    hub.OnCreated = [](ScriptedSession& s) {
+        s.ReplyTo(QStringLiteral("SpisokBB"), QStringLiteral("402"),
+                  AnswerBuilder().Metadata("SpisokBB.402").Text("NAME").Row({"Иванов"}).Build());
+    };
+    TMetadataSession session(QStringLiteral("SesCli"), true);
+    QStringList names;
+    session.OnData = [&](TBrokerSession* s) {
+        names << session.Parser().GetText(QStringLiteral("NAME"), 0)
+              << s->GetRequestParam(QStringLiteral("BackParam"));
+    };
+    session.SendRequest(QStringLiteral("SpisokBB"),
+                        PairParams({{"chto", "402"}, {"BackParam", "1"}}));
+    session.SendRequest(QStringLiteral("SpisokBB"), PairParams({{"chto", "403"}}));
+    ScriptedSession& link = hub.Get(QStringLiteral("SesCli"));
+    EXPECT_EQ(link.PendingCount(), 1);
+    EXPECT_TRUE(names.isEmpty()); // answers come later, as from the server
+    EXPECT_EQ(link.DeliverPending(), 1);
+    EXPECT_EQ(names, QStringList({QStringLiteral("Иванов"), QStringLiteral("1")}));
+    EXPECT_EQ(link.SentTo(QStringLiteral("SpisokBB"), QStringLiteral("403")).size(), 1u);
+    EXPECT_THROW(hub.Get(QStringLiteral("SesNone")), std::logic_error);
+}
+
+} // namespace

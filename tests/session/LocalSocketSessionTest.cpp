@@ -1,0 +1,371 @@
+// The local-socket link against an in-process server running in its own thread:
+// requests and answers, refusals, faults on the wire, a dying server and the
+// first-failure box.
+#include "session/LocalSocketSession.h"
+#include "session/TBrokerSession.h"
+#include "session/TMetadataParser.h"
+#include "session/wire/WireProtocol.h"
+#include "shell/Services.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+
+using namespace wire;
+
+namespace {
+
+QString Nul() {
+    return QString(QChar(0));
+}
+
+// A server that speaks the protocol with canned behaviour chosen by request name.
+class FakeServer : public QObject {
+public:
+    explicit FakeServer(const QString& name) : name_(name) {}
+
+    std::atomic<int> accepted{0};
+    std::atomic<int> requests{0};
+
+    void Listen() {
+        if (!server_) {
+            server_ = new QLocalServer(this);
+            server_->setSocketOptions(QLocalServer::UserAccessOption);
+            connect(server_, &QLocalServer::newConnection, this, [this] { Accept(); });
+        }
+        if (server_->isListening())
+            return;
+        QLocalServer::removeServer(name_);
+        server_->listen(name_);
+    }
+
+    void Kill() {
+        if (server_)
+            server_->close();
+        // abort() reports the disconnect at once, which erases the entry.
+        std::vector<QLocalSocket*> sockets;
+        for (auto& [socket, decoder] : decoders_)
+            sockets.push_back(socket);
+        for (QLocalSocket* socket : sockets)
+            socket->abort();
+    }
+
+private:
+    void Accept() {
+        while (QLocalSocket* socket = server_->nextPendingConnection()) {
+            ++accepted;
+            decoders_[socket] = std::make_unique<FrameDecoder>();
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] { Read(socket); });
+            connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+                decoders_.erase(socket);
+                socket->deleteLater();
+            });
+            socket->write(Encode(Message::Hello(QStringLiteral("fake"))));
+        }
+    }
+
+    void Read(QLocalSocket* socket) {
+        auto it = decoders_.find(socket);
+        if (it == decoders_.end())
+            return;
+        FrameDecoder& decoder = *it->second;
+        decoder.Feed(socket->readAll());
+        Message m;
+        while (decoder.Next(m))
+            Handle(socket, m);
+    }
+
+    void Handle(QLocalSocket* socket, const Message& m) {
+        switch (m.type) {
+        case MessageType::Login:
+            socket->write(Encode(Message::LoggedIn()));
+            socket->write(Encode(Message::LoggedIn())); // a broadcast arriving as well
+            break;
+        case MessageType::LoginStateQuery:
+            socket->write(Encode(Message::LoginStateAnswer(m.id, true)));
+            break;
+        case MessageType::Request:
+            ++requests;
+            Answer(socket, m);
+            break;
+        default:
+            break;
+        }
+        socket->flush();
+    }
+
+    void Answer(QLocalSocket* socket, const Message& m) {
+        if (m.text == QLatin1String("Fail")) {
+            socket->write(Encode(Message::Error(m.id, QStringLiteral("Нет такого запроса"))));
+            return;
+        }
+        if (m.text == QLatin1String("Silent"))
+            return;
+        socket->write(Encode(Message::Ack(m.id, m.operation == Operation::SendCommand ? 7 : 0)));
+        if (m.text == QLatin1String("Garbage")) {
+            socket->write(QByteArray("\x05\x00\x00\x00\x42garbage", 12));
+            return;
+        }
+        if (m.text == QLatin1String("Huge")) {
+            QByteArray head(4, '\0');
+            qToLittleEndian(quint32(kMaxFrameLength + 1), head.data());
+            socket->write(head + char(0x84));
+            return;
+        }
+        if (m.text == QLatin1String("Cut")) {
+            socket->write(Encode(Message::Progress(1, 1)).left(6));
+            socket->flush();
+            socket->disconnectFromServer();
+            return;
+        }
+        socket->write(Encode(Message::Progress(2, 1)));
+        Message data = Message::Data(m.id);
+        data.rows = {QStringLiteral("SBER") + Nul() + "10" + Nul(),
+                     QStringLiteral("GAZP") + Nul() + "20" + Nul()};
+        data.tables.push_back({QStringLiteral("METADATA.HEADER"),
+                               {{QStringLiteral("METADATA_VERSION"), QStringLiteral("1")},
+                                {QStringLiteral("FIELD_COUNT"), QStringLiteral("2")},
+                                {QStringLiteral("METADATA_ID"), QStringLiteral("SpisokBB.409")},
+                                {QStringLiteral("RESET_CACHE"), QStringLiteral("0")}}});
+        Table fields{QStringLiteral("METADATA.FIELDS"), {}};
+        const char* names[] = {"CODE", "LOT"};
+        const char* types[] = {"1", "3"};
+        for (int n = 0; n < 2; ++n) {
+            const QString s = QString::number(n);
+            fields.fields.push_back({"FIELD_NAME." + s, QLatin1String(names[n])});
+            fields.fields.push_back({"FIELD_INDEX." + s, s});
+            fields.fields.push_back({"PACKET_DATA_TYPE." + s, "0"});
+            fields.fields.push_back({"FIELD_DATA_TYPE." + s, QLatin1String(types[n])});
+        }
+        data.tables.push_back(fields);
+        data.requestParams = SplitParams(m.params, m.operation);
+        socket->write(Encode(data));
+    }
+
+    QString name_;
+    QLocalServer* server_ = nullptr;
+    std::map<QLocalSocket*, std::unique_ptr<FrameDecoder>> decoders_;
+};
+
+class CountingBox : public IMessageBoxService {
+public:
+    int shown = 0;
+    QString text, caption;
+    bool topMost = false;
+    int Show(QWidget*, const QString& t, const QString& c, MsgKind, int, bool top) override {
+        ++shown;
+        text = t;
+        caption = c;
+        topMost = top;
+        return MsgOk;
+    }
+};
+
+// Starting the "server" makes the fake one listen again.
+class FakeProcess : public IProcessService {
+public:
+    std::function<bool()> onStart;
+    std::atomic<int> starts{0};
+    QString program;
+    bool StartDetached(const QString& p, const QStringList&, const QString&) override {
+        ++starts;
+        program = p;
+        return onStart ? onStart() : false;
+    }
+};
+
+template <typename Pred> bool WaitUntil(Pred pred, int ms = 10000) {
+    QDeadlineTimer deadline(ms);
+    while (!pred()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+class LocalSocketTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        socketName = dir.filePath(QStringLiteral("s.sock"));
+        qputenv("ORVEX_SERVER_SOCKET", socketName.toUtf8());
+        qputenv("ORVEX_SERVER_PATH", "/nonexistent/parvane");
+        box = std::make_shared<CountingBox>();
+        process = std::make_shared<FakeProcess>();
+        Services::SetMessageBox(box);
+        Services::SetProcess(process);
+        LocalSocketSession::ResetFirstFailure();
+        LocalSocketSession::SetAttachTimeout(400);
+        LocalSocketSession::SetReattachInterval(50);
+        server = new FakeServer(socketName);
+        server->moveToThread(&thread);
+        thread.start();
+    }
+    void TearDown() override {
+        QMetaObject::invokeMethod(
+            server, [this] { delete server; }, Qt::BlockingQueuedConnection);
+        thread.quit();
+        thread.wait();
+        Services::SetMessageBox(nullptr);
+        Services::SetProcess(nullptr);
+        LocalSocketSession::SetAttachTimeout(5000);
+        LocalSocketSession::SetReattachInterval(1000);
+        qunsetenv("ORVEX_SERVER_SOCKET");
+        qunsetenv("ORVEX_SERVER_PATH");
+    }
+    void Listen() {
+        QMetaObject::invokeMethod(
+            server, [this] { server->Listen(); }, Qt::BlockingQueuedConnection);
+    }
+    void Kill() {
+        QMetaObject::invokeMethod(
+            server, [this] { server->Kill(); }, Qt::BlockingQueuedConnection);
+    }
+
+    QTemporaryDir dir;
+    QString socketName;
+    std::shared_ptr<CountingBox> box;
+    std::shared_ptr<FakeProcess> process;
+    QThread thread;
+    FakeServer* server = nullptr;
+};
+
+struct EventLog {
+    int logins = 0, disconnects = 0, data = 0, progress = 0;
+    void Watch(TBrokerSession& s) {
+        s.OnLogin = [this](TBrokerSession*) { ++logins; };
+        s.OnDisconnect = [this](TBrokerSession*) { ++disconnects; };
+        s.OnData = [this](TBrokerSession*) { ++data; };
+        s.OnProcess = [this](TBrokerSession*, int, int) { ++progress; };
+    }
+};
+
+TEST_F(LocalSocketTest, RequestsAnswersAndRefusalsOverTheSocket) {
+    Listen();
+    TMetadataSession session(QStringLiteral("SesRef"), true);
+    EventLog log;
+    log.Watch(session);
+    QString code;
+    session.OnData = [&](TBrokerSession*) {
+        ++log.data;
+        code = session.Parser().GetText(QStringLiteral("code"), 1);
+    };
+
+    session.Login();
+    ASSERT_TRUE(WaitUntil([&] { return log.logins > 0; }));
+    const QString params = QStringLiteral("chto=409") + Nul();
+    session.Parser().SendList(QStringLiteral("SpisokBB"), QStringLiteral("409"), params);
+    ASSERT_TRUE(WaitUntil([&] { return log.data == 1; }));
+    EXPECT_EQ(log.logins, 1); // the broadcast and the reply raise one OnLogin
+    EXPECT_EQ(log.progress, 1);
+    EXPECT_EQ(code, QStringLiteral("GAZP"));
+    EXPECT_EQ(session.GetRowCount(), 2);
+    EXPECT_EQ(session.GetField(0, 1), QByteArray("10"));
+    EXPECT_EQ(session.GetCell(1, 0), QStringLiteral("GAZP"));
+    EXPECT_EQ(session.GetCell(1, 5), QString());
+    EXPECT_EQ(session.GetRowText(7), QString());
+    EXPECT_EQ(session.GetRequestParam(QStringLiteral("chto")), QStringLiteral("409"));
+    EXPECT_EQ(session.GetTableSize(QStringLiteral("METADATA.HEADER")), 1);
+    EXPECT_EQ(session.GetTableSize(QStringLiteral("NOPE")), 0);
+
+    // The second request carries the flag, and its echo shows the server got it.
+    session.Parser().SendList(QStringLiteral("SpisokBB"), QStringLiteral("409"), params);
+    ASSERT_TRUE(WaitUntil([&] { return log.data == 2; }));
+    EXPECT_EQ(session.GetRequestParam(QStringLiteral("NoSendMetadata")), QStringLiteral("1"));
+
+    EXPECT_EQ(session.SendCommand(QStringLiteral("ExecQueryBB"),
+                                  AlternatingParams({{"chto", "20"}}), 0, 1),
+              7);
+    try {
+        session.SendRequest(QStringLiteral("Fail"), QString());
+        FAIL() << "a refused request must raise";
+    } catch (const ESessionError& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Нет такого запроса"));
+    }
+    EXPECT_TRUE(session.GetLoginState());
+}
+
+TEST_F(LocalSocketTest, WireFaultsCloseTheLinkWhichThenComesBack) {
+    Listen();
+    for (const char* fault : {"Garbage", "Huge", "Cut"}) {
+        TBrokerSession session(QStringLiteral("SesFault"), true);
+        EventLog log;
+        log.Watch(session);
+        session.SendRequest(QLatin1String(fault), QString());
+        ASSERT_TRUE(WaitUntil([&] { return log.disconnects == 1; })) << fault;
+        // Re-attached in the background, logged in again, usable again.
+        ASSERT_TRUE(WaitUntil([&] { return log.logins == 1; })) << fault;
+        session.SendRequest(QStringLiteral("SpisokBB"), QStringLiteral("chto=1") + Nul());
+        ASSERT_TRUE(WaitUntil([&] { return log.data == 1; })) << fault;
+        EXPECT_EQ(session.GetRowCount(), 2) << fault;
+    }
+}
+
+TEST_F(LocalSocketTest, DeadServerIsRestartedAndTheSessionLogsInAgain) {
+    Listen();
+    TBrokerSession session(QStringLiteral("SesOrd"), true);
+    EventLog log;
+    log.Watch(session);
+    session.Login();
+    ASSERT_TRUE(WaitUntil([&] { return log.logins == 1; }));
+
+    process->onStart = [this] {
+        QMetaObject::invokeMethod(
+            server, [this] { server->Listen(); }, Qt::QueuedConnection);
+        return true;
+    };
+    Kill();
+    ASSERT_TRUE(WaitUntil([&] { return log.disconnects == 1; }));
+    // Operations fail while the link is down; the login state is simply "no".
+    EXPECT_THROW(session.SendRequest(QStringLiteral("SpisokBB"), QString()), ESessionError);
+    EXPECT_FALSE(session.GetLoginState());
+    ASSERT_TRUE(WaitUntil([&] { return log.logins == 2; }));
+    EXPECT_GE(process->starts.load(), 1);
+    EXPECT_EQ(process->program, QStringLiteral("/nonexistent/parvane"));
+    EXPECT_EQ(box->shown, 0); // background re-attaching never shows the box
+    EXPECT_EQ(log.disconnects, 1);
+}
+
+TEST_F(LocalSocketTest, FirstFailureToAttachShowsTheBoxOnceAndRaises) {
+    // Nobody listens and the server cannot be started.
+    EXPECT_THROW(TBrokerSession(QStringLiteral("SesA"), true), ESessionError);
+    EXPECT_EQ(process->starts.load(), 1);
+    ASSERT_EQ(box->shown, 1);
+    EXPECT_EQ(box->caption, QStringLiteral("Error"));
+    EXPECT_TRUE(box->topMost);
+    EXPECT_TRUE(box->text.startsWith(QStringLiteral("Error message: ")));
+    EXPECT_TRUE(box->text.endsWith(
+        QStringLiteral("\r\nВозможно библиотека Parvane.exe не зарегистрирована!")));
+
+    TBrokerSession lazy(QStringLiteral("SesB"));
+    EXPECT_THROW(lazy.SendRequest(QStringLiteral("SpisokBB"), QString()), ESessionError);
+    EXPECT_EQ(box->shown, 1);
+
+    // The server comes up meanwhile: the next use attaches.
+    Listen();
+    EXPECT_NO_THROW(lazy.SendRequest(QStringLiteral("SpisokBB"), QString()));
+}
+
+TEST_F(LocalSocketTest, AttachWaitsForAServerThatIsStarting) {
+    process->onStart = [this] {
+        QMetaObject::invokeMethod(
+            server, [this] { server->Listen(); }, Qt::QueuedConnection);
+        return true;
+    };
+    TBrokerSession session(QStringLiteral("SesLate"), true);
+    EXPECT_TRUE(session.IsAttached());
+    EXPECT_EQ(process->starts.load(), 1);
+    EXPECT_EQ(box->shown, 0);
+}
+
+} // namespace
