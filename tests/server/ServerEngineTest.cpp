@@ -1,0 +1,606 @@
+// The store, the demo data and the answers of the engine.
+#include "ServerTestSupport.h"
+
+#include "server/core/ServerLog.h"
+#include "server/core/Simulator.h"
+
+#include <QSqlQuery>
+
+using WireText::SplitRow;
+
+namespace {
+const QChar NUL(u'\0');
+
+bool LoggedSince(qsizetype before, const QString& part) {
+    const QStringList lines = ServerLog::Recent();
+    for (qsizetype i = std::max<qsizetype>(0, before); i < lines.size(); ++i)
+        if (lines[i].contains(part))
+            return true;
+    return false;
+}
+} // namespace
+
+class ServerStoreTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir_;
+};
+
+TEST_F(ServerStoreTest, SchemaIsVersionedAndANewerDatabaseIsRefused) {
+    const QString path = dir_.filePath(QStringLiteral("s.sqlite"));
+    {
+        Store store;
+        QString error;
+        ASSERT_TRUE(store.Open(path, &error)) << error.toStdString();
+        EXPECT_EQ(store.SchemaVersion(), Store::CurrentSchemaVersion());
+        EXPECT_TRUE(store.IsEmpty());
+        EXPECT_EQ(store.ScalarQuery(QStringLiteral("PRAGMA journal_mode")).toString(),
+                  QStringLiteral("wal"));
+        // A body that fails leaves nothing behind.
+        EXPECT_FALSE(store.Transaction([&] {
+            store.SetState(QStringLiteral("x"), QStringLiteral("1"));
+            return false;
+        }));
+        EXPECT_EQ(store.State(QStringLiteral("x"), QStringLiteral("none")), QStringLiteral("none"));
+        EXPECT_TRUE(store.Transaction([&] {
+            store.SetState(QStringLiteral("x"), QStringLiteral("2"));
+            return true;
+        }));
+        EXPECT_EQ(store.NextId(QStringLiteral("n")), 1);
+        EXPECT_EQ(store.NextId(QStringLiteral("n")), 2);
+        store.Exec(QStringLiteral("INSERT INTO schema_version VALUES (99, 'later')"));
+    }
+    Store again;
+    QString error;
+    EXPECT_FALSE(again.Open(path, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("newer"))) << error.toStdString();
+}
+
+TEST_F(ServerStoreTest, DemoDataIsDeterministicAndConsistent) {
+    auto make = [&](const QString& name, quint64 seed, Store& store) {
+        QString error;
+        EXPECT_TRUE(store.Open(dir_.filePath(name), &error));
+        EXPECT_TRUE(
+            DemoGenerator(store, DemoScale::Demo(), seed, QDate(2026, 3, 2)).Generate(&error))
+            << error.toStdString();
+    };
+    Store a, b, c;
+    make(QStringLiteral("a.sqlite"), 11, a);
+    make(QStringLiteral("b.sqlite"), 11, b);
+    make(QStringLiteral("c.sqlite"), 12, c);
+    const QString digest = QStringLiteral(
+        "SELECT group_concat(order_num || ':' || sec_id || ':' || acc_id || ':' || status || ':' "
+        "|| price, ';') FROM (SELECT * FROM orders ORDER BY order_num)");
+    const QString names = QStringLiteral("SELECT group_concat(name, ';') FROM client");
+    EXPECT_EQ(a.ScalarQuery(digest), b.ScalarQuery(digest));
+    EXPECT_EQ(a.ScalarQuery(names), b.ScalarQuery(names));
+    EXPECT_NE(a.ScalarQuery(digest), c.ScalarQuery(digest));
+
+    auto count = [&](const char* sql) {
+        return a.ScalarQuery(QString::fromUtf8(sql)).toLongLong();
+    };
+    EXPECT_EQ(count("SELECT COUNT(*) FROM security"), 200);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM client"), 61);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM account"), 150);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM orders WHERE order_date = '2026-03-02'"), 400);
+    EXPECT_GT(count("SELECT COUNT(*) FROM client WHERE parent_id <> 0"), 0);
+    EXPECT_GT(count("SELECT COUNT(*) FROM deal WHERE deal_date = '2026-03-02'"), 100);
+    EXPECT_GT(count("SELECT COUNT(*) FROM portfolio"), 150);
+    EXPECT_GT(count("SELECT COUNT(*) FROM ui_value"), 0);
+    // The firm's own client and its accounts exist; every reference of an order resolves;
+    // every status an order can have is named; board codes are unique.
+    EXPECT_EQ(a.State(QStringLiteral("client_key")), QStringLiteral("1"));
+    EXPECT_GE(count("SELECT COUNT(*) FROM account WHERE client_id = 1"), 3);
+    EXPECT_EQ(count("SELECT COUNT(*) FROM orders o WHERE NOT EXISTS (SELECT 1 FROM account a "
+                    "WHERE a.id = o.acc_id AND a.client_id = o.cli_id) OR NOT EXISTS (SELECT 1 "
+                    "FROM security s WHERE s.id = o.sec_id)"),
+              0);
+    EXPECT_EQ(
+        count("SELECT COUNT(*) FROM orders WHERE status NOT IN (SELECT code FROM order_status)"),
+        0);
+    EXPECT_EQ(
+        count("SELECT COUNT(*) FROM orders WHERE (status = 11) <> (qty_left = 0) AND status < 20"),
+        0);
+    EXPECT_EQ(
+        count("SELECT COUNT(*) FROM (SELECT code FROM board GROUP BY code HAVING COUNT(*) > 1)"),
+        0);
+    // Filled lots equal the dealt lots of every order.
+    EXPECT_EQ(count("SELECT COUNT(*) FROM orders o WHERE o.qty_first - o.qty_left <> "
+                    "(SELECT COALESCE(SUM(qty), 0) FROM deal d WHERE d.order_num = o.order_num)"),
+              0);
+}
+
+using ServerEngineTest = DemoStoreTest;
+
+TEST_F(ServerEngineTest, StartUpRequestsAndPlugins) {
+    const EngineResult day =
+        Pair(QStringLiteral("SQLtorgBB"), {{QStringLiteral("vrs"), QStringLiteral("3.72")}});
+    ASSERT_EQ(day.answer.rows.size(), 1);
+    const QStringList f = SplitRow(day.answer.rows[0]);
+    ASSERT_EQ(f.size(), 3);
+    EXPECT_EQ(f[0], store_.State(QStringLiteral("trading_day_key")));
+    EXPECT_EQ(f[1], QStringLiteral("02.03.2026"));
+    EXPECT_EQ(f[2], QStringLiteral("1"));
+    EXPECT_EQ(day.answer.echo.Value(QStringLiteral("vrs")), QStringLiteral("3.72"));
+
+    const EngineResult who =
+        engine_->Handle(session_, QStringLiteral("SQLktoExt"), QString(), false);
+    const QStringList k = SplitRow(who.answer.rows.value(0));
+    ASSERT_EQ(k.size(), 4);
+    EXPECT_EQ(k[0], QStringLiteral("1"));
+    EXPECT_FALSE(k[1].isEmpty());
+    EXPECT_EQ(k[2], QStringLiteral("3"));
+    EXPECT_EQ(k[3], store_.State(QStringLiteral("session_key")));
+
+    const QStringList ok =
+        SplitRow(Pair(QStringLiteral("NorvanePluginSupport"),
+                      {{QStringLiteral("PluginID"), QStringLiteral("OrvexReport.DailyBalance")}})
+                     .answer.rows.value(0));
+    EXPECT_EQ(ok, (QStringList{QStringLiteral("OrvexReport.DailyBalance"), QStringLiteral("OK")}));
+    const QStringList no = SplitRow(Pair(QStringLiteral("NorvanePluginSupport"),
+                                         {{QStringLiteral("PluginID"), QStringLiteral("Other")}})
+                                        .answer.rows.value(0));
+    EXPECT_EQ(no.value(1), QStringLiteral("NO"));
+
+    EngineResult sub = engine_->Handle(session_, QStringLiteral("IzmenaBB"), QString(), false);
+    EXPECT_FALSE(sub.refused);
+    EXPECT_TRUE(session_.subscribed);
+}
+
+TEST_F(ServerEngineTest, ReferenceListsByPosition) {
+    struct Case {
+        int query;
+        int fields;
+        const char* table;
+    };
+    for (const Case& c :
+         {Case{402, 3, "client"}, Case{403, 3, "account"}, Case{407, 3, "account"},
+          Case{404, 3, "trading_system"}, Case{405, 5, "board"}, Case{408, 2, "order_status"},
+          Case{420, 4, "ui_type"}, Case{421, 4, "ui_value"}}) {
+        const EngineResult r =
+            Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QString::number(c.query)},
+                                              {QStringLiteral("BackParam"), QStringLiteral("1")}});
+        EXPECT_EQ(
+            r.answer.rows.size(),
+            Count(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QString::fromLatin1(c.table))))
+            << c.query;
+        EXPECT_EQ(r.answer.echo.Value(QStringLiteral("chto")), QString::number(c.query));
+        EXPECT_EQ(r.answer.echo.Value(QStringLiteral("BackParam")), QStringLiteral("1"));
+        for (const QString& row : r.answer.rows) {
+            const QStringList f = SplitRow(row);
+            ASSERT_EQ(f.size(), c.fields) << c.query;
+            bool num = false;
+            f[c.query == 405 ? 4 : 0].toInt(&num);
+            EXPECT_TRUE(num) << c.query;
+            EXPECT_FALSE(row.contains(QChar(u'\x03')));
+        }
+    }
+    // Boards: code, name, trading system, -, id.
+    const QStringList board =
+        SplitRow(Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("405")}})
+                     .answer.rows.value(0));
+    EXPECT_EQ(board.value(0), QStringLiteral("EQS1"));
+    EXPECT_EQ(board.value(2), QStringLiteral("1"));
+    EXPECT_EQ(board.value(4), QStringLiteral("1"));
+    // Sub-clients name their parent.
+    const EngineResult clients =
+        Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("402")}});
+    int subClients = 0;
+    for (const QString& row : clients.answer.rows)
+        subClients += SplitRow(row)[2] != QLatin1String("0");
+    EXPECT_GT(subClients, 0);
+}
+
+TEST_F(ServerEngineTest, SecuritiesCarryNamedFieldsWithBinaryDeposit) {
+    const EngineResult r =
+        Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("409")}});
+    ASSERT_EQ(r.answer.rows.size(), 200);
+    const AnswerTable* header = r.answer.Table(QStringLiteral("METADATA.HEADER"));
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->Value(QStringLiteral("METADATA_ID")), QStringLiteral("SpisokBB.409"));
+    const ResultLayout& layout = Engine::SecuritiesLayout();
+    bool sawFuture = false;
+    for (const QString& row : r.answer.rows) {
+        RowReader rr(layout, row);
+        ASSERT_EQ(rr.Size(), layout.Fields().size());
+        const qint64 id = rr.Raw(QStringLiteral("ID_BUM")).toLongLong();
+        const double buy =
+            store_
+                .ScalarQuery(QStringLiteral("SELECT fut_buy_deposit FROM security WHERE id = ?"),
+                             {id})
+                .toDouble();
+        EXPECT_DOUBLE_EQ(rr.BinDouble(QStringLiteral("FUT_BUY_DEPOSIT")), buy);
+        if (rr.Raw(QStringLiteral("STOCK_SUB_TYPE")) == QLatin1String("5")) {
+            sawFuture = true;
+            EXPECT_GT(buy, 0);
+            EXPECT_GT(rr.Raw(QStringLiteral("FUT_SELL_DEPOSIT")).toDouble(), 0);
+        }
+    }
+    EXPECT_TRUE(sawFuture);
+    // The next request with NoSendMetadata gets the header alone.
+    const EngineResult again =
+        Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("409")},
+                                          {QStringLiteral("NoSendMetadata"), QStringLiteral("1")}});
+    EXPECT_TRUE(again.answer.Table(QStringLiteral("METADATA.HEADER")));
+    EXPECT_FALSE(again.answer.Table(QStringLiteral("METADATA.FIELDS")));
+}
+
+TEST_F(ServerEngineTest, FullOrdersListHasEveryFieldAndEchoesItsParameters) {
+    const EngineResult r = Pair(QStringLiteral("SpisokBB"),
+                                {{QStringLiteral("chto"), QStringLiteral("211")},
+                                 {QStringLiteral("filter_acc"), QString()},
+                                 {QStringLiteral("filter_bum"), QString()},
+                                 {QStringLiteral("filter_order_status"), QStringLiteral("0")},
+                                 {QStringLiteral("filter_buy_sell"), QString()}});
+    EXPECT_EQ(r.answer.rows.size(),
+              Count(QStringLiteral("SELECT COUNT(*) FROM orders WHERE order_date = '2026-03-02'")));
+    EXPECT_EQ(r.answer.echo.Items().size(), 5);
+    EXPECT_EQ(r.answer.echo.Value(QStringLiteral("LoopBack0")), QString());
+    const AnswerTable* header = r.answer.Table(QStringLiteral("METADATA.HEADER"));
+    ASSERT_TRUE(header);
+    EXPECT_EQ(header->Value(QStringLiteral("METADATA_ID")), QStringLiteral("SpisokBB.211"));
+    ASSERT_TRUE(r.answer.Table(QStringLiteral("METADATA.FIELDS")));
+    const ResultLayout& layout = Engine::OrdersLayout();
+    for (const char* name :
+         {"ORDER_NUM",    "ORDER_TIME",      "NAME_BUM",     "ORDER_STATUS_NAME",
+          "BUY_SELL",     "ORDER_TYPE_NAME", "ORDER_PRICE",  "COUNT_IN_LOT_FIRST",
+          "COUNT_IN_LOT", "ORDER_VOL",       "NAME_CLI",     "NAME_ACC",
+          "ORDER_NKD",    "ORDER_YIELD",     "ORDER_GROUP",  "ID_ACC",
+          "ID_CLI",       "ID_BUM",          "ORDER_STATUS", "ORDER_TYPE",
+          "KEY_FIELD"})
+        EXPECT_GE(layout.IndexOf(QString::fromLatin1(name)), 0) << name;
+    int grouped = 0;
+    for (const QString& row : r.answer.rows) {
+        RowReader rr(layout, row);
+        ASSERT_EQ(rr.Size(), layout.Fields().size());
+        const qint64 num = rr.Raw(QStringLiteral("ORDER_NUM")).toLongLong();
+        EXPECT_EQ(rr.Text(QStringLiteral("KEY_FIELD")), QString::number(num));
+        QSqlQuery q(store_.Db());
+        q.prepare(QStringLiteral(
+            "SELECT price, qty_left, sec_id, status, acc_id FROM orders WHERE order_num = ?"));
+        q.addBindValue(num);
+        ASSERT_TRUE(q.exec() && q.next());
+        EXPECT_DOUBLE_EQ(rr.BinDouble(QStringLiteral("ORDER_PRICE")), q.value(0).toDouble());
+        EXPECT_EQ(rr.BinInt(QStringLiteral("COUNT_IN_LOT")), q.value(1).toInt());
+        EXPECT_EQ(rr.BinInt(QStringLiteral("ID_BUM")), q.value(2).toInt());
+        EXPECT_EQ(rr.Raw(QStringLiteral("ORDER_STATUS")), q.value(3).toString());
+        EXPECT_EQ(rr.Raw(QStringLiteral("ID_ACC")), q.value(4).toString());
+        EXPECT_TRUE(rr.Raw(QStringLiteral("BUY_SELL")) == QLatin1String("B") ||
+                    rr.Raw(QStringLiteral("BUY_SELL")) == QLatin1String("S"));
+        EXPECT_EQ(rr.Raw(QStringLiteral("ORDER_TIME")).size(), 8);
+        EXPECT_FALSE(rr.Text(QStringLiteral("NAME_ACC")).isEmpty());
+        grouped += !rr.Text(QStringLiteral("ORDER_GROUP")).isEmpty();
+    }
+    EXPECT_GT(grouped, 0);
+    EXPECT_LT(grouped, r.answer.rows.size());
+}
+
+TEST_F(ServerEngineTest, OrdersFiltersAndKeyedUpdate) {
+    auto orders = [&](std::initializer_list<std::pair<QString, QString>> extra) {
+        QList<std::pair<QString, QString>> all{{QStringLiteral("chto"), QStringLiteral("211")}};
+        all.append(QList<std::pair<QString, QString>>(extra));
+        QString text;
+        for (const auto& [k, v] : all)
+            text += k + QLatin1Char('=') + v + NUL;
+        return engine_->Handle(session_, QStringLiteral("SpisokBB"), text, false);
+    };
+    const QString day = QStringLiteral(" FROM orders WHERE order_date = '2026-03-02'");
+    EXPECT_EQ(
+        orders({{QStringLiteral("filter_acc"), QStringLiteral("4,5,6")}}).answer.rows.size(),
+        Count(QStringLiteral("SELECT COUNT(*)") + day + QStringLiteral(" AND acc_id IN (4,5,6)")));
+    EXPECT_EQ(
+        orders({{QStringLiteral("filter_bum"), QStringLiteral("1,2,3,-1")}}).answer.rows.size(),
+        Count(QStringLiteral("SELECT COUNT(*)") + day + QStringLiteral(" AND sec_id IN (1,2,3)")));
+    const std::pair<int, const char*> masks[] = {
+        {1, "status < 11"},  {2, "status = 11"}, {3, "status < 20"}, {4, "status > 19"},
+        {5, "status <> 11"}, {6, "status > 10"}, {7, "1"},           {0, "1"}};
+    for (const auto& [mask, cond] : masks)
+        EXPECT_EQ(orders({{QStringLiteral("filter_order_status"), QString::number(mask)}})
+                      .answer.rows.size(),
+                  Count(QStringLiteral("SELECT COUNT(*)") + day + QStringLiteral(" AND ") +
+                        QString::fromLatin1(cond)))
+            << mask;
+    EXPECT_EQ(
+        orders({{QStringLiteral("filter_buy_sell"), QStringLiteral("S")}}).answer.rows.size(),
+        Count(QStringLiteral("SELECT COUNT(*)") + day + QStringLiteral(" AND buy_sell = 'S'")));
+    EXPECT_EQ(
+        orders({{QStringLiteral("filter_buy_sell"), QStringLiteral("BS")}}).answer.rows.size(),
+        Count(QStringLiteral("SELECT COUNT(*)") + day));
+
+    // Keyed: only the listed keys that pass the filters; the loop-back values come back.
+    const qint64 buy = Count(QStringLiteral("SELECT MIN(order_num)") + day +
+                             QStringLiteral(" AND buy_sell = 'B'"));
+    const qint64 sell = Count(QStringLiteral("SELECT MIN(order_num)") + day +
+                              QStringLiteral(" AND buy_sell = 'S'"));
+    const QString keys = QStringLiteral("%1,%2,999999999,junk").arg(buy).arg(sell);
+    const EngineResult keyed =
+        orders({{QStringLiteral("filter_acc"), QString()},
+                {QStringLiteral("filter_bum"), QString()},
+                {QStringLiteral("filter_order_status"), QStringLiteral("0")},
+                {QStringLiteral("filter_buy_sell"), QStringLiteral("B")},
+                {QStringLiteral("filter_key_values"), keys},
+                {QStringLiteral("LoopBackCount"), QStringLiteral("2")},
+                {QStringLiteral("LoopBack0"), QStringLiteral("UPDATE_WITH_KEY_FIELD")},
+                {QStringLiteral("LoopBack1"), keys}});
+    ASSERT_EQ(keyed.answer.rows.size(), 1);
+    EXPECT_EQ(RowReader(Engine::OrdersLayout(), keyed.answer.rows[0])
+                  .Raw(QStringLiteral("ORDER_NUM"))
+                  .toLongLong(),
+              buy);
+    EXPECT_EQ(keyed.answer.echo.Value(QStringLiteral("LoopBack0")),
+              QStringLiteral("UPDATE_WITH_KEY_FIELD"));
+    EXPECT_EQ(keyed.answer.echo.Value(QStringLiteral("LoopBack1")), keys);
+    EXPECT_EQ(keyed.answer.echo.Value(QStringLiteral("LoopBackCount")), QStringLiteral("2"));
+    // An empty key list returns nothing.
+    EXPECT_TRUE(orders({{QStringLiteral("filter_key_values"), QString()}}).answer.rows.isEmpty());
+
+    // A filter list of thousands of ids stays one bound parameter.
+    QStringList many;
+    for (int i = 1; i <= 40000; ++i)
+        many << QString::number(i);
+    EXPECT_EQ(
+        orders({{QStringLiteral("filter_acc"), many.join(QLatin1Char(','))}}).answer.rows.size(),
+        Count(QStringLiteral("SELECT COUNT(*)") + day));
+}
+
+TEST_F(ServerEngineTest, RejectedOrderFiltersAnswerEmptyWithMetadataAndNeverRun) {
+    const qint64 orders = Count(QStringLiteral("SELECT COUNT(*) FROM orders"));
+    const QList<std::pair<QString, QString>> bad = {
+        {QStringLiteral("filter_acc"), QStringLiteral("1) OR (1=1")},
+        {QStringLiteral("filter_bum"), QStringLiteral("1;DELETE FROM orders")},
+        {QStringLiteral("filter_order_status"), QStringLiteral("9")},
+        {QStringLiteral("filter_order_status"), QStringLiteral("1 OR 1=1")},
+        {QStringLiteral("filter_buy_sell"), QStringLiteral("B' OR 'x'='x")},
+        {QStringLiteral("fltr"), QStringLiteral(" AND (ID_ACC=4); DELETE FROM orders; --")},
+        {QStringLiteral("fltr"), QStringLiteral(" AND (BOARD='EQS1' OR 1=1 --')")},
+        {QStringLiteral("fltr"), QStringLiteral(" AND (ID_ACC=4) OR 1=1")},
+        {QStringLiteral("fltr"), QStringLiteral(" AND name_acc='x'")},
+    };
+    for (const auto& [key, value] : bad) {
+        const qsizetype before = ServerLog::Recent().size();
+        const EngineResult r = engine_->Handle(
+            session_, QStringLiteral("SpisokBB"),
+            QStringLiteral("chto=211") + NUL + key + QLatin1Char('=') + value + NUL, false);
+        EXPECT_FALSE(r.refused);
+        EXPECT_TRUE(r.answer.rows.isEmpty()) << value.toStdString();
+        EXPECT_TRUE(r.answer.Table(QStringLiteral("METADATA.HEADER"))) << value.toStdString();
+        EXPECT_TRUE(LoggedSince(before, QStringLiteral("rejected"))) << value.toStdString();
+    }
+    EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) FROM orders")), orders);
+    EXPECT_EQ(store_.IntegrityCheck(), QStringLiteral("ok"));
+
+    // The same grammar accepted: a filter of the dialog narrows the list.
+    const EngineResult ok = engine_->Handle(
+        session_, QStringLiteral("SpisokBB"),
+        QStringLiteral("chto=211") + NUL +
+            QStringLiteral("fltr= AND (BOARD='EQS1' OR ID_BUM=1) AND BUY_SELL='B'") + NUL,
+        false);
+    EXPECT_EQ(ok.answer.rows.size(),
+              Count(QStringLiteral(
+                  "SELECT COUNT(*) FROM orders o JOIN security s ON s.id = o.sec_id WHERE "
+                  "o.order_date = '2026-03-02' AND (s.board_code = 'EQS1' OR o.sec_id = 1) "
+                  "AND o.buy_sell = 'B'")));
+}
+
+TEST_F(ServerEngineTest, WithdrawalChangesTheOrderAndReportsIt) {
+    const qint64 active = Count(QStringLiteral(
+        "SELECT MIN(order_num) FROM orders WHERE order_date = '2026-03-02' AND status = 10"));
+    const EngineResult r =
+        Alt(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("20")},
+                                            {QStringLiteral("param0"), QString::number(active)}});
+    ASSERT_FALSE(r.refused);
+    EXPECT_EQ(r.answer.echo.Value(QStringLiteral("param0")), QString::number(active));
+    const RowReader result(Engine::CommandResultLayout(QStringLiteral("20")),
+                           r.answer.rows.value(0));
+    EXPECT_EQ(result.Raw(QStringLiteral("RESULT_CODE")), QStringLiteral("0"));
+    ASSERT_EQ(r.changes.size(), 1);
+    const QStringList change = SplitRow(r.changes[0]);
+    ASSERT_EQ(change.size(), 22);
+    EXPECT_EQ(change[2], QStringLiteral("2"));
+    EXPECT_EQ(change[3], QString::number(active));
+    EXPECT_EQ(
+        change[20],
+        store_
+            .ScalarQuery(QStringLiteral("SELECT acc_id FROM orders WHERE order_num = ?"), {active})
+            .toString());
+    EXPECT_EQ(Count(QStringLiteral("SELECT status FROM orders WHERE order_num = ?"), {active}), 20);
+
+    // The next keyed request returns the changed row.
+    const EngineResult keyed =
+        Pair(QStringLiteral("SpisokBB"),
+             {{QStringLiteral("chto"), QStringLiteral("211")},
+              {QStringLiteral("filter_key_values"), QString::number(active)},
+              {QStringLiteral("LoopBack0"), QStringLiteral("UPDATE_WITH_KEY_FIELD")}});
+    ASSERT_EQ(keyed.answer.rows.size(), 1);
+    EXPECT_EQ(
+        RowReader(Engine::OrdersLayout(), keyed.answer.rows[0]).Raw(QStringLiteral("ORDER_STATUS")),
+        QStringLiteral("20"));
+
+    // Withdrawing it again, or a filled order, changes nothing and reports nothing.
+    const qint64 filled = Count(QStringLiteral(
+        "SELECT MIN(order_num) FROM orders WHERE order_date = '2026-03-02' AND status = 11"));
+    for (qint64 num : {active, filled, qint64(999999999)}) {
+        const EngineResult again =
+            Alt(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("20")},
+                                                {QStringLiteral("param0"), QString::number(num)}});
+        EXPECT_TRUE(again.changes.isEmpty());
+        EXPECT_EQ(
+            RowReader(Engine::CommandResultLayout(QStringLiteral("20")), again.answer.rows.value(0))
+                .Raw(QStringLiteral("RESULT_CODE")),
+            QStringLiteral("-1"));
+    }
+    EXPECT_EQ(Count(QStringLiteral("SELECT status FROM orders WHERE order_num = ?"), {filled}), 11);
+    // Archived orders of earlier days stay as they were.
+    const qint64 old =
+        Count(QStringLiteral("SELECT MIN(order_num) FROM orders WHERE order_date < '2026-03-02'"));
+    store_.Exec(QStringLiteral("UPDATE orders SET status = 10 WHERE order_num = %1").arg(old));
+    EXPECT_TRUE(
+        Alt(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("20")},
+                                            {QStringLiteral("param0"), QString::number(old)}})
+            .changes.isEmpty());
+    // A malformed number is refused with a log line.
+    const qsizetype before = ServerLog::Recent().size();
+    EXPECT_TRUE(
+        Alt(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("20")},
+                                            {QStringLiteral("param0"), QStringLiteral("1 OR 1=1")}})
+            .changes.isEmpty());
+    EXPECT_TRUE(LoggedSince(before, QStringLiteral("refused")));
+}
+
+TEST_F(ServerEngineTest, MassWithdrawalsByAccountClientAndGroup) {
+    const QString active =
+        QStringLiteral(" FROM orders WHERE order_date = '2026-03-02' AND status < 11");
+    struct Case {
+        const char* query;
+        const char* column;
+    };
+    for (const Case& c : {Case{"30", "acc_id"}, Case{"40", "cli_id"}, Case{"50", "order_group"}}) {
+        const QString col = QString::fromLatin1(c.column);
+        const QString value =
+            store_
+                .ScalarQuery(
+                    QStringLiteral(
+                        "SELECT %1%2 AND %1 <> '' GROUP BY %1 ORDER BY COUNT(*) DESC LIMIT 1")
+                        .arg(col, active))
+                .toString();
+        ASSERT_FALSE(value.isEmpty()) << c.query;
+        const qint64 expected = Count(QStringLiteral("SELECT COUNT(*)") + active +
+                                          QStringLiteral(" AND %1 = ?").arg(col),
+                                      {value});
+        const qint64 othersBefore = Count(QStringLiteral("SELECT COUNT(*)") + active);
+        const EngineResult r = Alt(QStringLiteral("ExecQueryBB"),
+                                   {{QStringLiteral("chto"), QString::fromLatin1(c.query)},
+                                    {QStringLiteral("param0"), value}});
+        EXPECT_EQ(r.changes.size(), expected) << c.query;
+        EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*)") + active +
+                            QStringLiteral(" AND %1 = ?").arg(col),
+                        {value}),
+                  0);
+        EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*)") + active), othersBefore - expected);
+        for (const QString& row : r.changes)
+            EXPECT_EQ(SplitRow(row).value(2), QStringLiteral("2"));
+    }
+    EXPECT_TRUE(Alt(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("50")},
+                                                    {QStringLiteral("param0"), QString()}})
+                    .changes.isEmpty());
+}
+
+TEST_F(ServerEngineTest, UserInformationChanges) {
+    const qint64 account = 5;
+    // A new value of a type the account has no value of yet gets its id.
+    store_.Exec(QStringLiteral("DELETE FROM ui_value WHERE owner_id = 5 AND type_id = 4"));
+    auto change = [&](qint64 id, qint64 owner, qint64 type, const QString& text) {
+        const EngineResult r = Pair(QStringLiteral("ExecQueryBB"),
+                                    {{QStringLiteral("chto"), QStringLiteral("1821")},
+                                     {QStringLiteral("param0"), QString::number(id)},
+                                     {QStringLiteral("param1"), QString::number(owner)},
+                                     {QStringLiteral("param2"), QString::number(type)},
+                                     {QStringLiteral("param3"), text},
+                                     {QStringLiteral("BackParam"), QStringLiteral("1")},
+                                     {QStringLiteral("ShowResult"), QStringLiteral("NO")}});
+        EXPECT_EQ(r.answer.echo.Value(QStringLiteral("param3")), text);
+        return SplitRow(r.answer.rows.value(0));
+    };
+    const QStringList created = change(0, account, 4, QStringLiteral("Договор 17"));
+    ASSERT_EQ(created.size(), 4);
+    EXPECT_EQ(created[0], QStringLiteral("0"));
+    const qint64 newId = created[2].toLongLong();
+    EXPECT_GT(newId, 0);
+    EXPECT_EQ(store_.ScalarQuery(QStringLiteral("SELECT value FROM ui_value WHERE id = ?"), {newId})
+                  .toString(),
+              QStringLiteral("Договор 17"));
+    // A second "new" value for the same owner and type changes the first one.
+    EXPECT_EQ(change(0, account, 4, QStringLiteral("Договор 18"))[2].toLongLong(), newId);
+    EXPECT_EQ(change(newId, account, 4, QString())[0], QStringLiteral("0"));
+    EXPECT_EQ(
+        Count(QStringLiteral("SELECT COUNT(*) FROM ui_value WHERE owner_id = 5 AND type_id = 4")),
+        1);
+    // The next 421 carries the stored value.
+    bool found = false;
+    for (const QString& row :
+         Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("421")}})
+             .answer.rows)
+        found |= SplitRow(row).value(0).toLongLong() == newId;
+    EXPECT_TRUE(found);
+
+    // Refusals: unknown type, unknown owner, unknown value, garbage numbers.
+    EXPECT_EQ(change(0, account, 99, QStringLiteral("x"))[0], QStringLiteral("-1"));
+    EXPECT_EQ(change(0, 999999, 4, QStringLiteral("x"))[0], QStringLiteral("-1"));
+    EXPECT_EQ(change(888888, account, 4, QStringLiteral("x"))[0], QStringLiteral("-1"));
+    // Text the server cannot keep as typed comes back in its stored form with code -2.
+    const QStringList shortened = change(newId, account, 4, QString(300, QLatin1Char('z')));
+    EXPECT_EQ(shortened[0], QStringLiteral("-2"));
+    EXPECT_EQ(shortened[3].size(), 255);
+    const QStringList cleaned =
+        change(newId, account, 4, QStringLiteral("a") + QChar(u'\x03') + QStringLiteral("b"));
+    EXPECT_EQ(cleaned[0], QStringLiteral("-2"));
+    EXPECT_EQ(cleaned[3], QStringLiteral("a b"));
+}
+
+TEST_F(ServerEngineTest, BadRequestsGetEmptyAnswersOrRefusals) {
+    const qsizetype before = ServerLog::Recent().size();
+    const EngineResult unknownQuery =
+        Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("99999")}});
+    EXPECT_FALSE(unknownQuery.refused);
+    EXPECT_TRUE(unknownQuery.answer.rows.isEmpty());
+    EXPECT_EQ(unknownQuery.answer.echo.Value(QStringLiteral("chto")), QStringLiteral("99999"));
+    EXPECT_TRUE(Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("x")}})
+                    .answer.rows.isEmpty());
+    EXPECT_TRUE(
+        Alt(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("12345")}})
+            .answer.rows.isEmpty());
+    EXPECT_TRUE(LoggedSince(before, QStringLiteral("unknown query")));
+
+    EXPECT_TRUE(Pair(QStringLiteral("NoSuchRequest"), {}).refused);
+    EXPECT_TRUE(
+        engine_
+            ->Handle(session_, QStringLiteral("SpisokBB"), QStringLiteral("garbage") + NUL, false)
+            .refused);
+    EXPECT_TRUE(
+        engine_->Handle(session_, QStringLiteral("ExecQueryBB"), QStringLiteral("chto") + NUL, true)
+            .refused);
+}
+
+TEST_F(ServerEngineTest, SimulatorKeepsTheStoreConsistentAndReportsEveryChange) {
+    Simulator sim(*engine_, 3);
+    QStringList rows;
+    for (int i = 0; i < 20; ++i)
+        rows << sim.Step(25);
+    EXPECT_EQ(sim.EventsDone(), 500);
+    QSet<QString> kinds;
+    for (const QString& row : rows) {
+        const QStringList f = SplitRow(row);
+        ASSERT_EQ(f.size(), 22);
+        kinds.insert(f[2]);
+        if (f[2] == QLatin1String("4")) {
+            EXPECT_FALSE(f[15].isEmpty());
+            for (int n : {5, 8, 9, 10, 11, 12, 16, 17, 18}) {
+                bool ok = false;
+                f[n].toDouble(&ok);
+                EXPECT_TRUE(ok) << n << " " << f[n].toStdString();
+            }
+            EXPECT_TRUE(f[7] == QLatin1String("B") || f[7] == QLatin1String("S"));
+            EXPECT_EQ(
+                Count(QStringLiteral("SELECT COUNT(*) FROM deal WHERE deal_num = ?"), {f[15]}), 1);
+        }
+        if (f[2] == QLatin1String("1") || f[2] == QLatin1String("2")) {
+            EXPECT_EQ(
+                Count(QStringLiteral("SELECT COUNT(*) FROM orders WHERE order_num = ?"), {f[3]}),
+                1);
+        }
+        if (f[2] == QLatin1String("3")) {
+            EXPECT_EQ(Count(QStringLiteral(
+                                "SELECT COUNT(*) FROM portfolio WHERE acc_id = ? AND sec_id = ?"),
+                            {f[20], f[21]}),
+                      1);
+        }
+    }
+    EXPECT_EQ(kinds, (QSet<QString>{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"),
+                                    QStringLiteral("4")}));
+    EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) FROM orders WHERE qty_left < 0 OR ((status = "
+                                   "11) <> (qty_left = 0) AND status < 20)")),
+              0);
+    EXPECT_EQ(Count(QStringLiteral(
+                  "SELECT COUNT(*) FROM orders o WHERE o.qty_first - o.qty_left <> "
+                  "(SELECT COALESCE(SUM(qty), 0) FROM deal d WHERE d.order_num = o.order_num)")),
+              0);
+}
