@@ -24,18 +24,10 @@ private:
 };
 } // namespace
 
-void LoadGridByPosition(TBrokerSession& session, TAdvColumnGrid& grid) {
-    WaitCursor wait(grid);
-    const int first = grid.FixedRows();
-    grid.SetRowCount(first + 1);
+namespace {
+void FillRows(TBrokerSession& session, TAdvColumnGrid& grid, int first, int n) {
     const int columns = grid.AllColCount();
-    grid.SetRowTexts(first, QStringList(columns, QString()));
-
-    const int n = session.GetRowCount();
-    if (n <= 0)
-        return;
     grid.SetRowCount(first + n);
-
     // Column identity q -> real column and its number format, once per fill.
     struct Target {
         int realCol = -1;
@@ -66,6 +58,28 @@ void LoadGridByPosition(TBrokerSession& session, TAdvColumnGrid& grid) {
             texts[target.realCol] = text;
         }
         grid.SetRowTexts(first + i, texts);
+    }
+}
+} // namespace
+
+void LoadGridByPosition(TBrokerSession& session, TAdvColumnGrid& grid) {
+    WaitCursor wait(grid);
+    const int first = grid.FixedRows();
+    grid.SetRowCount(first + 1);
+    const int columns = grid.AllColCount();
+    grid.SetRowTexts(first, QStringList(columns, QString()));
+
+    const int n = session.GetRowCount();
+    if (n <= 0)
+        return;
+    {
+        // Repaints wait until the rows are in, even when reading the answer fails.
+        struct UpdateScope {
+            TAdvColumnGrid& g;
+            explicit UpdateScope(TAdvColumnGrid& grid) : g(grid) { g.BeginUpdate(); }
+            ~UpdateScope() { g.EndUpdate(); }
+        } scope(grid);
+        FillRows(session, grid, first, n);
     }
     grid.Resort();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/ChangeDispatcher.h"
+#include "shell/GridFill.h"
 #include "shell/IMonitorWindow.h"
 #include "shell/ReferenceData.h"
 #include "shell/Services.h"
@@ -82,6 +83,9 @@ public:
 
     // --- Services for child windows ---
     void PostDeferredMessage(const QString& text, MsgKind kind, int buttons);
+    void LoadGridByPosition(TBrokerSession& session, TAdvColumnGrid& grid) {
+        ::LoadGridByPosition(session, grid);
+    }
     void BroadcastToWindows(int eventNumber);
     static QColor StatusColor(int code, const QColor& color);
     // Makes a window a child of the MDI area and shows it.

@@ -2,6 +2,7 @@
 
 // A main window on scripted sessions, with the helpers the start-up tests share.
 
+#include "session/TBrokerSession.h"
 #include "shell/Beep.h"
 #include "shell/Cp1251.h"
 #include "shell/Log.h"
