@@ -20,6 +20,7 @@ bool g_firstFailureShown = false;
 constexpr int kRequestTimeoutMs = 30000;
 constexpr int kLoginStateTimeoutMs = 2000;
 constexpr int kHandshakeTimeoutMs = 3000;
+constexpr int kRestartPauseMs = 5000; // between starts of the server while re-attaching
 
 qint64 NowMs() {
     return QDateTime::currentMSecsSinceEpoch();
@@ -156,7 +157,7 @@ void LocalSocketSession::TryReattach() {
         return;
     }
     // Nobody listens: the server died. Start it again, but give a starting one time.
-    if (NowMs() - lastServerStart_ >= g_attachTimeoutMs)
+    if (NowMs() - lastServerStart_ >= qMin(g_attachTimeoutMs, kRestartPauseMs))
         StartServer();
 }
 

@@ -1,0 +1,114 @@
+// A real session against the real session server: the session starts it, it is
+// killed, and the session notices, starts it again and logs in again.
+#include "session/LocalSocketSession.h"
+#include "session/TBrokerSession.h"
+#include "session/TMetadataParser.h"
+#include "shell/Services.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/types.h>
+
+namespace {
+
+// Starts programs for real and remembers their process ids, so the test can kill them.
+class RecordingProcess : public IProcessService {
+public:
+    std::vector<qint64> pids;
+    bool StartDetached(const QString& program, const QStringList& arguments,
+                       const QString& folder) override {
+        qint64 pid = 0;
+        if (!QProcess::startDetached(program, arguments, folder, &pid))
+            return false;
+        pids.push_back(pid);
+        return true;
+    }
+    ~RecordingProcess() override {
+        for (qint64 pid : pids)
+            ::kill(pid_t(pid), SIGKILL);
+    }
+};
+
+template <typename Pred> bool WaitUntil(Pred pred, int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!pred()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+QString ServerBinary() {
+    QString dir = qEnvironmentVariable("ORVEX_BIN_DIR");
+    if (dir.isEmpty())
+        dir = QCoreApplication::applicationDirPath();
+    return QDir(dir).filePath(QStringLiteral("parvane"));
+}
+
+TEST(EndToEnd, SessionRestartsAKilledServerAndLogsInAgain) {
+    const QString server = ServerBinary();
+    if (!QFileInfo(server).isExecutable())
+        GTEST_SKIP() << "no session server at " << server.toStdString();
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    qputenv("ORVEX_SERVER_SOCKET", dir.filePath(QStringLiteral("parvane.sock")).toUtf8());
+    qputenv("ORVEX_SERVER_DB", dir.filePath(QStringLiteral("store.sqlite")).toUtf8());
+    qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
+    qputenv("ORVEX_SERVER_IDLE", "5");
+    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
+    auto process = std::make_shared<RecordingProcess>();
+    Services::SetProcess(process);
+    LocalSocketSession::ResetFirstFailure();
+    LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
+    LocalSocketSession::SetReattachInterval(200);
+
+    {
+        TMetadataSession session(QStringLiteral("SesTorg"), true);
+        ASSERT_EQ(process->pids.size(), 1u);
+        int logins = 0, disconnects = 0, answers = 0;
+        session.OnLogin = [&](TBrokerSession*) { ++logins; };
+        session.OnDisconnect = [&](TBrokerSession*) { ++disconnects; };
+        session.OnData = [&](TBrokerSession*) { ++answers; };
+
+        session.Login();
+        ASSERT_TRUE(WaitUntil([&] { return logins == 1; }, 20000));
+        session.Parser().SendList(QStringLiteral("SpisokBB"), QStringLiteral("409"),
+                                  PairParams({{"chto", "409"}}));
+        ASSERT_TRUE(WaitUntil([&] { return answers == 1; }, 20000));
+        EXPECT_GT(session.GetRowCount(), 0);
+        EXPECT_TRUE(session.Parser().IsValid());
+        EXPECT_EQ(session.GetRequestParam(QStringLiteral("chto")), QStringLiteral("409"));
+
+        ::kill(pid_t(process->pids.front()), SIGKILL);
+        ASSERT_TRUE(WaitUntil([&] { return disconnects == 1; }, 10000));
+        ASSERT_TRUE(WaitUntil([&] { return logins == 2; }, 40000));
+        EXPECT_GE(process->pids.size(), 2u);
+
+        // The restarted server answers, with the cached metadata kept.
+        session.Parser().SendList(QStringLiteral("SpisokBB"), QStringLiteral("409"),
+                                  PairParams({{"chto", "409"}}));
+        ASSERT_TRUE(WaitUntil([&] { return answers == 2; }, 20000));
+        EXPECT_EQ(session.GetRequestParam(QStringLiteral("NoSendMetadata")), QStringLiteral("1"));
+        EXPECT_TRUE(session.Parser().IsValid());
+        EXPECT_GT(session.GetRowCount(), 0);
+    }
+    Services::SetProcess(std::make_shared<RecordingProcess>());
+    LocalSocketSession::SetAttachTimeout(5000);
+    LocalSocketSession::SetReattachInterval(1000);
+    for (const char* name : {"ORVEX_SERVER_SOCKET", "ORVEX_SERVER_DB", "ORVEX_SERVER_LOG",
+                             "ORVEX_SERVER_IDLE", "ORVEX_SERVER_PATH"})
+        qunsetenv(name);
+}
+
+} // namespace
