@@ -179,6 +179,9 @@ private:
     TStartupHooks hooks_;
     bool interfaceBuilt_ = false;
     bool workStarted_ = false;
+    // StartWork has run for the current login; answers handled inside another
+    // handler's progress repaint must not run it a second time.
+    bool startedThisRound_ = false;
     int progress_ = 0;
 
     std::unique_ptr<TMetadataSession> sesTorg_, sesKto_, sesTs_, sesBoard_, sesBum_, sesCli_,

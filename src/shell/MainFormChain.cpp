@@ -59,6 +59,7 @@ void TMainForm::SesTorgData() {
             interfaceBuilt_ = false;
         }
         progress_ = 0;
+        startedThisRound_ = false;
         refs_.TradingDayKey = dayKey;
         const QString dateText = Field(*sesTorg_, 0, 1);
         refs_.TradingDate = ParseDottedDate(dateText);
@@ -298,10 +299,14 @@ void TMainForm::CountProgress(int n) {
 }
 
 void TMainForm::CheckAllLoaded() {
+    // The last two answers may complete the set in nested handlers (CountProgress
+    // lets pending answers run); the interface is built and subscribed once.
     if (marks_.Clients && marks_.Accounts && marks_.TradingSystems && marks_.Boards &&
         marks_.Securities && marks_.TransactionAccounts && marks_.UserInfoTypes &&
-        marks_.UserInfoValues)
+        marks_.UserInfoValues && !startedThisRound_) {
+        startedThisRound_ = true;
         StartWork();
+    }
 }
 
 void TMainForm::StartWork() {

@@ -4,6 +4,7 @@
 #include "shell/DateValue.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QMenu>
 
 namespace {
@@ -233,4 +234,36 @@ TEST_F(StartupChain, StartItemsFollowStartWorkAndBreakWork) {
     EXPECT_FALSE(deals->isEnabled());
     EXPECT_FALSE(desktop->isEnabled());
     TWindowCatalog::Unregister(WindowCommand::Deals);
+}
+
+TEST_F(StartupChain, AnswersArrivingInsideAProgressRepaintStartWorkOnce) {
+    // Every reference answers by itself on the next event loop turn, which comes
+    // inside the progress repaint of whichever handler runs first.
+    auto reply = [&](const char* ses, const char* chto, const QStringList& row) {
+        Ses(ses).ReplyTo("SpisokBB", chto, Rows({row}, chto));
+    };
+    const QStringList bum = {"1", "A", "A", "B", "1", "0", "2", "", "", "7", "0"};
+    reply("SesCli", "402", {"1", "A", "0"});
+    reply("SesAcc", "403", {"1", "A", "1"});
+    reply("SesAccProv", "407", {"1", "A", "1"});
+    reply("SesTs", "404", {"7", "T", ""});
+    reply("SesBoard", "405", {"B", "B", "7", "", "1"});
+    reply("SesBum", "409", bum);
+    // These two attach on first use.
+    hub_.OnCreated = [](ScriptedSession& s) {
+        if (s.Name() == "sesOrderStatus")
+            s.ReplyTo("SpisokBB", "408", Rows({{"10", "A"}}, "408"));
+        if (s.Name() == "sesUserInfo") {
+            s.ReplyTo("SpisokBB", "420", Rows({{"1", "1", "1", "T"}}, "420"));
+            s.ReplyTo("SpisokBB", "421", Rows({{"1", "1", "1", "v"}}, "421"));
+        }
+    };
+    Login();
+    FeedTorg("D1");
+    FeedKto("C1", "S1");
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_TRUE(form_->WorkStarted());
+    EXPECT_EQ(LogTexts().count("Базовые справочники загружены. Построение интерфейса."), 1);
+    EXPECT_EQ(Ses("SesIzm").SentTo("IzmenaBB").size(), 1u);
 }
