@@ -1,0 +1,160 @@
+// The main window against the real session server: the first start, a plain
+// reconnect, a new trading day and a killed server.
+#include "session/LocalSocketSession.h"
+#include "shell/Cp1251.h"
+#include "shell/Log.h"
+#include "shell/MainForm.h"
+#include "shell/Registry.h"
+#include "shell/Services.h"
+#include "shell/StatusPanels.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/types.h>
+
+namespace {
+
+// Starts the server for real and remembers its process ids, so the test can kill it.
+class RecordingProcess : public IProcessService {
+public:
+    std::vector<qint64> pids;
+    bool StartDetached(const QString& program, const QStringList& arguments,
+                       const QString& folder) override {
+        qint64 pid = 0;
+        if (!QProcess::startDetached(program, arguments, folder, &pid))
+            return false;
+        pids.push_back(pid);
+        return true;
+    }
+    ~RecordingProcess() override {
+        for (qint64 pid : pids)
+            ::kill(pid_t(pid), SIGKILL);
+    }
+};
+
+template <typename Pred> bool WaitUntil(Pred pred, int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!pred()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+QString ServerBinary() {
+    QString dir = qEnvironmentVariable("ORVEX_BIN_DIR");
+    if (dir.isEmpty())
+        dir = QCoreApplication::applicationDirPath();
+    return QDir(dir).filePath(QStringLiteral("parvane"));
+}
+
+QStringList LogTexts(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QStringList texts;
+    for (const QString& line :
+         Cp1251::Decode(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+        const int afterThread = line.indexOf(QLatin1Char(' '), line.indexOf("  ") + 2);
+        texts.append(line.mid(afterThread + 1));
+    }
+    return texts;
+}
+
+} // namespace
+
+TEST(EndToEndStartup, StartsReconnectsReloadsForANewDayAndSurvivesAKill) {
+    const QString server = ServerBinary();
+    if (!QFileInfo(server).isExecutable())
+        GTEST_SKIP() << "no session server at " << server.toStdString();
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QByteArray socket = dir.filePath(QStringLiteral("parvane.sock")).toUtf8();
+    qputenv("ORVEX_SERVER_SOCKET", socket);
+    qputenv("ORVEX_SERVER_DB", dir.filePath(QStringLiteral("store.sqlite")).toUtf8());
+    qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
+    qputenv("ORVEX_SERVER_IDLE", "5");
+    qputenv("ORVEX_SERVER_CONTROL", "1");
+    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
+    qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
+    TRegistry::ReloadStores();
+    auto process = std::make_shared<RecordingProcess>();
+    Services::SetProcess(process);
+    LocalSocketSession::ResetFirstFailure();
+    LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
+    LocalSocketSession::SetReattachInterval(200);
+    auto control = [&](const QStringList& args) {
+        return QProcess::execute(server, QStringList{QStringLiteral("--ctl")} + args);
+    };
+    const QString log = dir.filePath(QStringLiteral("workstation.log"));
+
+    {
+        TMainForm form;
+        SetLogFileName(log);
+        ASSERT_TRUE(WaitUntil([&] { return form.WorkStarted(); }, 60000));
+        EXPECT_GT(form.Refs().Securities.Count(), 0);
+        EXPECT_GT(form.Refs().Clients.Count(), 0);
+        EXPECT_GT(form.Refs().OrderStatuses.Count(), 0);
+        EXPECT_TRUE(form.DesktopMenu()->menuAction()->isEnabled());
+        EXPECT_FALSE(form.StatusPanels().PanelText(1).isEmpty());
+        EXPECT_FALSE(form.StatusPanels().PanelText(2).isEmpty());
+        QStringList texts = LogTexts(log);
+        ASSERT_GE(texts.size(), 3);
+        EXPECT_EQ(texts.mid(0, 3), QStringList({"Установлено соединение с сервером.",
+                                                "Читаем дату и состояние торгов.",
+                                                "Читаем идентификатор сессии и клиента"}));
+        EXPECT_EQ(texts.last(), "Построение интерфейса закончено.");
+        EXPECT_FALSE(texts.join('\n').contains("EXCEPTION"));
+
+        // A plain reconnect: the day, the session and the order states only.
+        QFile::remove(log);
+        ASSERT_EQ(control({QStringLiteral("drop")}), 0);
+        ASSERT_TRUE(WaitUntil(
+            [&] { return LogTexts(log).contains("Построение интерфейса закончено."); }, 30000));
+        texts = LogTexts(log);
+        EXPECT_TRUE(texts.contains("Потеря связи.Обновление интерфейса."));
+        EXPECT_TRUE(texts.contains("Читаем справочник состояний заявок."));
+        EXPECT_FALSE(texts.contains("Читаем справочник бумаг."));
+        EXPECT_FALSE(texts.contains("Читаем справочник клиентов."));
+        EXPECT_TRUE(form.WorkStarted());
+
+        // A new trading day reloads the day's lists.
+        QFile::remove(log);
+        const QString oldDate = form.StatusPanels().PanelText(1);
+        ASSERT_EQ(control({QStringLiteral("newday"), QStringLiteral("date=02.04.2007")}), 0);
+        ASSERT_TRUE(WaitUntil(
+            [&] { return LogTexts(log).contains("Построение интерфейса закончено."); }, 30000));
+        texts = LogTexts(log);
+        EXPECT_TRUE(texts.contains("Читаем справочник бумаг."));
+        EXPECT_TRUE(texts.contains("Читаем справочник клиентов."));
+        EXPECT_EQ(form.StatusPanels().PanelText(1), "02.04.2007");
+        EXPECT_NE(oldDate, "02.04.2007");
+
+        // The server is killed: the red disconnect text, then a new start.
+        QFile::remove(log);
+        ASSERT_FALSE(process->pids.empty());
+        ::kill(pid_t(process->pids.back()), SIGKILL);
+        ASSERT_TRUE(WaitUntil([&] { return !form.WorkStarted(); }, 30000));
+        EXPECT_TRUE(form.StatusPanels().PanelText(3).endsWith(QStringLiteral(" Отбой связи")));
+        EXPECT_FALSE(form.ActionByText(QStringLiteral("Соединение/Рабочий стол"))->isEnabled());
+        ASSERT_TRUE(WaitUntil([&] { return form.WorkStarted(); }, 60000));
+        EXPECT_TRUE(LogTexts(log).contains("Построение интерфейса закончено."));
+    }
+    Services::SetProcess(nullptr);
+    qunsetenv("ORVEX_CONFIG_DIR");
+    TRegistry::ReloadStores();
+}
