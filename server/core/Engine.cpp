@@ -266,16 +266,19 @@ QString Engine::PortfolioChangeRow(qint64 accountId, qint64 securityId, const QS
 }
 
 QString Engine::DealChangeRow(qint64 dealNum) const {
-    QSqlQuery q(store_.Db());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral(
-        "SELECT d.deal_time, s.short_name, d.order_num, d.price, d.buy_sell, d.qty, d.vol, "
-        "d.nkd, d.profit, d.yield, a.name, d.deal_num, d.fee_exch, d.fee_depo, d.fee_brok, "
-        "c.name, d.acc_id, d.sec_id, d.deal_date "
-        "FROM deal d LEFT JOIN security s ON s.id = d.sec_id "
-        "LEFT JOIN account a ON a.id = d.acc_id LEFT JOIN client c ON c.id = d.cli_id "
-        "WHERE d.deal_num = ?"));
-    q.addBindValue(dealNum);
+    if (!dealRow_) {
+        dealRow_ = std::make_unique<QSqlQuery>(store_.Db());
+        dealRow_->setForwardOnly(true);
+        dealRow_->prepare(QStringLiteral(
+            "SELECT d.deal_time, s.short_name, d.order_num, d.price, d.buy_sell, d.qty, d.vol, "
+            "d.nkd, d.profit, d.yield, a.name, d.deal_num, d.fee_exch, d.fee_depo, d.fee_brok, "
+            "c.name, d.acc_id, d.sec_id, d.deal_date "
+            "FROM deal d LEFT JOIN security s ON s.id = d.sec_id "
+            "LEFT JOIN account a ON a.id = d.acc_id LEFT JOIN client c ON c.id = d.cli_id "
+            "WHERE d.deal_num = ?"));
+    }
+    QSqlQuery& q = *dealRow_;
+    q.bindValue(0, dealNum);
     if (!q.exec() || !q.next())
         return {};
     QStringList f(22);
@@ -301,5 +304,6 @@ QString Engine::DealChangeRow(qint64 dealNum) const {
     f[19] = q.value(15).toString();
     f[20] = QString::number(q.value(16).toLongLong());
     f[21] = QString::number(q.value(17).toLongLong());
+    q.finish();
     return ChangeRow(f);
 }

@@ -4,8 +4,11 @@
 #include "server/core/Params.h"
 
 #include <QDate>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
+
+#include <memory>
 
 class Store;
 
@@ -64,6 +67,7 @@ private:
     EngineResult UserInfoChange(const ParamList& params);
 
     Store& store_;
+    mutable std::unique_ptr<QSqlQuery> dealRow_; // prepared once, for the change stream
 };
 
 // "dd.mm.yyyy" of a stored "yyyy-MM-dd" date.

@@ -18,10 +18,12 @@ void Simulator::Load() {
     q.setForwardOnly(true);
     q.exec(QStringLiteral("SELECT id, ts_id, lot_size, nominal, last_price, short_name FROM "
                           "security WHERE not_traded = 0 AND stock_sub_type <> 6 ORDER BY id"));
-    while (q.next())
+    while (q.next()) {
+        securityIndex_.insert(q.value(0).toLongLong(), securities_.size());
         securities_.push_back({q.value(0).toLongLong(), q.value(1).toInt(),
                                std::max(1, q.value(2).toInt()), q.value(3).toInt(),
                                std::max(0.01, q.value(4).toDouble()), q.value(5).toString()});
+    }
     q.exec(QStringLiteral("SELECT a.id, a.client_id FROM account a WHERE a.client_id <> "
                           "(SELECT CAST(value AS INTEGER) FROM server_state WHERE key = "
                           "'client_key') ORDER BY a.id"));
@@ -33,6 +35,40 @@ void Simulator::Load() {
     q.exec();
     while (q.next())
         active_.push_back(q.value(0).toLongLong());
+    day_ = engine_.TradingDate().toString(Qt::ISODate);
+
+    const QSqlDatabase db = engine_.Db().Db();
+    insertOrder_ = QSqlQuery(db);
+    insertOrder_.prepare(QStringLiteral(
+        "INSERT INTO orders (order_num, order_date, order_time, sec_id, buy_sell, order_type, "
+        "status, price, qty_first, qty_left, nkd, yield, acc_id, cli_id, order_group, changed_at) "
+        "VALUES (?, ?, ?, ?, ?, 1, 10, ?, ?, ?, 0, 0, ?, ?, '', ?)"));
+    orderStatus_ = QSqlQuery(db);
+    orderStatus_.prepare(QStringLiteral("SELECT status FROM orders WHERE order_num = ?"));
+    orderForFill_ = QSqlQuery(db);
+    orderForFill_.prepare(QStringLiteral(
+        "SELECT o.sec_id, o.buy_sell, o.price, o.qty_left, o.acc_id, o.cli_id, s.ts_id, "
+        "s.lot_size, s.nominal, s.short_name FROM orders o JOIN security s ON s.id = o.sec_id "
+        "WHERE o.order_num = ?"));
+    insertDeal_ = QSqlQuery(db);
+    insertDeal_.prepare(QStringLiteral(
+        "INSERT INTO deal (deal_num, deal_date, deal_time, order_num, sec_id, buy_sell, price, "
+        "qty, vol, nkd, profit, yield, fee_exch, fee_depo, fee_brok, brok_my, brok_ret, acc_id, "
+        "cli_id) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, 0, ?, ?, ?, ?, 0, ?, ?)"));
+    fillOrder_ = QSqlQuery(db);
+    fillOrder_.prepare(QStringLiteral(
+        "UPDATE orders SET qty_left = qty_left - ?, status = CASE WHEN qty_left - ? <= 0 THEN 11 "
+        "ELSE status END, changed_at = ? WHERE order_num = ?"));
+    movePortfolio_ = QSqlQuery(db);
+    movePortfolio_.prepare(
+        QStringLiteral("INSERT INTO portfolio (acc_id, sec_id, curr_saldo, plan_saldo, avprice) "
+                       "VALUES (?, ?, ?, ?, ?) ON CONFLICT(acc_id, sec_id) DO UPDATE SET "
+                       "curr_saldo = curr_saldo + excluded.curr_saldo, "
+                       "plan_saldo = plan_saldo + excluded.plan_saldo"));
+    cancelOrder_ = QSqlQuery(db);
+    cancelOrder_.prepare(QStringLiteral(
+        "UPDATE orders SET status = ?, changed_at = ? WHERE order_num = ? AND status < 11 "
+        "RETURNING acc_id, sec_id"));
 }
 
 QStringList Simulator::Step(int events) {
@@ -42,7 +78,10 @@ QStringList Simulator::Step(int events) {
     if (securities_.empty() || accounts_.empty() || events <= 0)
         return rows;
     const QString time = QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
-    const bool ok = engine_.Db().Transaction([&] {
+    Store& store = engine_.Db();
+    const bool ok = store.Transaction([&] {
+        nextOrder_ = std::max<qint64>(1, store.State(QStringLiteral("next.order")).toLongLong());
+        nextDeal_ = std::max<qint64>(1, store.State(QStringLiteral("next.deal")).toLongLong());
         for (int i = 0; i < events; ++i) {
             const int roll = rnd_.Below(100);
             bool done = false;
@@ -56,6 +95,8 @@ QStringList Simulator::Step(int events) {
                 return false;
             ++events_;
         }
+        store.SetState(QStringLiteral("next.order"), QString::number(nextOrder_));
+        store.SetState(QStringLiteral("next.deal"), QString::number(nextDeal_));
         return true;
     });
     if (!ok) {
@@ -69,33 +110,26 @@ QStringList Simulator::Step(int events) {
     return rows;
 }
 
+namespace {
+bool Run(QSqlQuery& q, const QVariantList& binds) {
+    for (int i = 0; i < binds.size(); ++i)
+        q.bindValue(i, binds[i]);
+    if (q.exec())
+        return true;
+    ServerLog::Line(QStringLiteral("simulator: %1").arg(q.lastError().text()));
+    return false;
+}
+} // namespace
+
 bool Simulator::NewOrder(QStringList& rows, const QString& time) {
-    Store& store = engine_.Db();
     const Security& s = securities_[size_t(rnd_.Below(int(securities_.size())))];
     const Account& a = accounts_[size_t(rnd_.Below(int(accounts_.size())))];
-    const qint64 num = store.NextId(QStringLiteral("order"));
+    const qint64 num = nextOrder_++;
     const double price = std::round(s.price * rnd_.Uniform(0.99, 1.01) * 10000) / 10000;
     const int qty = rnd_.Between(1, 30);
-    QSqlQuery q(store.Db());
-    q.prepare(QStringLiteral(
-        "INSERT INTO orders (order_num, order_date, order_time, sec_id, buy_sell, order_type, "
-        "status, price, qty_first, qty_left, nkd, yield, acc_id, cli_id, order_group, changed_at) "
-        "VALUES (?, ?, ?, ?, ?, 1, 10, ?, ?, ?, 0, 0, ?, ?, '', ?)"));
-    q.addBindValue(num);
-    q.addBindValue(engine_.TradingDate().toString(Qt::ISODate));
-    q.addBindValue(time);
-    q.addBindValue(s.id);
-    q.addBindValue(rnd_.Chance(0.5) ? QStringLiteral("B") : QStringLiteral("S"));
-    q.addBindValue(price);
-    q.addBindValue(qty);
-    q.addBindValue(qty);
-    q.addBindValue(a.id);
-    q.addBindValue(a.clientId);
-    q.addBindValue(time);
-    if (!q.exec()) {
-        ServerLog::Line(QStringLiteral("simulator: %1").arg(q.lastError().text()));
+    const QString side = rnd_.Chance(0.5) ? QStringLiteral("B") : QStringLiteral("S");
+    if (!Run(insertOrder_, {num, day_, time, s.id, side, price, qty, qty, a.id, a.clientId, time}))
         return false;
-    }
     active_.push_back(num);
     rows << Engine::OrderChangeRow(1, num, s.name, a.id, s.id, time);
     return true;
@@ -105,9 +139,11 @@ bool Simulator::PickActive(qint64* orderNum) {
     while (!active_.empty()) {
         const size_t i = size_t(rnd_.Below(int(active_.size())));
         const qint64 num = active_[i];
-        const QVariant status = engine_.Db().ScalarQuery(
-            QStringLiteral("SELECT status FROM orders WHERE order_num = ?"), {num});
-        if (status.isValid() && status.toInt() < 11) {
+        orderStatus_.bindValue(0, num);
+        const bool active =
+            orderStatus_.exec() && orderStatus_.next() && orderStatus_.value(0).toInt() < 11;
+        orderStatus_.finish();
+        if (active) {
             *orderNum = num;
             return true;
         }
@@ -121,14 +157,8 @@ bool Simulator::Fill(QStringList& rows, const QString& time) {
     qint64 num = 0;
     if (!PickActive(&num))
         return false;
-    Store& store = engine_.Db();
-    QSqlQuery q(store.Db());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral(
-        "SELECT o.sec_id, o.buy_sell, o.price, o.qty_left, o.acc_id, o.cli_id, s.ts_id, "
-        "s.lot_size, s.nominal, s.short_name FROM orders o JOIN security s ON s.id = o.sec_id "
-        "WHERE o.order_num = ?"));
-    q.addBindValue(num);
+    QSqlQuery& q = orderForFill_;
+    q.bindValue(0, num);
     if (!q.exec() || !q.next())
         return false;
     const qint64 sec = q.value(0).toLongLong();
@@ -151,52 +181,18 @@ bool Simulator::Fill(QStringList& rows, const QString& time) {
     const double depo = std::round(vol * 0.00005 * 100) / 100;
     const double brok = std::round(vol * 0.0005 * 100) / 100;
     const double profit = buy ? 0 : std::round(vol * rnd_.Uniform(-0.03, 0.05) * 100) / 100;
-    const qint64 dealNum = store.NextId(QStringLiteral("deal"));
-
-    QSqlQuery d(store.Db());
-    d.prepare(QStringLiteral(
-        "INSERT INTO deal (deal_num, deal_date, deal_time, order_num, sec_id, buy_sell, price, "
-        "qty, vol, nkd, profit, yield, fee_exch, fee_depo, fee_brok, brok_my, brok_ret, acc_id, "
-        "cli_id) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, 0, ?, 0, ?, ?, ?, ?, 0, ?, ?)"));
-    for (const QVariant& v :
-         QVariantList{dealNum, engine_.TradingDate().toString(Qt::ISODate), time, num, sec,
-                      buy ? "B" : "S", price, part, vol, profit, exch, depo, brok,
-                      std::round(brok * 0.6 * 100) / 100, acc, cli})
-        d.addBindValue(v);
-    if (!d.exec())
+    const qint64 dealNum = nextDeal_++;
+    if (!Run(insertDeal_, {dealNum, day_, time, num, sec, buy ? "B" : "S", price, part, vol, profit,
+                           exch, depo, brok, std::round(brok * 0.6 * 100) / 100, acc, cli}))
         return false;
-
-    QSqlQuery u(store.Db());
-    u.prepare(QStringLiteral("UPDATE orders SET qty_left = qty_left - ?, status = CASE WHEN "
-                             "qty_left - ? <= 0 THEN 11 ELSE status END, changed_at = ? "
-                             "WHERE order_num = ?"));
-    u.addBindValue(part);
-    u.addBindValue(part);
-    u.addBindValue(time);
-    u.addBindValue(num);
-    if (!u.exec())
+    if (!Run(fillOrder_, {part, part, time, num}))
         return false;
-
-    QSqlQuery p(store.Db());
-    p.prepare(
-        QStringLiteral("INSERT INTO portfolio (acc_id, sec_id, curr_saldo, plan_saldo, avprice) "
-                       "VALUES (?, ?, ?, ?, ?) ON CONFLICT(acc_id, sec_id) DO UPDATE SET "
-                       "curr_saldo = curr_saldo + excluded.curr_saldo, "
-                       "plan_saldo = plan_saldo + excluded.plan_saldo"));
     const double pieces = double(part) * lot;
-    const double secDelta = buy ? pieces : -pieces;
-    const double moneyDelta = (buy ? -vol : vol) - exch - depo - brok;
-    for (const auto& [instrument, delta, avg] :
-         {std::tuple<qint64, double, double>{sec, secDelta, price},
-          std::tuple<qint64, double, double>{-qint64(ts), moneyDelta, 0.0}}) {
-        p.bindValue(0, acc);
-        p.bindValue(1, instrument);
-        p.bindValue(2, delta);
-        p.bindValue(3, delta);
-        p.bindValue(4, avg);
-        if (!p.exec())
-            return false;
-    }
+    if (!Run(movePortfolio_, {acc, sec, buy ? pieces : -pieces, buy ? pieces : -pieces, price}))
+        return false;
+    const double money = (buy ? -vol : vol) - exch - depo - brok;
+    if (!Run(movePortfolio_, {acc, -qint64(ts), money, money, 0.0}))
+        return false;
     rows << engine_.DealChangeRow(dealNum);
     rows << Engine::OrderChangeRow(2, num, name, acc, sec, time);
     rows << Engine::PortfolioChangeRow(acc, sec, name, time);
@@ -208,21 +204,15 @@ bool Simulator::Cancel(QStringList& rows, const QString& time) {
     qint64 num = 0;
     if (!PickActive(&num))
         return false;
-    QSqlQuery q(engine_.Db().Db());
-    q.prepare(QStringLiteral("UPDATE orders SET status = ?, changed_at = ? WHERE order_num = ? "
-                             "AND status < 11"));
-    q.addBindValue(rnd_.Chance(0.7) ? 20 : 25);
-    q.addBindValue(time);
-    q.addBindValue(num);
-    if (!q.exec())
+    if (!Run(cancelOrder_, {rnd_.Chance(0.7) ? 20 : 25, time, num}))
         return false;
-    const QVariant acc = engine_.Db().ScalarQuery(
-        QStringLiteral("SELECT acc_id FROM orders WHERE order_num = ?"), {num});
-    const QVariant sec = engine_.Db().ScalarQuery(
-        QStringLiteral("SELECT sec_id FROM orders WHERE order_num = ?"), {num});
-    const QVariant name = engine_.Db().ScalarQuery(
-        QStringLiteral("SELECT short_name FROM security WHERE id = ?"), {sec});
-    rows << Engine::OrderChangeRow(2, num, name.toString(), acc.toLongLong(), sec.toLongLong(),
-                                   time);
+    if (!cancelOrder_.next())
+        return false;
+    const qint64 acc = cancelOrder_.value(0).toLongLong();
+    const qint64 sec = cancelOrder_.value(1).toLongLong();
+    cancelOrder_.finish();
+    const auto it = securityIndex_.constFind(sec);
+    const QString name = it == securityIndex_.cend() ? QString() : securities_[it.value()].name;
+    rows << Engine::OrderChangeRow(2, num, name, acc, sec, time);
     return true;
 }

@@ -2,7 +2,9 @@
 
 #include "server/core/DemoData.h"
 
+#include <QHash>
 #include <QList>
+#include <QSqlQuery>
 #include <QStringList>
 
 #include <vector>
@@ -45,7 +47,14 @@ private:
     DemoRandom rnd_;
     bool loaded_ = false;
     std::vector<Security> securities_;
+    QHash<qint64, size_t> securityIndex_;
     std::vector<Account> accounts_;
     std::vector<qint64> active_; // active orders of the day, as far as the simulator knows
     qint64 events_ = 0;
+    qint64 nextOrder_ = 0;
+    qint64 nextDeal_ = 0;
+    QString day_;
+    // Statements prepared once and run for every event.
+    QSqlQuery insertOrder_, orderStatus_, orderForFill_, insertDeal_, fillOrder_, movePortfolio_,
+        cancelOrder_;
 };

@@ -103,9 +103,12 @@ void ServerHost::OnDisconnected(Connection* c) {
         if (c->decoder.HasPartialFrame())
             ServerLog::Line(QStringLiteral("wire: connection of %1 ended in the middle of a frame")
                                 .arg(c->peerName));
+        c->ended = true;
         c->socket->disconnect(this);
         c->socket->deleteLater();
+        ended_.push_back(std::move(*it));
         connections_.erase(it);
+        QTimer::singleShot(0, this, [this] { ended_.clear(); });
         break;
     }
     UpdateIdle();
@@ -122,7 +125,7 @@ void ServerHost::OnReadyRead(Connection* c) {
     wire::Message m;
     while (c->decoder.Next(m)) {
         HandleMessage(c, m);
-        if (c->socket->state() != QLocalSocket::ConnectedState)
+        if (c->ended || c->socket->state() != QLocalSocket::ConnectedState)
             return;
     }
     if (c->decoder.HasError())
@@ -309,7 +312,7 @@ void ServerHost::HandleControl(Connection* c, const wire::Message& m, const Para
 }
 
 void ServerHost::Send(Connection* c, const wire::Message& m) {
-    if (c->socket->state() == QLocalSocket::ConnectedState)
+    if (!c->ended && c->socket->state() == QLocalSocket::ConnectedState)
         c->socket->write(wire::Encode(m));
 }
 
@@ -390,12 +393,21 @@ void ServerHost::DropAll(int reloginMs) {
 void ServerHost::SimulatorTick() {
     if (!loggedIn_ || options_.simRate <= 0)
         return;
-    simCarry_ += options_.simRate * kSimulatorTickMs / 1000.0;
-    const int events = int(simCarry_);
-    if (events <= 0)
-        return;
-    simCarry_ -= events;
-    PushChanges(simulator_->Step(events));
+    // Work at most half a tick per tick, so sessions are still served; what the machine
+    // cannot do is dropped rather than piled up.
+    constexpr int kBudgetMs = kSimulatorTickMs / 2;
+    constexpr int kChunk = 100;
+    simCarry_ = std::min(simCarry_ + options_.simRate * kSimulatorTickMs / 1000.0,
+                         std::max(1.0, options_.simRate * kSimulatorTickMs / 500.0));
+    QElapsedTimer spent;
+    spent.start();
+    QStringList rows;
+    while (simCarry_ >= 1 && spent.elapsed() < kBudgetMs) {
+        const int events = std::min(int(simCarry_), kChunk);
+        rows << simulator_->Step(events);
+        simCarry_ -= events;
+    }
+    PushChanges(rows);
 }
 
 void ServerHost::UpdateIdle() {

@@ -54,6 +54,7 @@ private:
         SessionState state;
         quint32 subscriptionId = 0;
         std::deque<Outgoing> queue; // answers waiting for a stall to pass
+        bool ended = false;
     };
 
     void OnNewConnection();
@@ -80,6 +81,9 @@ private:
     std::unique_ptr<Simulator> simulator_;
     QLocalServer* server_ = nullptr;
     std::vector<std::unique_ptr<Connection>> connections_;
+    // Connections that ended while one of their own handlers may still run; freed
+    // from the event loop.
+    std::vector<std::unique_ptr<Connection>> ended_;
     bool loggedIn_ = false;
     bool refuseNextLogin_ = false;
     int stallMs_ = 0;
