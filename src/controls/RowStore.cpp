@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 // Block layout: uint32 cell count n, uint32 end offsets[n], then the UTF-8 texts.
 // A null block is a row whose cells are all empty.
@@ -14,31 +15,60 @@ std::uint32_t ReadU32(const char* p) {
 }
 } // namespace
 
+namespace {
+// UTF-16 to UTF-8 appended to a reused buffer; a lone surrogate becomes U+FFFD.
+void AppendUtf8(std::string& out, const QString& text) {
+    const std::size_t start = out.size();
+    out.resize(start + 3 * static_cast<std::size_t>(text.size()));
+    char* w = out.data() + start;
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.constData());
+    const char16_t* end = p + text.size();
+    while (p < end) {
+        char32_t c = *p++;
+        if (c < 0x80) {
+            *w++ = static_cast<char>(c);
+        } else if (c < 0x800) {
+            *w++ = static_cast<char>(0xC0 | (c >> 6));
+            *w++ = static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            if (c >= 0xD800 && c <= 0xDBFF && p < end && *p >= 0xDC00 && *p <= 0xDFFF) {
+                c = 0x10000 + ((c - 0xD800) << 10) + (*p++ - 0xDC00);
+                *w++ = static_cast<char>(0xF0 | (c >> 18));
+                *w++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            } else {
+                if (c >= 0xD800 && c <= 0xDFFF)
+                    c = 0xFFFD;
+                *w++ = static_cast<char>(0xE0 | (c >> 12));
+            }
+            *w++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            *w++ = static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    out.resize(static_cast<std::size_t>(w - out.data()));
+}
+} // namespace
+
 TRowStore::Block TRowStore::Pack(const std::vector<QString>& cells) {
     int last = static_cast<int>(cells.size());
     while (last > 0 && cells[last - 1].isEmpty())
         --last;
     if (last == 0)
         return nullptr;
-    std::vector<QByteArray> utf8(last);
-    std::size_t textBytes = 0;
+    thread_local std::string text;
+    thread_local std::vector<std::uint32_t> ends;
+    text.clear();
+    ends.clear();
     for (int i = 0; i < last; ++i) {
-        utf8[i] = cells[i].toUtf8();
-        textBytes += static_cast<std::size_t>(utf8[i].size());
+        AppendUtf8(text, cells[i]);
+        ends.push_back(static_cast<std::uint32_t>(text.size()));
     }
     const std::size_t head = sizeof(std::uint32_t) * (1 + last);
-    Block block(new char[head + textBytes]);
+    Block block(new char[head + text.size()]);
     const auto n = static_cast<std::uint32_t>(last);
     std::memcpy(block.get(), &n, sizeof n);
-    std::uint32_t end = 0;
-    char* text = block.get() + head;
-    for (int i = 0; i < last; ++i) {
-        const auto len = static_cast<std::uint32_t>(utf8[i].size());
-        if (len)
-            std::memcpy(text + end, utf8[i].constData(), len);
-        end += len;
-        std::memcpy(block.get() + sizeof(std::uint32_t) * (1 + i), &end, sizeof end);
-    }
+    std::memcpy(block.get() + sizeof n, ends.data(), sizeof(std::uint32_t) * last);
+    if (!text.empty())
+        std::memcpy(block.get() + head, text.data(), text.size());
     return block;
 }
 
@@ -59,6 +89,8 @@ QString TRowStore::CellOf(const char* block, int slot) {
 
 void TRowStore::Unpack(const char* block, int slotCount, std::vector<QString>& cells) {
     cells.assign(static_cast<std::size_t>(slotCount), QString());
+    if (!block)
+        return;
     for (int i = 0; i < slotCount; ++i)
         cells[i] = CellOf(block, i);
 }

@@ -2,7 +2,9 @@
 
 #include "shell/WorkstationLocale.h"
 
+#include <QHash>
 #include <algorithm>
+
 #include <charconv>
 #include <numeric>
 
@@ -117,10 +119,7 @@ std::vector<int> SortOrder(const std::vector<QString>& texts, TSortStyle style,
     // then other texts, which compare ignoring case.
     std::vector<int> rank(static_cast<std::size_t>(n), 0);
     std::vector<double> number(static_cast<std::size_t>(n), 0.0);
-    std::vector<QString> folded;
     const bool wantsText = style == TSortStyle::Automatic || style == TSortStyle::Alphabetic;
-    if (wantsText)
-        folded.resize(static_cast<std::size_t>(n));
 
     for (int i = 0; i < n; ++i) {
         const QStringView text = Strip(texts[i], prefix, suffix);
@@ -145,24 +144,53 @@ std::vector<int> SortOrder(const std::vector<QString>& texts, TSortStyle style,
                 rank[i] = 1;
             } else {
                 rank[i] = 2;
-                folded[i] = text.toString().toCaseFolded();
             }
             break;
         case TSortStyle::Alphabetic:
             rank[i] = text.isEmpty() ? 0 : 2;
-            folded[i] = text.toString().toCaseFolded();
             break;
         }
+    }
+
+    // Texts become their place among the distinct texts, so the row sort compares
+    // numbers only. Columns repeat a few texts over many rows, so the texts are
+    // grouped first and only the distinct ones are folded and sorted.
+    if (wantsText) {
+        QHash<QStringView, int> distinct;
+        std::vector<QStringView> keys;
+        std::vector<int> textId(static_cast<std::size_t>(n), -1);
+        for (int i = 0; i < n; ++i) {
+            if (rank[i] != 2)
+                continue;
+            const QStringView text = Strip(texts[i], prefix, suffix);
+            auto it = distinct.constFind(text);
+            if (it == distinct.constEnd()) {
+                it = distinct.insert(text, static_cast<int>(keys.size()));
+                keys.push_back(text);
+            }
+            textId[i] = it.value();
+        }
+        std::vector<QString> foldedKeys(keys.size());
+        for (std::size_t k = 0; k < keys.size(); ++k)
+            foldedKeys[k] = keys[k].toString().toCaseFolded();
+        std::vector<int> byText(keys.size());
+        std::iota(byText.begin(), byText.end(), 0);
+        std::sort(byText.begin(), byText.end(),
+                  [&foldedKeys](int a, int b) { return foldedKeys[a] < foldedKeys[b]; });
+        std::vector<int> place(keys.size());
+        for (std::size_t p = 0; p < byText.size(); ++p) {
+            const bool same = p > 0 && foldedKeys[byText[p]] == foldedKeys[byText[p - 1]];
+            place[byText[p]] = same ? place[byText[p - 1]] : static_cast<int>(p);
+        }
+        for (int i = 0; i < n; ++i)
+            if (rank[i] == 2)
+                number[i] = place[textId[i]];
     }
 
     auto less = [&](int a, int b) {
         if (rank[a] != rank[b])
             return rank[a] < rank[b];
-        if (rank[a] == 1)
-            return number[a] < number[b];
-        if (rank[a] == 2)
-            return folded[a] < folded[b];
-        return false;
+        return rank[a] != 0 && number[a] < number[b];
     };
     if (ascending)
         std::stable_sort(order.begin(), order.end(), less);

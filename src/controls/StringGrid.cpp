@@ -554,7 +554,10 @@ void TStringGrid::SetFixedFont(const QFont& font) {
 }
 
 void TStringGrid::SetDefaultRowHeight(int height) {
-    rowHeight_ = std::max(1, height);
+    height = std::max(1, height);
+    if (height == rowHeight_)
+        return; // the headers walk every row on a change
+    rowHeight_ = height;
     verticalHeader()->setDefaultSectionSize(rowHeight_);
     frozen_->verticalHeader()->setDefaultSectionSize(rowHeight_);
     ApplyColumnsToViews();

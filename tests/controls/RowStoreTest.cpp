@@ -20,6 +20,11 @@ TEST(RowStore, KeepsTextsThroughOpenRowsAndPacking) {
     store.SetCell(0, 3, QStringLiteral("€ ✓ 漢"));
     store.SetRowCount(4);
     EXPECT_EQ(store.Cell(0, 3), QStringLiteral("€ ✓ 漢"));
+    store.SetCell(1, 3, QStringLiteral("a😀b"));
+    store.SetCell(2, 3, QString(QChar(0xD800)) + QStringLiteral("z")); // lone surrogate
+    store.SetRowCount(4);
+    EXPECT_EQ(store.Cell(1, 3), QStringLiteral("a😀b"));
+    EXPECT_EQ(store.Cell(2, 3), QString(QChar(0xFFFD)) + QStringLiteral("z"));
 }
 
 TEST(RowStore, OutOfRangeIsHarmless) {
