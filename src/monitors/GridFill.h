@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class TAdvColumnGrid;
+class TMetadataParser;
+
+// Row hook of the grid fills: called after a grid row was written from a response
+// row, so the window can decorate it (display names, status texts).
+using AfterRowFilled = std::function<void(int responseRow, int gridRow)>;
+
+// The full fill of a monitoring window's grid from the answer current on the parser's
+// session: every column (hidden ones included) gets the response field of its name.
+// The grid keeps at least one data row, is sorted again by its sort column, and the
+// current cell is restored when its row still exists. The first fill of a grid with
+// an "ID_BUM" column adds "Информация по бумаге..." to its popup menu.
+void LoadGridFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid,
+                          const AfterRowFilled& afterRowFilled = {});
+
+// The keyed merge: each response row replaces the row with its "KEY_FIELD", fills the
+// single blank row or is appended; keys asked for ("LoopBack1") but not returned lose
+// their row (the last data row is cleared instead). The grid stays sorted.
+void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,
+                    const AfterRowFilled& afterRowFilled = {});
+
+// What "Информация по бумаге..." does with a security id; set by the securities window.
+void SetSecurityInfoOpener(std::function<void(int securityId)> opener);
+
+// Grid helpers shared by the monitoring windows.
+namespace gridcols {
+// Real index of the first column whose field name matches (ignoring case), -1 if none.
+int RealByName(const TAdvColumnGrid& grid, const QString& name);
+// Real index of the column with the identity, -1 if none.
+int RealByTag(const TAdvColumnGrid& grid, int tag);
+QString TextByTag(const TAdvColumnGrid& grid, int tag, int row);
+void SetTextByTag(TAdvColumnGrid& grid, int tag, int row, const QString& text);
+// The grid row of the current cell, -1 when there is none.
+int CurrentRow(const TAdvColumnGrid& grid);
+bool IsDataRow(const TAdvColumnGrid& grid, int row);
+} // namespace gridcols

@@ -1,0 +1,439 @@
+#include "monitors/TOrderForm.h"
+#include "filter/TFormFiltr.h"
+#include "grids/SettingsStream.h"
+#include "grids/TAdvColumnGrid.h"
+#include "monitors/CommaText.h"
+#include "monitors/GridFill.h"
+#include "session/TBrokerSession.h"
+#include "session/TMetadataParser.h"
+#include "shell/ConvertError.h"
+#include "shell/Cp1251.h"
+#include "shell/ErrorGuard.h"
+#include "shell/ReferenceData.h"
+#include "shell/Services.h"
+#include "shell/WindowCatalog.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kUpdateWithKey = QStringLiteral("UPDATE_WITH_KEY_FIELD");
+const QString kSettingsPrefix = QStringLiteral("BTNP0");
+
+struct ColumnSpec {
+    const char* name;
+    const char* header;
+    int width;
+    bool right;
+    const char* format;
+    TSortStyle sort;
+};
+
+// The design-time columns in declaration order; the order gives their identities.
+const ColumnSpec kColumns[] = {
+    {"ORDER_NUM", "Номер", 45, true, "", TSortStyle::Automatic},
+    {"ORDER_TIME", "Время", 50, false, "", TSortStyle::Automatic},
+    {"NAME_BUM", "Инструм.", 80, false, "", TSortStyle::Automatic},
+    {"ORDER_STATUS_NAME", "Статус", 60, false, "", TSortStyle::Automatic},
+    {"BUY_SELL", "Вид", 26, false, "", TSortStyle::Automatic},
+    {"ORDER_TYPE_NAME", "Тип", 60, false, "", TSortStyle::Automatic},
+    {"ORDER_PRICE", "Цена", 60, true, "%.4n", TSortStyle::Financial},
+    {"COUNT_IN_LOT_FIRST", "Кол-во (лот)", 65, true, "%.0n", TSortStyle::Financial},
+    {"COUNT_IN_LOT", "Остаток (лот)", 75, true, "%.0n", TSortStyle::Financial},
+    {"ORDER_VOL", "Объем", 60, true, "%.2n", TSortStyle::Financial},
+    {"NAME_CLI", "Клиент", 75, false, "", TSortStyle::Automatic},
+    {"NAME_ACC", "Счет", 75, false, "", TSortStyle::Automatic},
+    {"ORDER_NKD", "НКД", 50, true, "%.2n", TSortStyle::Financial},
+    {"ORDER_YIELD", "Доходность", 68, true, "%.2n", TSortStyle::Financial},
+    {"ORDER_GROUP", "Группа", 59, true, "", TSortStyle::Automatic},
+};
+
+const std::pair<int, const char*> kHiddenColumns[] = {
+    {TOrderForm::kIdAcc, "ID_ACC"},         {TOrderForm::kIdCli, "ID_CLI"},
+    {TOrderForm::kIdBum, "ID_BUM"},         {TOrderForm::kStatus, "ORDER_STATUS"},
+    {TOrderForm::kOrderType, "ORDER_TYPE"}, {TOrderForm::kKeyField, "KEY_FIELD"},
+};
+
+TOrderForm::OrderDetailsOpener& DetailsOpener() {
+    static TOrderForm::OrderDetailsOpener opener;
+    return opener;
+}
+
+bool ReadInt(const QString& text, int& value) {
+    bool ok = false;
+    value = text.trimmed().toInt(&ok);
+    return ok;
+}
+
+// Background of the status cell by order status; false: keep the default.
+bool StatusBackground(int status, QColor& colour) {
+    switch (status) {
+    case 10:
+        colour = QColor(255, 255, 0);
+        return true;
+    case 11:
+        colour = QColor(0, 255, 0);
+        return true;
+    case 20:
+        colour = QColor(208, 208, 208);
+        return true;
+    case 21:
+    case 23:
+    case 25:
+        colour = QColor(255, 192, 175);
+        return true;
+    case 22:
+    case 24:
+        colour = QColor(192, 192, 192);
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+TOrderForm::TOrderForm(QWidget* parent) : QWidget(parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Заявки"));
+    resize(760, 400);
+    sesOrd_ = std::make_unique<TBrokerSession>(QStringLiteral("SesOrd"), true);
+    sesNDel_ = std::make_unique<TBrokerSession>(QStringLiteral("SesNDel"), true);
+    parser_ = std::make_unique<TMetadataParser>(sesOrd_.get());
+    sesOrd_->OnLogin = [this](TBrokerSession*) { SesOrdLogin(); };
+    sesOrd_->OnData = [this](TBrokerSession*) { SesOrdData(); };
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    panel_ = new QToolBar(this);
+    panel_->setIconSize(QSize(16, 16));
+    layout->addWidget(panel_);
+    grid_ = new TAdvColumnGrid(this);
+    layout->addWidget(grid_, 1);
+    BuildMenusAndPanel();
+    BuildGrid();
+}
+
+TOrderForm::~TOrderForm() {
+    // The sessions go before the grid their handlers fill.
+    sesOrd_->OnLogin = nullptr;
+    sesOrd_->OnData = nullptr;
+    parser_.reset();
+    sesOrd_.reset();
+    sesNDel_.reset();
+}
+
+void TOrderForm::BuildGrid() {
+    grid_->SetFixedRows(1);
+    grid_->SetFixedCols(1);
+    for (const ColumnSpec& spec : kColumns) {
+        TGridColumn* column = grid_->AddColumn();
+        column->Name = QString::fromLatin1(spec.name);
+        column->Header = QString::fromUtf8(spec.header);
+        column->Width = spec.width;
+        column->Alignment = (spec.right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+        column->FloatFormat = QString::fromLatin1(spec.format);
+        column->SortStyle = spec.sort;
+    }
+    grid_->Column(0)->Fixed = true;
+    grid_->SetPopupMenu(popup_);
+    grid_->Loaded();
+    for (const auto& [tag, name] : kHiddenColumns)
+        grid_->AddHiddenColumn(tag)->Name = QString::fromLatin1(name);
+    grid_->ColumnsChanged();
+    grid_->SetRowCount(grid_->FixedRows() + 1);
+    grid_->SetCellLookHook(
+        [this](int realCol, int row, TCellLook& look) { CellLook(realCol, row, look); });
+}
+
+void TOrderForm::BuildMenusAndPanel() {
+    popup_ = new QMenu(this);
+    const auto add = [this](const QString& caption, const QKeySequence& keys, auto slot) {
+        QAction* action = popup_->addAction(caption);
+        if (!keys.isEmpty()) {
+            action->setShortcut(keys);
+            action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+            addAction(action);
+        }
+        connect(action, &QAction::triggered, this,
+                [this, slot] { GuardStep(QStringLiteral("OrderForm"), [&] { (this->*slot)(); }); });
+        return action;
+    };
+    QAction* delOrder = add(QStringLiteral("Снять заявку"), QKeySequence(Qt::Key_F8),
+                            &TOrderForm::menuDelOrderClick);
+    QAction* delGroup = add(QStringLiteral("Снять групповую заявку"), QKeySequence(),
+                            &TOrderForm::menuDelGroupOrderClick);
+    popup_->addSeparator();
+    QAction* delAcc =
+        add(QStringLiteral("Снять все заявки  по счету"), QKeySequence(Qt::CTRL | Qt::Key_F8),
+            &TOrderForm::menuDelAllAccOrderClick);
+    QAction* delCli = add(QStringLiteral("Снять все заявки  клиента"), QKeySequence(),
+                          &TOrderForm::BtnDelAllCliOrdersClick);
+    popup_->addSeparator();
+    QAction* filter =
+        add(QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9), &TOrderForm::menuFilterClick);
+    QAction* refresh =
+        add(QStringLiteral("Обновить"), QKeySequence(), &TOrderForm::BtnRefreshClick);
+    add(QStringLiteral("Дополнительная информация по заявке"), QKeySequence(Qt::SHIFT | Qt::Key_F9),
+        &TOrderForm::menuOrderInfoClick);
+    showPanel_ = popup_->addAction(QStringLiteral("Панель кнопок"));
+    showPanel_->setCheckable(true);
+    showPanel_->setChecked(true);
+    connect(showPanel_, &QAction::triggered, this, [this] { menuShowPanelClick(); });
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { popup_->exec(mapToGlobal(pos)); });
+
+    // The toolbar buttons share the popup's actions but show their own hints.
+    const auto button = [this](QAction* action, QStyle::StandardPixmap icon, const QString& hint) {
+        QAction* b = panel_->addAction(style()->standardIcon(icon), hint);
+        b->setToolTip(hint);
+        connect(b, &QAction::triggered, action, &QAction::trigger);
+    };
+    button(delOrder, QStyle::SP_DialogCancelButton, QStringLiteral("Снять заявку"));
+    button(delGroup, QStyle::SP_DialogDiscardButton, QStringLiteral("Снять групповую заявку"));
+    button(delAcc, QStyle::SP_TrashIcon, QStringLiteral("Снять все заявки по счету"));
+    button(delCli, QStyle::SP_DialogNoButton, QStringLiteral("Снять все заявки клиента"));
+    button(filter, QStyle::SP_FileDialogContentsView, QStringLiteral("Фильтр"));
+    button(refresh, QStyle::SP_BrowserReload, QStringLiteral("Обновить"));
+}
+
+// ---- published properties ---------------------------------------------------------
+
+QString TOrderForm::FormSettings() const {
+    const QString prefix =
+        kSettingsPrefix + (panel_->isHidden() ? QLatin1Char('0') : QLatin1Char('1'));
+    return prefix + Cp1251::Decode(grid_->SaveSettings());
+}
+
+void TOrderForm::SetFormSettings(const QString& settings) {
+    QString rest = settings;
+    if (settings.left(5) == kSettingsPrefix) {
+        const bool shown = settings.size() > 5 && settings.at(5) == QLatin1Char('1');
+        panel_->setVisible(shown);
+        showPanel_->setChecked(shown);
+        rest = settings.mid(6);
+    }
+    GuardStep(QStringLiteral("OrderForm.FormSettings"),
+              [&] { grid_->LoadSettings(Cp1251::Encode(rest)); });
+}
+
+QString TOrderForm::InternalFilterListBum() const {
+    return ToLinesText(filterBum_);
+}
+
+void TOrderForm::SetInternalFilterListBum(const QString& lines) {
+    filterBum_ = FromLinesText(lines);
+}
+
+QString TOrderForm::InternalFilterListAcc() const {
+    return ToLinesText(filterAcc_);
+}
+
+void TOrderForm::SetInternalFilterListAcc(const QString& lines) {
+    filterAcc_ = FromLinesText(lines);
+}
+
+void TOrderForm::SetRestoredComplete(int) {
+    GuardStep(QStringLiteral("OrderForm.RestoredComplete"), [&] { SesOrdLogin(); });
+}
+
+// ---- requests and answers -----------------------------------------------------------
+
+QString TOrderForm::FilterParams() const {
+    const QChar nul(0);
+    return QStringLiteral("chto=211") + nul + QStringLiteral("filter_acc=") +
+           ToCommaText(filterAcc_) + nul + QStringLiteral("filter_bum=") + ToCommaText(filterBum_) +
+           nul + QStringLiteral("filter_order_status=") + QString::number(statusMask_) + nul +
+           QStringLiteral("filter_buy_sell=") + buySell_ + nul;
+}
+
+void TOrderForm::SesOrdLogin() {
+    parser_->SendList(QStringLiteral("SpisokBB"), QStringLiteral("211"), FilterParams());
+}
+
+void TOrderForm::RefreshByKeys(const QStringList& keys) {
+    GuardStep(QStringLiteral("OrderForm.RefreshByKeys"), [&] {
+        const QChar nul(0);
+        const QString keyText = ToCommaText(keys);
+        const QString params = FilterParams() + QStringLiteral("filter_key_values=") + keyText +
+                               nul + QStringLiteral("LoopBackCount=2") + nul +
+                               QStringLiteral("LoopBack0=") + kUpdateWithKey + nul +
+                               QStringLiteral("LoopBack1=") + keyText + nul;
+        parser_->SendList(QStringLiteral("SpisokBB"), QStringLiteral("211"), params);
+    });
+}
+
+void TOrderForm::SesOrdData() {
+    const ::AfterRowFilled hook = [this](int i, int row) { AfterRowFilled(i, row); };
+    if (sesOrd_->GetRequestParam(QStringLiteral("LoopBack0"), 1) == kUpdateWithKey)
+        MergeGridByKey(*parser_, *grid_, hook);
+    else
+        LoadGridFromResponse(*parser_, *grid_, hook);
+}
+
+void TOrderForm::AfterRowFilled(int responseRow, int gridRow) {
+    TReferenceData& refs = TReferenceData::Current();
+    int id = 0;
+    if (ReadInt(Cell(kIdAcc, gridRow), id))
+        gridcols::SetTextByTag(*grid_, kNameAcc, gridRow,
+                               refs.AccountDisplayName(id, Cell(kNameAcc, gridRow)));
+    if (ReadInt(Cell(kIdCli, gridRow), id))
+        gridcols::SetTextByTag(*grid_, kNameCli, gridRow,
+                               refs.ClientDisplayName(id, Cell(kNameCli, gridRow)));
+    int status = 0;
+    const QString statusText = Cell(kStatus, gridRow);
+    if (!ReadInt(statusText, status)) {
+        // Ends the answer here: the rows after this one stay blank. The text names the
+        // row for the log line the session writes.
+        throw EConvertError(QStringLiteral("Строка %1 ответа, заявка %2: статус заявки \"%3\" "
+                                           "не является целым числом")
+                                .arg(responseRow + 1)
+                                .arg(Cell(kOrderNum, gridRow), statusText));
+    }
+    gridcols::SetTextByTag(*grid_, kStatusName, gridRow, refs.OrderStatusName(status));
+}
+
+void TOrderForm::CellLook(int realCol, int row, TCellLook& look) const {
+    if (row < grid_->FixedRows())
+        return;
+    if (Cell(kBuySell, row) == QLatin1String("B"))
+        look.Text = QColor(0, 0, 128);
+    if (realCol == gridcols::RealByTag(*grid_, kStatusName)) {
+        int status = 0;
+        QColor background;
+        if (ReadInt(Cell(kStatus, row), status) && StatusBackground(status, background))
+            look.Background = background;
+    }
+}
+
+// ---- actions ------------------------------------------------------------------------
+
+QString TOrderForm::Cell(int tag, int row) const {
+    return gridcols::TextByTag(*grid_, tag, row);
+}
+
+int TOrderForm::CurrentDataRow() const {
+    const int row = gridcols::CurrentRow(*grid_);
+    return gridcols::IsDataRow(*grid_, row) ? row : -1;
+}
+
+bool TOrderForm::Confirm(const QString& question) {
+    return Services::MessageBox().Show(this, question, windowTitle(), MsgKind::Question,
+                                       MsgYes | MsgNo) == MsgYes;
+}
+
+void TOrderForm::SendWithdrawal(const char* query, const QString& param0) {
+    // The answer is not read: the order's new state arrives through the change stream,
+    // so a refused withdrawal leaves the table as it is. A failing session is logged.
+    GuardStep(QStringLiteral("OrderForm.SesNDel"), [&] {
+        sesNDel_->SendCommand(
+            QStringLiteral("ExecQueryBB"),
+            AlternatingParams({{QStringLiteral("chto"), QString::fromLatin1(query)},
+                               {QStringLiteral("param0"), param0}}),
+            0, 1);
+    });
+}
+
+void TOrderForm::menuDelOrderClick() {
+    const int row = CurrentDataRow();
+    if (row < 0 || Cell(kOrderNum, row).isEmpty())
+        return;
+    int status = 0;
+    if (!ReadInt(Cell(kStatus, row), status) || status >= 20)
+        return;
+    const QString number = Cell(kOrderNum, row);
+    if (!Confirm(QStringLiteral("Снять заявку №") + number + QLatin1Char(' ') +
+                 Cell(kNameBum, row) + QLatin1Char(' ') + Cell(kCountFirst, row) +
+                 QStringLiteral(" лот. по ") + Cell(kPrice, row) + QLatin1Char('?')))
+        return;
+    SendWithdrawal("20", number);
+}
+
+void TOrderForm::menuDelAllAccOrderClick() {
+    const int row = CurrentDataRow();
+    if (row < 0 || Cell(kOrderNum, row).isEmpty())
+        return;
+    int account = 0;
+    if (!ReadInt(Cell(kIdAcc, row), account))
+        return;
+    if (!Confirm(QStringLiteral("Снять все заявки со счета ") + Cell(kNameAcc, row) +
+                 QStringLiteral(" ?")))
+        return;
+    SendWithdrawal("30", QString::number(account));
+}
+
+void TOrderForm::BtnDelAllCliOrdersClick() {
+    const int row = CurrentDataRow();
+    if (row < 0 || Cell(kOrderNum, row).isEmpty())
+        return;
+    int client = 0;
+    if (!ReadInt(Cell(kIdCli, row), client))
+        return;
+    if (!Confirm(QStringLiteral("Снять все заявки клиента ") + Cell(kNameCli, row) +
+                 QStringLiteral(" ?")))
+        return;
+    SendWithdrawal("40", QString::number(client));
+}
+
+void TOrderForm::menuDelGroupOrderClick() {
+    const int row = CurrentDataRow();
+    if (row < 0)
+        return;
+    const QString group = Cell(kGroup, row);
+    if (group.isEmpty())
+        return;
+    if (!Confirm(QStringLiteral("Снять ГРУППОВУЮ заявку № ") + group + QStringLiteral(" ?")))
+        return;
+    SendWithdrawal("50", group);
+}
+
+void TOrderForm::menuFilterClick() {
+    TFormFiltr& dialog = TFormFiltr::Instance();
+    if (dialog.ShowFilter(15) != TFormFiltr::mrOk)
+        return;
+    QString caption = QStringLiteral("Заявки");
+    QString sql = dialog.AccountFilter(caption);
+    sql += dialog.SecurityFilter(caption, false);
+    sql += dialog.BuySellFilter(caption);
+    sql += dialog.OrderStatusFilter(caption);
+    sqlFilter_ = sql;
+    setWindowTitle(caption);
+    filterBum_ = dialog.FilterBumList();
+    filterAcc_ = dialog.FilterAccList();
+    buySell_ = dialog.BuySellCode();
+    statusMask_ = dialog.StatusMask();
+    SesOrdLogin();
+}
+
+void TOrderForm::menuOrderInfoClick() {
+    const int row = CurrentDataRow();
+    if (row < 0)
+        return;
+    const QString number = Cell(kOrderNum, row); // the fixed column
+    if (number.isEmpty() || !DetailsOpener())
+        return;
+    DetailsOpener()(number, this, TReferenceData::Current().TradingDate);
+}
+
+void TOrderForm::menuShowPanelClick() {
+    panel_->setVisible(panel_->isHidden());
+    showPanel_->setChecked(!panel_->isHidden());
+}
+
+void TOrderForm::SetOrderDetailsOpener(OrderDetailsOpener opener) {
+    DetailsOpener() = std::move(opener);
+}
+
+void TOrderForm::Register() {
+    WindowEntry entry;
+    entry.Placement = WindowPlacement::NewChild;
+    entry.Create = [](QWidget*) -> QWidget* { return new TOrderForm(); };
+    entry.AfterShow = [](QWidget* window) { window->setProperty("RestoredComplete", 0); };
+    TWindowCatalog::Register(WindowCommand::Orders, std::move(entry));
+}

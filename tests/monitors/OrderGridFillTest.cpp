@@ -1,0 +1,193 @@
+// Full loads and keyed merges of the orders grid, the row fix-up and a broken status.
+#include "OrderTestSupport.h"
+#include "grids/TAdvColumnGrid.h"
+#include "monitors/GridFill.h"
+#include "shell/Beep.h"
+#include "shell/Cp1251.h"
+#include "shell/Log.h"
+
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace ordertest;
+
+namespace {
+
+class OrderGridFill : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FillStatuses(refs);
+        TReferenceData::SetCurrent(&refs);
+        form = std::make_unique<TOrderForm>();
+        ses = &hub.Get(QStringLiteral("SesOrd"));
+        form->setProperty("RestoredComplete", 0);
+    }
+    void TearDown() override {
+        form.reset();
+        TReferenceData::SetCurrent(nullptr);
+    }
+    TAdvColumnGrid& Grid() { return form->GridOrd(); }
+    int DataRows() { return Grid().RowCount() - Grid().FixedRows(); }
+    QString At(int tag, int dataRow) {
+        return gridcols::TextByTag(Grid(), tag, Grid().FixedRows() + dataRow);
+    }
+    QStringList Keys() {
+        QStringList keys;
+        for (int r = 0; r < DataRows(); ++r)
+            keys.append(At(TOrderForm::kKeyField, r));
+        return keys;
+    }
+    void Load(std::initializer_list<OrderRow> rows) {
+        form->RefreshList();
+        ses->FeedData(Echo(*ses, Orders(rows)));
+    }
+    void Merge(const QStringList& keys, std::initializer_list<OrderRow> rows) {
+        form->RefreshByKeys(keys);
+        ses->FeedData(Echo(*ses, Orders(rows)));
+    }
+
+    ScriptedSessionHub hub;
+    TReferenceData refs;
+    std::unique_ptr<TOrderForm> form;
+    ScriptedSession* ses = nullptr;
+};
+
+} // namespace
+
+TEST_F(OrderGridFill, FullLoadFillsEveryColumnAndDecoratesRows) {
+    Load({{"101", "K1", "10", "B", 5, 1, ""},
+          {"102", "K2", "11", "S", 7, 2, "9"},
+          {"103", "K3", "77", "S", 7, 2, ""}});
+    ASSERT_EQ(DataRows(), 3);
+    EXPECT_EQ(At(TOrderForm::kOrderNum, 0), QStringLiteral("101"));
+    EXPECT_EQ(At(TOrderForm::kStatusName, 0), QStringLiteral("Активна"));
+    EXPECT_EQ(At(TOrderForm::kStatusName, 1), QStringLiteral("Исполнена"));
+    EXPECT_EQ(At(TOrderForm::kStatusName, 2), QStringLiteral("???"));
+    EXPECT_EQ(At(TOrderForm::kIdAcc, 1), QStringLiteral("7"));
+    EXPECT_EQ(At(TOrderForm::kKeyField, 2), QStringLiteral("K3"));
+    EXPECT_EQ(At(TOrderForm::kNameAcc, 1), QStringLiteral("Счет 7"));
+    EXPECT_EQ(At(TOrderForm::kGroup, 1), QStringLiteral("9"));
+    EXPECT_EQ(At(TOrderForm::kTypeName, 0), QString()); // not in the answer
+}
+
+TEST_F(OrderGridFill, DisplayNamesCarryUserInformation) {
+    auto type = std::make_unique<TUITypeObj>();
+    type->Id = 1;
+    type->TargetKind = 1;
+    type->ValueKind = 1;
+    refs.UserInfoTypes.Append(std::move(type));
+    auto value = std::make_unique<TUserInfoObj>();
+    value->OwnerId = 5;
+    value->Name = QStringLiteral("VIP");
+    refs.AddUserInfoValue(std::move(value), 1);
+    Load({{"101", "K1", "10", "B", 5, 1, ""}, {"102", "K2", "10", "B", 7, 1, ""}});
+    EXPECT_EQ(At(TOrderForm::kNameAcc, 0), QStringLiteral("Счет 5 (VIP)"));
+    EXPECT_EQ(At(TOrderForm::kNameAcc, 1), QStringLiteral("Счет 7"));
+}
+
+TEST_F(OrderGridFill, EmptyAnswerLeavesOneBlankRowWhichTheNextMergeFills) {
+    Load({{"101", "K1"}});
+    Load({});
+    ASSERT_EQ(DataRows(), 1);
+    EXPECT_EQ(At(TOrderForm::kOrderNum, 0), QString());
+    Merge({"K9"}, {{"109", "K9"}});
+    ASSERT_EQ(DataRows(), 1);
+    EXPECT_EQ(At(TOrderForm::kOrderNum, 0), QStringLiteral("109"));
+}
+
+TEST_F(OrderGridFill, AnswerWithoutMetadataLeavesOneBlankRow) {
+    Load({{"101", "K1"}, {"102", "K2"}});
+    form->RefreshList();
+    ScriptedAnswer bare;
+    bare.rows = {QStringLiteral("101") + QChar(0)};
+    ses->FeedData(bare);
+    ASSERT_EQ(DataRows(), 1);
+    EXPECT_EQ(At(TOrderForm::kOrderNum, 0), QString());
+}
+
+TEST_F(OrderGridFill, MergeReplacesAppendsAndDeletes) {
+    Load({{"101", "K1", "10"}, {"102", "K2", "10"}, {"103", "K3", "10"}});
+    // K2 changes in place, K4 is new, K3 was asked for and not returned.
+    Merge({"K2", "K3", "K4"}, {{"102", "K2", "11"}, {"104", "K4", "10"}});
+    EXPECT_EQ(Keys(), (QStringList{"K1", "K2", "K4"}));
+    EXPECT_EQ(At(TOrderForm::kStatusName, 1), QStringLiteral("Исполнена"));
+    EXPECT_EQ(At(TOrderForm::kStatus, 1), QStringLiteral("11"));
+}
+
+TEST_F(OrderGridFill, MergeClearsTheLastRowInsteadOfDeletingIt) {
+    Load({{"101", "K1"}, {"102", "K2"}});
+    Merge({"K1", "K2"}, {});
+    ASSERT_EQ(DataRows(), 1);
+    EXPECT_EQ(Keys(), QStringList{QString()});
+    EXPECT_EQ(At(TOrderForm::kOrderNum, 0), QString());
+}
+
+TEST_F(OrderGridFill, MergeDoesNotAppendBelowARealSingleRow) {
+    Load({{"101", "K1"}});
+    Merge({"K2"}, {{"102", "K2"}});
+    EXPECT_EQ(Keys(), (QStringList{"K1", "K2"}));
+}
+
+TEST_F(OrderGridFill, MergeKeepsTheSortOrder) {
+    Load({{"103", "K3"}, {"101", "K1"}, {"105", "K5"}});
+    const int numCol = gridcols::RealByTag(Grid(), TOrderForm::kOrderNum);
+    Grid().SortByColumn(numCol, false);
+    EXPECT_EQ(Keys(), (QStringList{"K5", "K3", "K1"}));
+    Merge({"K4", "K2"}, {{"104", "K4"}, {"102", "K2"}});
+    EXPECT_EQ(Keys(), (QStringList{"K5", "K4", "K3", "K2", "K1"}));
+    Merge({"K5"}, {{"100", "K5"}});
+    EXPECT_EQ(Keys(), (QStringList{"K4", "K3", "K2", "K1", "K5"}));
+}
+
+TEST_F(OrderGridFill, FullLoadKeepsSortAndCurrentCell) {
+    Load({{"103", "K3"}, {"101", "K1"}, {"102", "K2"}});
+    Grid().SortByColumn(gridcols::RealByTag(Grid(), TOrderForm::kOrderNum), true);
+    Grid().setCurrentIndex(Grid().model()->index(2, 3));
+    Load({{"105", "K5"}, {"104", "K4"}, {"100", "K0"}, {"106", "K6"}});
+    EXPECT_EQ(Keys(), (QStringList{"K0", "K4", "K5", "K6"}));
+    EXPECT_EQ(Grid().currentIndex().row(), 2);
+    EXPECT_EQ(Grid().currentIndex().column(), 3);
+}
+
+TEST_F(OrderGridFill, FirstLoadAddsTheSecurityInfoItemOnce) {
+    const auto count = [this] {
+        int n = 0;
+        for (QAction* a : form->PopupMenu()->actions())
+            n += a->text() == QStringLiteral("Информация по бумаге...");
+        return n;
+    };
+    EXPECT_EQ(count(), 0);
+    Load({{"101", "K1"}});
+    Load({{"101", "K1"}});
+    EXPECT_EQ(count(), 1);
+    int opened = 0;
+    SetSecurityInfoOpener([&](int id) { opened = id; });
+    Grid().setCurrentIndex(Grid().model()->index(0, 1));
+    for (QAction* a : form->PopupMenu()->actions())
+        if (a->text() == QStringLiteral("Информация по бумаге..."))
+            a->trigger();
+    SetSecurityInfoOpener(nullptr);
+    EXPECT_EQ(opened, 101);
+}
+
+TEST_F(OrderGridFill, BrokenStatusStopsAtItsRowWithABeepAndALogLine) {
+    QTemporaryDir dir;
+    SetLogFileName(dir.filePath("w.log"));
+    int beeps = 0;
+    SetBeepHandler([&] { ++beeps; });
+    Load({{"101", "K1", "10"}, {"102", "K2", "1x"}, {"103", "K3", "10"}});
+    SetBeepHandler(nullptr);
+    SetLogFileName(QString());
+    ASSERT_EQ(DataRows(), 3);
+    EXPECT_EQ(At(TOrderForm::kStatusName, 0), QStringLiteral("Активна"));
+    EXPECT_EQ(At(TOrderForm::kStatusName, 1), QString());
+    EXPECT_EQ(At(TOrderForm::kOrderNum, 2), QString());
+    EXPECT_EQ(beeps, 1);
+    QFile log(dir.filePath("w.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = Cp1251::Decode(log.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("Строка 2 ответа, заявка 102"))) << text.toStdString();
+}
