@@ -782,6 +782,17 @@ QModelIndex TStringGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers m
 }
 
 void TStringGrid::scrollTo(const QModelIndex& index, ScrollHint hint) {
-    if (index.column() >= fixedCols_)
+    if (!index.isValid())
+        return;
+    if (index.column() >= fixedCols_) {
         QTableView::scrollTo(index, hint);
+        return;
+    }
+    // A frozen cell is always in view sideways; only bring its row into view.
+    QScrollBar* bar = verticalScrollBar();
+    const int visible = std::max(1, viewport()->height() / std::max(1, rowHeight_));
+    if (index.row() < bar->value())
+        bar->setValue(index.row());
+    else if (index.row() >= bar->value() + visible)
+        bar->setValue(index.row() - visible + 1);
 }
