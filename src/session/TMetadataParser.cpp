@@ -8,8 +8,11 @@
 #include "shell/WorkstationLocale.h"
 
 #include <QDate>
+#include <QDateTime>
+#include <QTime>
 #include <QtEndian>
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -64,6 +67,31 @@ bool DatePart(QStringView text, qsizetype from, qsizetype count, int& out) {
     return true;
 }
 
+// The text of a date value as FormatShortDateTime writes it, formatted in UTC: a
+// local-time date asks the C library for the time zone on every call, which costs a
+// file-system lookup per cell when a large answer is read. The value is a wall-clock
+// date and time already, so no zone applies to it.
+QString DateValueText(double value) {
+    if (value == 0.0 || !std::isfinite(value) || std::fabs(value) > 3.0e6)
+        return FormatShortDateTime(value);
+    constexpr qint64 kMsPerDay = 86400000;
+    const double whole = std::trunc(value);
+    qint64 ms = std::llround(std::fabs(value - whole) * kMsPerDay);
+    qint64 days = qint64(whole);
+    if (ms >= kMsPerDay) { // rounding reached the next midnight
+        ms -= kMsPerDay;
+        days += value >= 0 ? 1 : -1;
+    }
+    static const QDate epoch(1899, 12, 30);
+    const QDateTime utc(epoch.addDays(days), QTime(0, 0), Qt::UTC);
+    QString text = utc.toString(WorkstationLocale::Current().shortDateFormat);
+    if (ms != 0) {
+        text += QLatin1Char(' ');
+        text += QTime::fromMSecsSinceStartOfDay(int(ms)).toString(QStringLiteral("hh:mm:ss"));
+    }
+    return text;
+}
+
 bool ReadDouble(const QByteArray& raw, double& out) {
     if (raw.size() < 8)
         return false;
@@ -114,6 +142,7 @@ void TMetadataParser::ResetMetadata() {
     metadataId_.clear();
     fields_.clear();
     index_.clear();
+    spellings_.clear();
 }
 
 void TMetadataParser::ParseMetadata() {
@@ -189,9 +218,16 @@ const TResponseDataField* TMetadataParser::FindField(const QString& name) const 
     if (it == index_.constEnd()) {
         if (!HasAsciiLower(name))
             return nullptr;
-        it = index_.constFind(AsciiUpper(name));
-        if (it == index_.constEnd())
-            return nullptr;
+        // Callers spell a handful of names the same way every time: remember each
+        // spelling so reading a large answer does not upper-case a name per cell.
+        auto seen = spellings_.constFind(name);
+        if (seen == spellings_.constEnd()) {
+            if (spellings_.size() >= 4096)
+                spellings_.clear();
+            const auto upper = index_.constFind(AsciiUpper(name));
+            seen = spellings_.insert(name, upper == index_.constEnd() ? -1 : upper.value());
+        }
+        return seen.value() < 0 ? nullptr : fields_[size_t(seen.value())].get();
     }
     return fields_[size_t(it.value())].get();
 }
@@ -205,21 +241,33 @@ QString TMetadataParser::GetText(const QString& name, int row) {
     if (!field)
         return {};
     if (field->IsFloat())
-        return FormatGeneralNumber(GetFloat(name, row, 0),
+        return FormatGeneralNumber(FloatOf(*field, row, 0),
                                    WorkstationLocale::Current().decimalSeparator);
     if (field->IsInteger())
-        return QString::number(GetInt(name, row, 0));
+        return QString::number(IntOf(*field, row, 0));
     if (field->IsDate())
-        return FormatShortDateTime(GetDate(name, row, 0));
+        return DateValueText(DateOf(*field, row, 0));
     return Cp1251::Decode(RawValue(*field, row));
 }
 
 double TMetadataParser::GetDate(const QString& name, int row, double defaultValue) {
     const TResponseDataField* field = FindField(name);
-    if (!field)
-        return defaultValue;
-    const QByteArray raw = RawValue(*field, row);
-    if (field->PacketDataType == 0) {
+    return field ? DateOf(*field, row, defaultValue) : defaultValue;
+}
+
+double TMetadataParser::GetFloat(const QString& name, int row, double defaultValue) {
+    const TResponseDataField* field = FindField(name);
+    return field ? FloatOf(*field, row, defaultValue) : defaultValue;
+}
+
+qint32 TMetadataParser::GetInt(const QString& name, int row, qint32 defaultValue) {
+    const TResponseDataField* field = FindField(name);
+    return field ? IntOf(*field, row, defaultValue) : defaultValue;
+}
+
+double TMetadataParser::DateOf(const TResponseDataField& field, int row, double defaultValue) {
+    const QByteArray raw = RawValue(field, row);
+    if (field.PacketDataType == 0) {
         // Day at characters 1-2, month 4-5, year 7-10; the separators and any time
         // after the date play no part.
         const QString text = Cp1251::Decode(raw);
@@ -230,42 +278,36 @@ double TMetadataParser::GetDate(const QString& name, int row, double defaultValu
         const QDate date(year, month, day);
         return date.isValid() ? DateToValue(date) : defaultValue;
     }
-    if (field->PacketDataType == 1) {
+    if (field.PacketDataType == 1) {
         double value = 0;
         return ReadDouble(raw, value) ? value : defaultValue;
     }
     return defaultValue;
 }
 
-double TMetadataParser::GetFloat(const QString& name, int row, double defaultValue) {
-    const TResponseDataField* field = FindField(name);
-    if (!field)
-        return defaultValue;
-    const QByteArray raw = RawValue(*field, row);
-    if (field->PacketDataType == 0) {
+double TMetadataParser::FloatOf(const TResponseDataField& field, int row, double defaultValue) {
+    const QByteArray raw = RawValue(field, row);
+    if (field.PacketDataType == 0) {
         try {
             return DotTextToFloat(Cp1251::Decode(raw));
         } catch (const EConvertError&) {
             return defaultValue;
         }
     }
-    if (field->PacketDataType == 1) {
+    if (field.PacketDataType == 1) {
         double value = 0;
         return ReadDouble(raw, value) ? value : defaultValue;
     }
     return defaultValue;
 }
 
-qint32 TMetadataParser::GetInt(const QString& name, int row, qint32 defaultValue) {
-    const TResponseDataField* field = FindField(name);
-    if (!field)
-        return defaultValue;
-    const QByteArray raw = RawValue(*field, row);
-    if (field->PacketDataType == 0) {
+qint32 TMetadataParser::IntOf(const TResponseDataField& field, int row, qint32 defaultValue) {
+    const QByteArray raw = RawValue(field, row);
+    if (field.PacketDataType == 0) {
         qint32 value = 0;
         return ParseInt(QString::fromLatin1(raw), value) ? value : defaultValue;
     }
-    if (field->PacketDataType == 1) {
+    if (field.PacketDataType == 1) {
         if (raw.size() < 4)
             return defaultValue;
         return qFromLittleEndian<qint32>(raw.constData());

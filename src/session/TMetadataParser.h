@@ -58,12 +58,16 @@ public:
 
 private:
     QByteArray RawValue(const TResponseDataField& field, int row);
+    double DateOf(const TResponseDataField& field, int row, double defaultValue);
+    double FloatOf(const TResponseDataField& field, int row, double defaultValue);
+    qint32 IntOf(const TResponseDataField& field, int row, qint32 defaultValue);
     QString WithNoSendMetadata(const QString& request, const QString& queryId,
                                const QString& params, bool pairForm) const;
 
     TBrokerSession* session_; // not owned
     std::vector<std::unique_ptr<TResponseDataField>> fields_;
-    QHash<QString, int> index_; // upper-case name -> first description with it
+    QHash<QString, int> index_;             // upper-case name -> first description with it
+    mutable QHash<QString, int> spellings_; // other spellings seen -> description or -1
     bool valid_ = false;
     QString version_;
     QString metadataId_;

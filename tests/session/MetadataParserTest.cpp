@@ -335,6 +335,20 @@ TEST_F(GetterTest, BinaryPacketsEscapedAndShort) {
     EXPECT_EQ(parser->GetDate(QStringLiteral("WHEN"), 2, 13), 13);
 }
 
+TEST_F(GetterTest, DateTextsMatchTheShortDateFormatForAnyValue) {
+    const std::vector<double> values = {
+        0.0,           1.0,        -1.5,  39146.5,    39146.999999999,
+        45000.0000001, 2958465.99, 3.5e6, -700000.25, 1e-9};
+    AnswerBuilder b;
+    b.Metadata("SpisokBB.1").BinaryDate("D");
+    for (double v : values)
+        b.Row({v});
+    Load(b);
+    for (size_t i = 0; i < values.size(); ++i)
+        EXPECT_EQ(parser->GetText(QStringLiteral("d"), int(i)), FormatShortDateTime(values[i]))
+            << values[i];
+}
+
 TEST_F(GetterTest, TextFieldsAreEscapeDecoded) {
     Load(AnswerBuilder()
              .Metadata("SpisokBB.1")
