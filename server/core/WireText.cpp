@@ -56,7 +56,18 @@ int ByteOfChar(QChar c) {
     return it == table.cend() ? -1 : int(it.value());
 }
 
+namespace {
+bool NeedsEscape(const QString& value) {
+    for (QChar c : value)
+        if (c.unicode() == 0 || c.unicode() == 3)
+            return true;
+    return false;
+}
+} // namespace
+
 QString EscapeText(const QString& value) {
+    if (!NeedsEscape(value))
+        return value;
     QString out;
     out.reserve(value.size());
     for (QChar c : value) {
@@ -173,6 +184,8 @@ RowBuilder& RowBuilder::BinDouble(double value) {
     return Raw(BinaryDouble(value));
 }
 RowBuilder& RowBuilder::Raw(const QString& alreadyEncoded) {
+    if (row_.capacity() == 0)
+        row_.reserve(192);
     row_ += alreadyEncoded;
     row_ += QChar(u'\0');
     ++count_;

@@ -1,0 +1,229 @@
+// Figures of the session server on the "large" scale: generating the data, the full
+// orders list (build, encode, and end to end through the socket), keyed requests of
+// 10 keys, and sustained change events. Prints one line per figure.
+#include "server/core/DemoData.h"
+#include "server/core/Engine.h"
+#include "server/core/ServerLog.h"
+#include "server/core/Simulator.h"
+#include "server/core/Store.h"
+#include "session/wire/WireProtocol.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+
+namespace {
+
+const QChar NUL(u'\0');
+
+void Print(const char* what, double value, const char* unit) {
+    std::printf("%-58s %12.1f %s\n", what, value, unit);
+    std::fflush(stdout);
+}
+
+QString FullOrders() {
+    return QStringLiteral("chto=211") + NUL + QStringLiteral("filter_acc=") + NUL +
+           QStringLiteral("filter_bum=") + NUL + QStringLiteral("filter_order_status=0") + NUL +
+           QStringLiteral("filter_buy_sell=") + NUL;
+}
+
+QString KeyedOrders(const QString& keys) {
+    return FullOrders() + QStringLiteral("filter_key_values=") + keys + NUL +
+           QStringLiteral("LoopBackCount=2") + NUL +
+           QStringLiteral("LoopBack0=UPDATE_WITH_KEY_FIELD") + NUL + QStringLiteral("LoopBack1=") +
+           keys + NUL;
+}
+
+// A session connection that waits for one answer.
+class Client {
+public:
+    bool Connect(const QString& name) {
+        const QDeadlineTimer deadline(60000);
+        while (!deadline.hasExpired()) {
+            socket_.connectToServer(name);
+            if (socket_.waitForConnected(500)) {
+                socket_.write(wire::Encode(wire::Message::Hello(QStringLiteral("bench"))));
+                socket_.write(wire::Encode(wire::Message::Login()));
+                return Wait(wire::MessageType::LoggedIn, 0, nullptr, 60000);
+            }
+            QThread::msleep(100);
+        }
+        return false;
+    }
+    quint32 Send(const QString& request, const QString& params) {
+        socket_.write(wire::Encode(
+            wire::Message::Request(++id_, wire::Operation::SendRequest, request, params)));
+        socket_.flush();
+        return id_;
+    }
+    bool Wait(wire::MessageType type, quint32 id, wire::Message* out, int timeoutMs) {
+        const QDeadlineTimer deadline(timeoutMs);
+        wire::Message m;
+        while (!deadline.hasExpired()) {
+            while (decoder_.Next(m)) {
+                if (m.type == type && (id == 0 || m.id == id)) {
+                    if (out)
+                        *out = std::move(m);
+                    return true;
+                }
+            }
+            if (decoder_.HasError())
+                return false;
+            if (socket_.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime()))))
+                decoder_.Feed(socket_.readAll());
+        }
+        return false;
+    }
+    // Counts change rows for the given time.
+    qint64 CountRows(quint32 id, int ms, qint64* events) {
+        QElapsedTimer t;
+        t.start();
+        qint64 rows = 0;
+        wire::Message m;
+        while (t.elapsed() < ms) {
+            if (socket_.waitForReadyRead(50))
+                decoder_.Feed(socket_.readAll());
+            while (decoder_.Next(m))
+                if (m.type == wire::MessageType::Data && m.id == id) {
+                    rows += qint64(m.rows.size());
+                    ++*events;
+                }
+        }
+        return rows;
+    }
+
+private:
+    QLocalSocket socket_;
+    wire::FrameDecoder decoder_;
+    quint32 id_ = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ServerLog::SetQuiet(true);
+    QTemporaryDir dir;
+    const QString dbPath = dir.filePath(QStringLiteral("large.sqlite"));
+
+    QElapsedTimer t;
+    qint64 orderKeys[10] = {};
+    {
+        Store store;
+        QString error;
+        if (!store.Open(dbPath, &error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        t.start();
+        if (!DemoGenerator(store, DemoScale::Large(), 1, QDate::currentDate()).Generate(&error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        Print("generate \"large\" (100k securities, 100k orders)", double(t.elapsed()), "ms");
+
+        Engine engine(store);
+        SessionState session;
+        t.restart();
+        EngineResult full = engine.Handle(session, QStringLiteral("SpisokBB"), FullOrders(), false);
+        const double buildMs = double(t.nsecsElapsed()) / 1e6;
+        Print("full 211: build answer in the engine", buildMs, "ms");
+        Print("full 211: rows", double(full.answer.rows.size()), "rows");
+        wire::Message data = wire::Message::Data(1);
+        data.rows.assign(full.answer.rows.cbegin(), full.answer.rows.cend());
+        t.restart();
+        const QByteArray frame = wire::Encode(data);
+        Print("full 211: encode the frame", double(t.nsecsElapsed()) / 1e6, "ms");
+        Print("full 211: frame size", double(frame.size()) / (1024.0 * 1024.0), "MiB");
+
+        for (int i = 0; i < 10; ++i)
+            orderKeys[i] = store
+                               .ScalarQuery(QStringLiteral("SELECT order_num FROM orders WHERE "
+                                                           "order_date = ? ORDER BY order_num "
+                                                           "LIMIT 1 OFFSET ?"),
+                                            {QDate::currentDate().toString(Qt::ISODate), i * 9973})
+                               .toLongLong();
+        QStringList keys;
+        for (qint64 k : orderKeys)
+            keys << QString::number(k);
+        const QString keyed = KeyedOrders(keys.join(QLatin1Char(',')));
+        constexpr int kRounds = 200;
+        t.restart();
+        for (int i = 0; i < kRounds; ++i)
+            engine.Handle(session, QStringLiteral("SpisokBB"), keyed, false);
+        Print("keyed 211 (10 keys): engine, per request", double(t.nsecsElapsed()) / 1e3 / kRounds,
+              "us");
+
+        Simulator sim(engine, 9);
+        qint64 rows = 0;
+        t.restart();
+        while (t.elapsed() < 3000)
+            rows += sim.Step(100).size();
+        const double seconds = double(t.elapsed()) / 1000.0;
+        Print("simulator in process: change events (100 per change set)",
+              double(sim.EventsDone()) / seconds, "events/s");
+        Print("simulator in process: change-stream rows", double(rows) / seconds, "rows/s");
+    }
+
+    // End to end through the real process and its socket.
+    const QString socketName = dir.filePath(QStringLiteral("bench.sock"));
+    QProcess server;
+    server.start(QCoreApplication::applicationDirPath() + QStringLiteral("/parvane"),
+                 {QStringLiteral("--db"), dbPath, QStringLiteral("--socket"), socketName,
+                  QStringLiteral("--login-delay"), QStringLiteral("0"), QStringLiteral("--idle"),
+                  QStringLiteral("0"), QStringLiteral("--control"), QStringLiteral("--log"),
+                  dir.filePath(QStringLiteral("server.log"))});
+    if (!server.waitForStarted(5000)) {
+        std::fprintf(stderr, "parvane did not start\n");
+        return 1;
+    }
+    Client client;
+    if (!client.Connect(socketName)) {
+        std::fprintf(stderr, "no connection to parvane\n");
+        return 1;
+    }
+    for (int round = 0; round < 3; ++round) {
+        t.restart();
+        const quint32 id = client.Send(QStringLiteral("SpisokBB"), FullOrders());
+        wire::Message m;
+        if (!client.Wait(wire::MessageType::Data, id, &m, 120000))
+            break;
+        Print(round == 0 ? "full 211 end to end (request to decoded answer), first"
+                         : "full 211 end to end (request to decoded answer), again",
+              double(t.elapsed()), "ms");
+    }
+    QStringList keys;
+    for (qint64 k : orderKeys)
+        keys << QString::number(k);
+    constexpr int kKeyedRounds = 100;
+    t.restart();
+    for (int i = 0; i < kKeyedRounds; ++i) {
+        const quint32 id = client.Send(QStringLiteral("SpisokBB"), KeyedOrders(keys.join(',')));
+        client.Wait(wire::MessageType::Data, id, nullptr, 10000);
+    }
+    Print("keyed 211 (10 keys) end to end, per request",
+          double(t.nsecsElapsed()) / 1e3 / kKeyedRounds, "us");
+
+    Client izm;
+    izm.Connect(socketName);
+    const quint32 sub = izm.Send(QStringLiteral("IzmenaBB"), QString());
+    izm.Wait(wire::MessageType::Data, sub, nullptr, 10000);
+    Client ctl;
+    ctl.Connect(socketName);
+    ctl.Send(QStringLiteral("ParvaneControl"),
+             QStringLiteral("action=simrate") + NUL + QStringLiteral("rate=100000") + NUL);
+    qint64 events = 0;
+    const qint64 rows = izm.CountRows(sub, 5000, &events);
+    Print("change stream end to end (simulator asked for 100k/s): rows", double(rows) / 5.0,
+          "rows/s");
+    Print("change stream end to end: data events", double(events) / 5.0, "events/s");
+    server.kill();
+    server.waitForFinished(5000);
+    return 0;
+}
