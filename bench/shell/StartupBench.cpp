@@ -120,6 +120,20 @@ int main(int argc, char** argv) {
         stall.Start();
         login(s);
     };
+    // How long each answer's handler ran, to tell the workstation's share from the server's.
+    for (TMetadataSession* ses : {&form.SesTs(), &form.SesBoard(), &form.SesBum(), &form.SesCli(),
+                                  &form.SesAcc(), &form.SesAccProv(), &form.SesKto()}) {
+        const auto handler = ses->OnData;
+        ses->OnData = [&, handler, ses](TBrokerSession* s) {
+            QElapsedTimer t;
+            t.start();
+            const qint64 arrived = sinceLogin.isValid() ? sinceLogin.elapsed() : -1;
+            handler(s);
+            if (qEnvironmentVariableIsSet("ORVEX_BENCH_DETAIL"))
+                std::printf("  %s: arrived at %lld ms, handled in %lld ms\n",
+                            qPrintable(ses->Name()), arrived, t.elapsed());
+        };
+    }
     if (!WaitUntil([&] { return form.WorkStarted(); }, 900000)) {
         std::fprintf(stderr, "the workstation did not start\n");
         return 1;

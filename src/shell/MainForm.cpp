@@ -143,6 +143,10 @@ void TMainForm::CreateSessions() {
     sesOrderStatus_->OnData = [this](TBrokerSession*) { sesOrderStatusData(); };
     sesUserInfo_->OnData = [this](TBrokerSession*) { sesUserInfoData(); };
     sesIzm_->OnData = [this](TBrokerSession*) { SesIzmData(); };
+    // A reference session that loses its link ends a load still reading its answer.
+    for (TMetadataSession* s : {sesTs_.get(), sesBoard_.get(), sesBum_.get(), sesCli_.get(),
+                                sesAcc_.get(), sesAccProv_.get()})
+        s->OnDisconnect = [this](TBrokerSession* sender) { ++answerGeneration_[sender]; };
 }
 
 void TMainForm::FormCreate() {
@@ -151,10 +155,13 @@ void TMainForm::FormCreate() {
                    QStringLiteral(".log"));
     WriteLog(QStringLiteral("Запуск программы. Версия 3.72"));
     GuardStep(QStringLiteral("MainForm.FormCreate"), [&] {
-        for (TMetadataSession* s :
-             {sesTorg_.get(), sesKto_.get(), sesTs_.get(), sesBoard_.get(), sesBum_.get(),
-              sesCli_.get(), sesAcc_.get(), sesAccProv_.get(), sesIzm_.get()})
-            s->Link(); // auto-connect sessions attach now
+        // The auto-connect sessions attach now. The two that attach on first use
+        // attach now as well: their first use comes while the server is busy with
+        // the large reference answers, and attaching then would hold up the window.
+        for (TMetadataSession* s : {sesTorg_.get(), sesKto_.get(), sesTs_.get(), sesBoard_.get(),
+                                    sesBum_.get(), sesCli_.get(), sesAcc_.get(), sesAccProv_.get(),
+                                    sesIzm_.get(), sesOrderStatus_.get(), sesUserInfo_.get()})
+            s->Link();
         sesTorg_->Login();
     });
 }

@@ -8,6 +8,7 @@
 #include "shell/WindowCatalog.h"
 
 #include <QColor>
+#include <QHash>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -137,6 +138,9 @@ public:
     void sesUserInfoData();
     void SesIzmData();
 
+    // How long a reference load runs before it lets pending events run (40 ms).
+    static void SetLoadSliceMs(int milliseconds);
+
     void CountProgress(int n);
     void CheckAllLoaded();
     void StartWork();
@@ -170,7 +174,8 @@ private:
     void ApplicationActivated();
     // Runs build for every row of the session's answer; a failing row is logged
     // as rowErrorText + the error text and skipped.
-    void ForEachRow(TBrokerSession& session, const QString& rowErrorText,
+    // False when a newer event of the session took over (the handler then stops).
+    bool ForEachRow(TBrokerSession& session, const QString& rowErrorText,
                     const std::function<void(int row, const RowFieldReader& fields)>& build);
     QString Field(TBrokerSession& session, int row, int n);
 
@@ -182,6 +187,9 @@ private:
     // StartWork has run for the current login; answers handled inside another
     // handler's progress repaint must not run it a second time.
     bool startedThisRound_ = false;
+    // Events seen per reference session, so a loader that yielded can tell whether
+    // its answer is still the current one.
+    QHash<const TBrokerSession*, quint64> answerGeneration_;
     int progress_ = 0;
 
     std::unique_ptr<TMetadataSession> sesTorg_, sesKto_, sesTs_, sesBoard_, sesBum_, sesCli_,

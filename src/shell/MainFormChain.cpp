@@ -14,8 +14,11 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 
 namespace {
+
+int g_loadSliceMs = 40;
 
 QString NowText() {
     return FormatShortDateTime(DateTimeToValue(QDateTime::currentDateTime()));
@@ -27,9 +30,20 @@ QString TMainForm::Field(TBrokerSession& session, int row, int n) {
     return Cp1251::Decode(session.GetField(row, n));
 }
 
-void TMainForm::ForEachRow(
+void TMainForm::SetLoadSliceMs(int milliseconds) {
+    g_loadSliceMs = milliseconds;
+}
+
+bool TMainForm::ForEachRow(
     TBrokerSession& session, const QString& rowErrorText,
     const std::function<void(int row, const RowFieldReader& fields)>& build) {
+    // A hundred thousand rows take longer than the window may stay unpainted, so the
+    // loop lets pending events run every few dozen milliseconds. If this session
+    // raises another event meanwhile, its answer is no longer current: a newer call
+    // of the handler owns the list now, and this one stops.
+    const quint64 generation = ++answerGeneration_[&session];
+    QElapsedTimer sinceYield;
+    sinceYield.start();
     const int count = session.GetRowCount();
     for (int r = 0; r < count; ++r) {
         const RowFieldReader fields = [&session, r](int n) { return session.GetField(r, n); };
@@ -38,7 +52,14 @@ void TMainForm::ForEachRow(
         } catch (const std::exception& e) {
             WriteLog(rowErrorText + ErrorText(e));
         }
+        if (sinceYield.elapsed() >= g_loadSliceMs) {
+            QCoreApplication::processEvents();
+            if (answerGeneration_.value(&session) != generation)
+                return false;
+            sinceYield.restart();
+        }
     }
+    return true;
 }
 
 void TMainForm::SesTorgLogin() {
@@ -135,9 +156,10 @@ void TMainForm::SesTsData() {
     GuardStep(QStringLiteral("MainForm.SesTsData"), [&] {
         WriteLog(QStringLiteral("Читаем справочник площадок."));
         refs_.ClearTradingSystems();
-        ForEachRow(
-            *sesTs_, QStringLiteral("EXCEPTION Список площадок. "),
-            [&](int, const RowFieldReader& f) { refs_.AddTradingSystem(TTSObj::FromRow(f)); });
+        if (!ForEachRow(
+                *sesTs_, QStringLiteral("EXCEPTION Список площадок. "),
+                [&](int, const RowFieldReader& f) { refs_.AddTradingSystem(TTSObj::FromRow(f)); }))
+            return;
         marks_.TradingSystems = true;
         CountProgress(1);
         CheckAllLoaded();
@@ -148,9 +170,10 @@ void TMainForm::SesBoardData() {
     GuardStep(QStringLiteral("MainForm.SesBoardData"), [&] {
         WriteLog(QStringLiteral("Читаем справочник секций."));
         refs_.Boards.Clear();
-        ForEachRow(
-            *sesBoard_, QStringLiteral("EXCEPTION Список секций. "),
-            [&](int, const RowFieldReader& f) { refs_.Boards.Append(TBoardObj::FromRow(f)); });
+        if (!ForEachRow(
+                *sesBoard_, QStringLiteral("EXCEPTION Список секций. "),
+                [&](int, const RowFieldReader& f) { refs_.Boards.Append(TBoardObj::FromRow(f)); }))
+            return;
         marks_.Boards = true;
         CountProgress(1);
         CheckAllLoaded();
@@ -162,16 +185,17 @@ void TMainForm::SesBumData() {
         WriteLog(QStringLiteral("Читаем справочник бумаг."));
         refs_.Securities.Clear();
         TMetadataParser& parser = sesBum_->Parser();
-        ForEachRow(*sesBum_, QStringLiteral("EXCEPTION Список бумаг. "),
-                   [&](int r, const RowFieldReader& f) {
-                       auto b = TBumObj::FromRow(f);
-                       b->StockSubType = parser.GetInt(QStringLiteral("STOCK_SUB_TYPE"), r, 0);
-                       b->FutBuyDeposit = parser.GetFloat(QStringLiteral("FUT_BUY_DEPOSIT"), r, 0);
-                       b->FutSellDeposit =
-                           parser.GetFloat(QStringLiteral("FUT_SELL_DEPOSIT"), r, 0);
-                       b->GovernmentCode = parser.GetText(QStringLiteral("GOVERNMENT_CODE"), r);
-                       refs_.Securities.Append(std::move(b));
-                   });
+        if (!ForEachRow(
+                *sesBum_, QStringLiteral("EXCEPTION Список бумаг. "),
+                [&](int r, const RowFieldReader& f) {
+                    auto b = TBumObj::FromRow(f);
+                    b->StockSubType = parser.GetInt(QStringLiteral("STOCK_SUB_TYPE"), r, 0);
+                    b->FutBuyDeposit = parser.GetFloat(QStringLiteral("FUT_BUY_DEPOSIT"), r, 0);
+                    b->FutSellDeposit = parser.GetFloat(QStringLiteral("FUT_SELL_DEPOSIT"), r, 0);
+                    b->GovernmentCode = parser.GetText(QStringLiteral("GOVERNMENT_CODE"), r);
+                    refs_.Securities.Append(std::move(b));
+                }))
+            return;
         marks_.Securities = true;
         CountProgress(1);
         CheckAllLoaded();
@@ -182,9 +206,10 @@ void TMainForm::SesCliData() {
     GuardStep(QStringLiteral("MainForm.SesCliData"), [&] {
         WriteLog(QStringLiteral("Читаем справочник клиентов."));
         refs_.Clients.Clear();
-        ForEachRow(
-            *sesCli_, QStringLiteral("EXCEPTION Список клиентов. "),
-            [&](int, const RowFieldReader& f) { refs_.Clients.Append(TCliObj::FromRow(f)); });
+        if (!ForEachRow(
+                *sesCli_, QStringLiteral("EXCEPTION Список клиентов. "),
+                [&](int, const RowFieldReader& f) { refs_.Clients.Append(TCliObj::FromRow(f)); }))
+            return;
         marks_.Clients = true;
         CountProgress(1);
         CheckAllLoaded();
@@ -195,9 +220,10 @@ void TMainForm::SesAccData() {
     GuardStep(QStringLiteral("MainForm.SesAccData"), [&] {
         WriteLog(QStringLiteral("Читаем справочник счетов."));
         refs_.Accounts.Clear();
-        ForEachRow(
-            *sesAcc_, QStringLiteral("EXCEPTION Список счетов. "),
-            [&](int, const RowFieldReader& f) { refs_.Accounts.Append(TAccObj::FromRow(f)); });
+        if (!ForEachRow(
+                *sesAcc_, QStringLiteral("EXCEPTION Список счетов. "),
+                [&](int, const RowFieldReader& f) { refs_.Accounts.Append(TAccObj::FromRow(f)); }))
+            return;
         marks_.Accounts = true;
         CountProgress(1);
         CheckAllLoaded();
@@ -208,10 +234,11 @@ void TMainForm::SesAccProvData() {
     GuardStep(QStringLiteral("MainForm.SesAccProvData"), [&] {
         WriteLog(QStringLiteral("Читаем справочник счетов2."));
         refs_.TransactionAccounts.Clear();
-        ForEachRow(*sesAccProv_, QStringLiteral("EXCEPTION Список счетов2. "),
-                   [&](int, const RowFieldReader& f) {
-                       refs_.TransactionAccounts.Append(TAccObj::FromRow(f));
-                   });
+        if (!ForEachRow(*sesAccProv_, QStringLiteral("EXCEPTION Список счетов2. "),
+                        [&](int, const RowFieldReader& f) {
+                            refs_.TransactionAccounts.Append(TAccObj::FromRow(f));
+                        }))
+            return;
         marks_.TransactionAccounts = true;
         CountProgress(1);
         CheckAllLoaded();

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QMenu>
+#include <QTimer>
 
 namespace {
 
@@ -249,15 +250,9 @@ TEST_F(StartupChain, AnswersArrivingInsideAProgressRepaintStartWorkOnce) {
     reply("SesTs", "404", {"7", "T", ""});
     reply("SesBoard", "405", {"B", "B", "7", "", "1"});
     reply("SesBum", "409", bum);
-    // These two attach on first use.
-    hub_.OnCreated = [](ScriptedSession& s) {
-        if (s.Name() == "sesOrderStatus")
-            s.ReplyTo("SpisokBB", "408", Rows({{"10", "A"}}, "408"));
-        if (s.Name() == "sesUserInfo") {
-            s.ReplyTo("SpisokBB", "420", Rows({{"1", "1", "1", "T"}}, "420"));
-            s.ReplyTo("SpisokBB", "421", Rows({{"1", "1", "1", "v"}}, "421"));
-        }
-    };
+    reply("sesOrderStatus", "408", {"10", "A"});
+    Ses("sesUserInfo").ReplyTo("SpisokBB", "420", Rows({{"1", "1", "1", "T"}}, "420"));
+    Ses("sesUserInfo").ReplyTo("SpisokBB", "421", Rows({{"1", "1", "1", "v"}}, "421"));
     Login();
     FeedTorg("D1");
     FeedKto("C1", "S1");
@@ -266,4 +261,22 @@ TEST_F(StartupChain, AnswersArrivingInsideAProgressRepaintStartWorkOnce) {
     EXPECT_TRUE(form_->WorkStarted());
     EXPECT_EQ(LogTexts().count("Базовые справочники загружены. Построение интерфейса."), 1);
     EXPECT_EQ(Ses("SesIzm").SentTo("IzmenaBB").size(), 1u);
+}
+
+TEST_F(StartupChain, ALoadOvertakenByANewerAnswerLeavesTheNewerList) {
+    Login();
+    FeedTorg("D1");
+    FeedKto("C1", "S1");
+    TMainForm::SetLoadSliceMs(0); // let events run after every row
+    auto bum = [](const char* id) {
+        return QStringList{id, "X", "X", "B", "1", "0", "2", "", "", "7", "0"};
+    };
+    // The newer answer arrives while the first is being read.
+    QTimer::singleShot(0, [&] { Ses("SesBum").FeedData(Rows({bum("7"), bum("8")})); });
+    Ses("SesBum").FeedData(Rows({bum("1"), bum("2"), bum("3")}));
+    TMainForm::SetLoadSliceMs(40);
+    ASSERT_EQ(form_->Refs().Securities.Count(), 2);
+    EXPECT_EQ(form_->Refs().Securities[0]->Id, 7);
+    EXPECT_EQ(form_->Refs().Securities[1]->Id, 8);
+    EXPECT_EQ(LogTexts().count("Читаем справочник бумаг."), 2);
 }
