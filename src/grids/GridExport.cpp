@@ -115,6 +115,18 @@ QString ForceExportExtension(const QString& fileName, TExportKind kind) {
     return base + QLatin1String(extensions[index]);
 }
 
+namespace {
+// A cell that spans lines is quoted the way spreadsheets read the clipboard: in
+// double quotes with its own quotes doubled; other cells go as they are.
+QString ClipboardCell(const QString& text) {
+    if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+} // namespace
+
 QString GridCopyText(const TStringGrid& grid, bool selectionOnly) {
     int top = 0, bottom = grid.RowCount() - 1, left = 0, right = grid.ColCount() - 1;
     if (selectionOnly) {
@@ -135,7 +147,7 @@ QString GridCopyText(const TStringGrid& grid, bool selectionOnly) {
                 continue;
             if (cells++ > 0)
                 text += QLatin1Char('\t');
-            text += grid.GetSaveText(real, row);
+            text += ClipboardCell(grid.GetSaveText(real, row));
         }
         if (cells > 0)
             text += kCrLf;

@@ -68,6 +68,11 @@ TEST_F(ExportFixture, DataGridCopiesShownCellsThroughSaveText) {
     grid.MenuCopySelection();
     EXPECT_EQ(Services::Clipboard().Text(), QStringLiteral("r1c0\tr1c1\t1250,00\r\n"
                                                            "\tОн сказал \"да\"\t7\r\n"));
+    // A cell of several lines is quoted as spreadsheets expect.
+    grid.SetCell(1, 1, QStringLiteral("две\r\n\"строки\""));
+    grid.SetSelection(TGridRect{1, 1, 1, 1});
+    grid.MenuCopySelection();
+    EXPECT_EQ(Services::Clipboard().Text(), QStringLiteral("\"две\r\n\"\"строки\"\"\"\r\n"));
 }
 
 TEST(PlainGridCopy, EveryCellStartsWithATab) {
