@@ -231,6 +231,7 @@ void LocalSocketSession::OnSocketGone() {
 }
 
 void LocalSocketSession::Fault(const QString& reason) {
+    lastFault_ = reason;
     WriteLog(QStringLiteral("wire: %1 (session %2)").arg(reason, name_));
     Break(reason);
 }

@@ -93,6 +93,7 @@ private:
     int waitDepth_ = 0;
     quint32 nextId_ = 1;
     qint64 lastServerStart_ = 0; // ms since epoch
+    QString lastFault_;          // reason of the last wire fault, for attach errors
     std::deque<wire::Message> inbox_;
     Answer answer_;
     IBrokerSessionEvents* events_ = nullptr;

@@ -34,6 +34,7 @@ public:
 
     std::atomic<int> accepted{0};
     std::atomic<int> requests{0};
+    std::atomic<quint32> helloVersion{kProtocolVersion};
 
     void Listen() {
         if (!server_) {
@@ -68,7 +69,9 @@ private:
                 decoders_.erase(socket);
                 socket->deleteLater();
             });
-            socket->write(Encode(Message::Hello(QStringLiteral("fake"))));
+            Message hello = Message::Hello(QStringLiteral("fake"));
+            hello.version = helloVersion;
+            socket->write(Encode(hello));
         }
     }
 
@@ -354,6 +357,19 @@ TEST_F(LocalSocketTest, FirstFailureToAttachShowsTheBoxOnceAndRaises) {
     // The server comes up meanwhile: the next use attaches.
     Listen();
     EXPECT_NO_THROW(lazy.SendRequest(QStringLiteral("SpisokBB"), QString()));
+}
+
+TEST_F(LocalSocketTest, ServerOfAnotherProtocolVersionIsRefused) {
+    server->helloVersion = kProtocolVersion + 1;
+    Listen();
+    try {
+        TBrokerSession session(QStringLiteral("SesVer"), true);
+        FAIL() << "attaching to another protocol version must fail";
+    } catch (const ESessionError& e) {
+        EXPECT_TRUE(e.Message().contains(QStringLiteral("unsupported protocol version")))
+            << e.what();
+    }
+    EXPECT_EQ(box->shown, 1);
 }
 
 TEST_F(LocalSocketTest, AttachWaitsForAServerThatIsStarting) {

@@ -4,8 +4,9 @@
 // drive by hand. It records every request exactly as sent (NULs included) and feeds
 // answers built with AnswerBuilder, raising the session's events on demand.
 //
-// Install a ScriptedSessionHub for the test's lifetime; every TBrokerSession created
-// meanwhile gets a ScriptedSession, found by the session's role name:
+// Install a ScriptedSessionHub for the test's lifetime; every TBrokerSession that
+// attaches meanwhile gets a ScriptedSession, found by the session's role name (an
+// auto-connect session attaches when created, any other on its first operation):
 //
 //     ScriptedSessionHub hub;                       // installs itself in SessionFactory
 //     TOrderForm form(...);                         // creates its session "SesOrd"
