@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
@@ -68,7 +69,13 @@ public:
         }
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override {
-        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+        if (!index.isValid())
+            return Qt::NoItemFlags;
+        // Fixed cells are never part of the selection; the fixed column is where rows
+        // are picked up and moved instead.
+        if (index.column() < grid_->fixedCols_)
+            return Qt::ItemIsEnabled;
+        return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
     }
     void Reset() {
         beginResetModel();
@@ -166,6 +173,11 @@ protected:
     void paintEvent(QPaintEvent* event) override {
         QTableView::paintEvent(event);
         grid_->DrawOutline(this);
+        if (dropRow_ >= 0) {
+            QPainter painter(viewport());
+            painter.fillRect(QRect(0, rowViewportPosition(dropRow_) - 1, viewport()->width(), 2),
+                             QColor(0, 0, 128));
+        }
     }
     bool viewportEvent(QEvent* event) override {
         if (event->type() == QEvent::ToolTip) {
@@ -187,9 +199,49 @@ protected:
         if (grid_->PopupMenu())
             grid_->PopupMenu()->exec(event->globalPos());
     }
+    // Rows move by dragging their fixed cell up or down.
+    void mousePressEvent(QMouseEvent* event) override {
+        dragFrom_ = -1;
+        dropRow_ = -1;
+        if (event->button() == Qt::LeftButton && grid_->RowMoving()) {
+            const QModelIndex index = indexAt(event->position().toPoint());
+            if (index.isValid()) {
+                dragFrom_ = index.row();
+                pressY_ = event->position().toPoint().y();
+            }
+        }
+        QTableView::mousePressEvent(event);
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        if (dragFrom_ >= 0 && (event->buttons() & Qt::LeftButton)) {
+            const QPoint pos = event->position().toPoint();
+            if (dropRow_ >= 0 || std::abs(pos.y() - pressY_) >= QApplication::startDragDistance()) {
+                const QModelIndex index = indexAt(QPoint(2, pos.y()));
+                dropRow_ = index.isValid() ? index.row() : dropRow_;
+                viewport()->update();
+                grid_->viewport()->update();
+            }
+            return;
+        }
+        QTableView::mouseMoveEvent(event);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        const int from = dragFrom_, to = dropRow_;
+        dragFrom_ = dropRow_ = -1;
+        QTableView::mouseReleaseEvent(event);
+        if (from >= 0 && to >= 0 && from != to)
+            grid_->MoveRow(from + grid_->FixedRows(), to + grid_->FixedRows());
+        viewport()->update();
+    }
+
+public:
+    int DropRow() const { return dropRow_; }
 
 private:
     TStringGrid* grid_;
+    int dragFrom_ = -1;
+    int dropRow_ = -1;
+    int pressY_ = 0;
 };
 
 // ---------------------------------------------------------------------------------
@@ -332,6 +384,19 @@ void TStringGrid::RemoveRow(int row) {
         return;
     store_.RemoveRow(row - fixedRows_);
     CellsChanged();
+}
+
+void TStringGrid::MoveRow(int fromRow, int toRow) {
+    if (fromRow < fixedRows_ || toRow < fixedRows_ || fromRow >= RowCount() || toRow >= RowCount())
+        return;
+    store_.MoveRow(fromRow - fixedRows_, toRow - fixedRows_);
+    if (updateDepth_ > 0) {
+        resetPending_ = true;
+        return;
+    }
+    model_->Repaint();
+    viewport()->update();
+    frozen_->viewport()->update();
 }
 
 void TStringGrid::ClearRows() {
@@ -621,8 +686,11 @@ TGridRect TStringGrid::Selection() const {
     return rect;
 }
 
-void TStringGrid::SetSelection(const TGridRect& rect) {
+void TStringGrid::SetSelection(const TGridRect& wanted) {
     selectionModel()->clearSelection();
+    TGridRect rect = wanted;
+    rect.Left = std::max(rect.Left, fixedCols_);
+    rect.Top = std::max(rect.Top, fixedRows_);
     if (rect.IsEmpty())
         return;
     const QModelIndex topLeft = model_->index(rect.Top - fixedRows_, rect.Left);
@@ -635,7 +703,7 @@ void TStringGrid::SetSelection(const TGridRect& rect) {
 }
 
 bool TStringGrid::IsSelected(int displCol, int row) const {
-    if (row < fixedRows_ || displCol < 0)
+    if (row < fixedRows_ || displCol < fixedCols_)
         return false;
     const TGridRect rect = Selection();
     return !rect.IsEmpty() && displCol >= rect.Left && displCol <= rect.Right && row >= rect.Top &&

@@ -56,6 +56,10 @@ public:
     QString DisplCell(int displCol, int row) const;
     void InsertRow(int row);
     void RemoveRow(int row);
+    void MoveRow(int fromRow, int toRow);
+    // Dragging a row's fixed cell moves the row.
+    bool RowMoving() const { return rowMoving_; }
+    void SetRowMoving(bool on) { rowMoving_ = on; }
     void ClearRows(); // keeps the header rows
 
     // --- columns --------------------------------------------------------------------
@@ -166,6 +170,7 @@ private:
     int rowHeight_ = 18;
     bool outline_ = true;
     bool fixedSortable_ = true;
+    bool rowMoving_ = false;
     const TGridColumn* sortColumn_ = nullptr;
     bool sortAscending_ = true;
     CellLookHook lookHook_;

@@ -71,6 +71,7 @@ void TAdvColumnGrid::Loaded() {
     loaded_ = true;
     SetFixedColumnSortable(true);
     SetSelectionOutline(true);
+    SetRowMoving(true);
     for (int i = 0; i < AllColCount(); ++i) {
         TGridColumn* column = Column(i);
         column->ReadOnly = true;

@@ -11,6 +11,7 @@ TAdvStringGrid::TAdvStringGrid(QWidget* parent) : TStringGrid(parent) {}
 void TAdvStringGrid::Loaded() {
     SetFixedColumnSortable(true);
     SetSelectionOutline(false); // the selection highlight is hidden
+    SetRowMoving(true);
     if (QMenu* menu = PopupMenu()) {
         menu->addSeparator();
         connect(menu->addAction(QStringLiteral("Копировать все")), &QAction::triggered, this,

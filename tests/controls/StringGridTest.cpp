@@ -80,15 +80,16 @@ TEST(StringGrid, SortMovesWholeRowsAndResortKeepsTheChoice) {
 TEST(StringGrid, SelectionNeverHoldsHeaderCellsAndHintsShowCutTexts) {
     TStringGrid grid;
     Fill(grid);
-    grid.SetSelection(TGridRect{0, 2, 1, 3});
+    grid.SetSelection(TGridRect{0, 2, 1, 3}); // the fixed column is never selected
     const TGridRect rect = grid.Selection();
-    EXPECT_EQ(rect.Left, 0);
+    EXPECT_EQ(rect.Left, 1);
     EXPECT_EQ(rect.Right, 1);
     EXPECT_EQ(rect.Top, 2);
     EXPECT_EQ(rect.Bottom, 3);
     EXPECT_TRUE(grid.IsSelected(1, 3));
     EXPECT_FALSE(grid.IsSelected(2, 3));
     EXPECT_FALSE(grid.IsSelected(0, 0));
+    EXPECT_FALSE(grid.IsSelected(0, 3));
     grid.SetSelection(TGridRect{0, 0, 5, 99}); // outside the grid: nothing but the current cell
     EXPECT_FALSE(grid.IsSelected(1, 3));
 
@@ -98,6 +99,18 @@ TEST(StringGrid, SelectionNeverHoldsHeaderCellsAndHintsShowCutTexts) {
     grid.SetGridHintHook(
         [](int row, int col, QString& hint) { hint = QStringLiteral("%1/%2").arg(row).arg(col); });
     EXPECT_EQ(grid.HintFor(1, 1), QStringLiteral("1/1"));
+}
+
+TEST(StringGrid, RowsMoveButHeaderRowStays) {
+    TStringGrid grid;
+    Fill(grid);
+    grid.MoveRow(1, 4);
+    EXPECT_EQ(grid.Cell(0, 4), QStringLiteral("A1"));
+    EXPECT_EQ(grid.Cell(0, 1), QStringLiteral("A2"));
+    grid.MoveRow(0, 2); // the header row cannot move
+    grid.MoveRow(2, 9);
+    EXPECT_EQ(grid.Cell(0, 0), QStringLiteral("A"));
+    EXPECT_EQ(grid.Cell(0, 2), QStringLiteral("A3"));
 }
 
 TEST(StringGrid, LookHookColoursDataCellsOnly) {

@@ -64,10 +64,11 @@ TEST_F(ExportFixture, DataGridCopiesShownCellsThroughSaveText) {
     EXPECT_EQ(Services::Clipboard().Text(), QStringLiteral("Кол0\tКол1\tКол2\r\n"
                                                            "r1c0\tr1c1\t1250,00\r\n"
                                                            "\tОн сказал \"да\"\t7\r\n"));
-    grid.SetSelection(TGridRect{0, 1, 2, 2}); // two rows by three columns
+    grid.UnHideColumn(3);
+    grid.SetSelection(TGridRect{1, 1, 3, 2}); // two rows by three columns
     grid.MenuCopySelection();
-    EXPECT_EQ(Services::Clipboard().Text(), QStringLiteral("r1c0\tr1c1\t1250,00\r\n"
-                                                           "\tОн сказал \"да\"\t7\r\n"));
+    EXPECT_EQ(Services::Clipboard().Text(), QStringLiteral("r1c1\t1250,00\tСКРЫТО\r\n"
+                                                           "Он сказал \"да\"\t7\tr2c3\r\n"));
     // A cell of several lines is quoted as spreadsheets expect.
     grid.SetCell(1, 1, QStringLiteral("две\r\n\"строки\""));
     grid.SetSelection(TGridRect{1, 1, 1, 1});
@@ -78,20 +79,21 @@ TEST_F(ExportFixture, DataGridCopiesShownCellsThroughSaveText) {
 TEST(PlainGridCopy, EveryCellStartsWithATab) {
     TAdvStringGrid grid;
     grid.SetPopupMenu(new QMenu(&grid));
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 5; ++i)
         grid.AddColumn()->Header = QStringLiteral("H%1").arg(i);
     grid.Loaded();
     grid.SetRowCount(4);
     for (int r = 1; r < 4; ++r)
-        for (int c = 0; c < 4; ++c)
+        for (int c = 0; c < 5; ++c)
             grid.SetCell(c, r, QStringLiteral("%1%2").arg(r).arg(c));
-    grid.HideColumn(3);
-    grid.SetSelection(TGridRect{0, 1, 2, 2});
+    grid.HideColumn(4);
+    grid.SetSelection(TGridRect{1, 1, 3, 2}); // two rows by three columns
     grid.MenuCopySelection();
-    EXPECT_EQ(Services::Clipboard().Text(), QStringLiteral("\t10\t11\t12\r\n\t20\t21\t22\r\n"));
+    EXPECT_EQ(Services::Clipboard().Text(), QStringLiteral("\t11\t12\t13\r\n\t21\t22\t23\r\n"));
     grid.MenuCopyAll();
     EXPECT_EQ(Services::Clipboard().Text(),
-              QStringLiteral("\tH0\tH1\tH2\r\n\t10\t11\t12\r\n\t20\t21\t22\r\n\t30\t31\t32\r\n"));
+              QStringLiteral("\tH0\tH1\tH2\tH3\r\n\t10\t11\t12\t13\r\n\t20\t21\t22\t23\r\n"
+                             "\t30\t31\t32\t33\r\n"));
     const QList<QAction*> actions = grid.PopupMenu()->actions();
     ASSERT_EQ(actions.size(), 3);
     EXPECT_EQ(actions[1]->text(), QStringLiteral("Копировать все"));
