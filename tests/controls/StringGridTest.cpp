@@ -1,5 +1,8 @@
 #include "controls/StringGrid.h"
 
+#include <QCoreApplication>
+#include <QHeaderView>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -111,6 +114,30 @@ TEST(StringGrid, RowsMoveButHeaderRowStays) {
     grid.MoveRow(2, 9);
     EXPECT_EQ(grid.Cell(0, 0), QStringLiteral("A"));
     EXPECT_EQ(grid.Cell(0, 2), QStringLiteral("A3"));
+}
+
+TEST(StringGrid, HeaderClicksSortAndDragsMoveTheColumnEntry) {
+    TStringGrid grid;
+    Fill(grid);
+    grid.SetCell(0, 1, QStringLiteral("z"));
+    QHeaderView* header = grid.horizontalHeader();
+    emit header->sectionClicked(0); // the fixed column sorts too
+    EXPECT_EQ(grid.SortColumn(), 0);
+    EXPECT_TRUE(grid.SortAscending());
+    EXPECT_EQ(grid.Cell(0, 4), QStringLiteral("z"));
+    emit header->sectionClicked(0);
+    EXPECT_FALSE(grid.SortAscending());
+    EXPECT_EQ(grid.Cell(0, 1), QStringLiteral("z"));
+
+    TGridColumn* c = grid.Column(2);
+    header->moveSection(2, 1); // the user drags C before B
+    QCoreApplication::processEvents();
+    EXPECT_EQ(grid.Column(1), c);
+    EXPECT_EQ(header->visualIndex(1), 1); // the header itself keeps plain order
+    EXPECT_EQ(grid.DisplCell(1, 0), QStringLiteral("C"));
+    header->moveSection(1, 0); // nothing moves into the fixed column
+    QCoreApplication::processEvents();
+    EXPECT_EQ(grid.Column(1), c);
 }
 
 TEST(StringGrid, LookHookColoursDataCellsOnly) {
