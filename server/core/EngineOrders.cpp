@@ -10,6 +10,9 @@
 #include <QSqlQuery>
 #include <QTime>
 
+#include <map>
+#include <memory>
+
 using WireText::RowBuilder;
 
 namespace {
@@ -95,17 +98,16 @@ const ResultLayout& Engine::OrdersLayout() {
 }
 
 const ResultLayout& Engine::CommandResultLayout(const QString& query) {
-    static QHash<QString, ResultLayout*> layouts;
-    auto it = layouts.find(query);
-    if (it == layouts.end())
-        it = layouts.insert(query,
-                            new ResultLayout(QStringLiteral("ExecQueryBB.") + query,
-                                             {
-                                                 {QStringLiteral("RESULT_CODE"), FieldType::Int},
-                                                 {QStringLiteral("RESULT_MSG"), FieldType::Text},
-                                                 {QStringLiteral("ROWS_CHANGED"), FieldType::Int},
-                                             }));
-    return *it.value();
+    // One layout per command number, made on first use and kept for the whole run.
+    static std::map<QString, std::unique_ptr<ResultLayout>> layouts;
+    auto& slot = layouts[query];
+    if (!slot)
+        slot = std::make_unique<ResultLayout>(
+            QStringLiteral("ExecQueryBB.") + query,
+            QList<FieldSpec>{{QStringLiteral("RESULT_CODE"), FieldType::Int},
+                             {QStringLiteral("RESULT_MSG"), FieldType::Text},
+                             {QStringLiteral("ROWS_CHANGED"), FieldType::Int}});
+    return *slot;
 }
 
 EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
