@@ -132,12 +132,15 @@ void LocalSocketSession::AttachNow() {
         }
     }
     state_ = State::Handshaking;
+    lastFault_.clear();
     Send(wire::Message::Hello(name_));
     if (!WaitFor([this] { return state_ == State::Attached; }, kHandshakeTimeoutMs)) {
         Break(QString());
-        throw ESessionError(
-            QStringLiteral("The session server on %1 did not complete the handshake")
-                .arg(socketName_));
+        QString text = QStringLiteral("The session server on %1 did not complete the handshake")
+                           .arg(socketName_);
+        if (!lastFault_.isEmpty())
+            text += QStringLiteral(": ") + lastFault_;
+        throw ESessionError(text);
     }
 }
 
@@ -154,6 +157,7 @@ void LocalSocketSession::TryReattach() {
     if (ConnectOnce(200)) {
         state_ = State::Handshaking;
         Send(wire::Message::Hello(name_));
+        OnReadyRead(); // the greeting may have arrived while connecting
         return;
     }
     // Nobody listens: the server died. Start it again, but give a starting one time.
@@ -167,7 +171,10 @@ void LocalSocketSession::OnReadyRead() {
     if (!socket_->isOpen())
         return;
     if (state_ == State::Detached) {
-        socket_->readAll();
+        // Connected but not yet greeting: the server's Hello waits in the socket
+        // until the handshake starts. A dead link's leftovers are dropped.
+        if (socket_->state() != QLocalSocket::ConnectedState)
+            socket_->readAll();
         return;
     }
     const QByteArray bytes = socket_->readAll();
@@ -267,14 +274,14 @@ bool LocalSocketSession::WaitFor(const std::function<bool()>& picked, int timeou
     QDeadlineTimer deadline(timeoutMs);
     ++waitDepth_;
     bool done = false;
-    while (!(done = picked())) {
-        if (state_ == State::Detached || deadline.hasExpired())
+    while (true) {
+        OnReadyRead(); // bytes already buffered raise no further readyRead
+        if ((done = picked()) || state_ == State::Detached || deadline.hasExpired())
             break;
         if (!socket_->waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())))) {
             if (socket_->state() != QLocalSocket::ConnectedState)
                 OnSocketGone();
         }
-        OnReadyRead();
     }
     --waitDepth_;
     if (!inbox_.empty())
