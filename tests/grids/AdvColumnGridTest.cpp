@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 
 namespace {
 
@@ -180,6 +181,42 @@ TEST(AdvColumnGridSettings, ToleratesForeignAndDamagedStrings) {
                                               "\x09",
                                               8)),
                  TSettingsReadError);
+}
+
+TEST(AdvColumnGridSettings, GarbageAfterTheSignatureNeverBreaksTheGrid) {
+    TAdvColumnGrid grid;
+    BuildGrid(grid, 6, 2);
+    const QByteArray good = grid.SaveSettings();
+    std::mt19937 random(1237);
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray bytes = good;
+        // Flip, cut or grow the string at random places after the signature.
+        const int edits = 1 + static_cast<int>(random() % 4);
+        for (int e = 0; e < edits; ++e) {
+            const int at = 7 + static_cast<int>(random() % (bytes.size() - 7));
+            switch (random() % 3) {
+            case 0:
+                bytes[at] = static_cast<char>(random());
+                break;
+            case 1:
+                bytes.truncate(at);
+                break;
+            default:
+                bytes.insert(at, static_cast<char>(random()));
+                break;
+            }
+            if (bytes.size() <= 8)
+                break;
+        }
+        try {
+            grid.LoadSettings(bytes);
+        } catch (const TSettingsReadError&) {
+        }
+        ASSERT_GE(grid.ColCount(), grid.FixedCols() + 1);
+        ASSERT_EQ(grid.AllColCount(), 6);
+    }
+    grid.RestoreDefaults();
+    EXPECT_EQ(grid.SaveSettings(), good);
 }
 
 TEST(AdvColumnGridSettings, KeepsOneDataColumnShown) {
