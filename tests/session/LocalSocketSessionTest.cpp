@@ -117,6 +117,12 @@ private:
             socket->write(QByteArray("\x05\x00\x00\x00\x42garbage", 12));
             return;
         }
+        if (m.text == QLatin1String("Drop")) { // the trading system goes away and comes back
+            socket->write(Encode(Message::Disconnected()));
+            socket->write(Encode(Message::CommonData()));
+            socket->write(Encode(Message::LoggedIn()));
+            return;
+        }
         if (m.text == QLatin1String("Huge")) {
             QByteArray head(4, '\0');
             qToLittleEndian(quint32(kMaxFrameLength + 1), head.data());
@@ -296,6 +302,16 @@ TEST_F(LocalSocketTest, RequestsAnswersAndRefusalsOverTheSocket) {
         EXPECT_EQ(e.Message(), QStringLiteral("Нет такого запроса"));
     }
     EXPECT_TRUE(session.GetLoginState());
+
+    // The server losing the trading system: OnDisconnect, then OnLogin once it is back,
+    // on the same link.
+    int common = 0;
+    session.OnCommonData = [&](TBrokerSession*) { ++common; };
+    session.SendRequest(QStringLiteral("Drop"), QString());
+    ASSERT_TRUE(WaitUntil([&] { return log.logins == 2; }));
+    EXPECT_EQ(log.disconnects, 1);
+    EXPECT_EQ(common, 1);
+    EXPECT_EQ(server->accepted.load(), 1);
 }
 
 TEST_F(LocalSocketTest, WireFaultsCloseTheLinkWhichThenComesBack) {
