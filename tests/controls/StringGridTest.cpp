@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QHeaderView>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -138,6 +139,27 @@ TEST(StringGrid, HeaderClicksSortAndDragsMoveTheColumnEntry) {
     header->moveSection(1, 0); // nothing moves into the fixed column
     QCoreApplication::processEvents();
     EXPECT_EQ(grid.Column(1), c);
+}
+
+TEST(StringGrid, FrozenColumnCoversTheFixedColumnsOnly) {
+    TStringGrid grid;
+    Fill(grid);
+    grid.SetColumnWidth(0, 70);
+    grid.resize(120, 200);
+    grid.show();
+    QCoreApplication::processEvents();
+    // The overlay is the one child view other than the main one's own widgets.
+    const auto views = grid.findChildren<QTableView*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(views.size(), 1);
+    QTableView* frozen = views.front();
+    EXPECT_TRUE(frozen->isVisible());
+    EXPECT_EQ(frozen->width(), 70);
+    EXPECT_FALSE(frozen->isColumnHidden(0));
+    EXPECT_TRUE(frozen->isColumnHidden(1));
+    grid.horizontalScrollBar()->setValue(grid.horizontalScrollBar()->maximum());
+    EXPECT_EQ(frozen->x(), grid.frameWidth()); // stays put while the rest scrolls
+    grid.SetFixedCols(0);
+    EXPECT_FALSE(frozen->isVisible());
 }
 
 TEST(StringGrid, LookHookColoursDataCellsOnly) {

@@ -171,7 +171,19 @@ TEST_F(ExportFixture, DialogForcesExtensionAndReportsFailures) {
     files->answer = dir.filePath(QStringLiteral("book"));
     files->chooseIndex = 4;
     grid.ExportToFile();
-    EXPECT_TRUE(ReadAll(dir.filePath(QStringLiteral("book.xls"))).startsWith("PK"));
+    const QString book = dir.filePath(QStringLiteral("book.xls"));
+    EXPECT_TRUE(ReadAll(book).startsWith("PK"));
+    // The workbook holds the written cells (and not the hidden column).
+    const QString unzip = QStandardPaths::findExecutable(QStringLiteral("unzip"));
+    if (!unzip.isEmpty()) {
+        QProcess process;
+        process.start(unzip, {QStringLiteral("-p"), book, QStringLiteral("xl/sharedStrings.xml")});
+        ASSERT_TRUE(process.waitForFinished(30000));
+        const QString strings = QString::fromUtf8(process.readAllStandardOutput());
+        EXPECT_TRUE(strings.contains(QStringLiteral("Кол1")));
+        EXPECT_TRUE(strings.contains(QStringLiteral("1250,00")));
+        EXPECT_FALSE(strings.contains(QStringLiteral("СКРЫТО")));
+    }
 
     files->answer = QString(); // cancelled
     grid.ExportToFile();
