@@ -105,6 +105,23 @@ TEST(TtsvTreeView, KeysToggleAndMove) {
     EXPECT_EQ(tree.currentItem(), b); // no type-to-select
 }
 
+TEST(TtsvTreeView, ClickOnTheImageToggles) {
+    TtsvTreeView tree;
+    auto* a = new QTreeWidgetItem(&tree, {QStringLiteral("Счёт А")});
+    auto* b = new QTreeWidgetItem(&tree, {QStringLiteral("Счёт Б")});
+    tree.SetCheckMode(TtsvTreeView::tvmCheckTreeView);
+    tree.resize(200, 100);
+    tree.show();
+    QCoreApplication::processEvents();
+    const QRect row = tree.visualItemRect(b);
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {},
+                      QPoint(row.left() + 5, row.center().y()));
+    EXPECT_EQ(States({a, b}), QStringLiteral("01"));
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {},
+                      QPoint(row.right() - 5, row.center().y()));
+    EXPECT_EQ(States({a, b}), QStringLiteral("01")); // on the label: selects only
+}
+
 TEST(NodeOps, FindReplaceAndDeleteByObject) {
     QTreeWidget tree;
     TBaseSimpleObject client(kKindClient, 7, QStringLiteral("Иванов"));
