@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -110,7 +111,15 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ServerLog::SetQuiet(true);
     QTemporaryDir dir;
-    const QString dbPath = dir.filePath(QStringLiteral("large.sqlite"));
+    // "server_bench --db FILE" reuses a "large" database made earlier (a copy is used).
+    QString dbPath = dir.filePath(QStringLiteral("large.sqlite"));
+    const QStringList args = app.arguments();
+    const qsizetype dbArg = args.indexOf(QStringLiteral("--db"));
+    const bool reuse = dbArg > 0 && dbArg + 1 < args.size();
+    if (reuse && !QFile::copy(args[dbArg + 1], dbPath)) {
+        std::fprintf(stderr, "cannot copy %s\n", qPrintable(args[dbArg + 1]));
+        return 1;
+    }
 
     QElapsedTimer t;
     qint64 orderKeys[10] = {};
@@ -122,11 +131,14 @@ int main(int argc, char** argv) {
             return 1;
         }
         t.start();
-        if (!DemoGenerator(store, DemoScale::Large(), 1, QDate::currentDate()).Generate(&error)) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-            return 1;
+        if (!reuse) {
+            if (!DemoGenerator(store, DemoScale::Large(), 1, QDate::currentDate())
+                     .Generate(&error)) {
+                std::fprintf(stderr, "%s\n", qPrintable(error));
+                return 1;
+            }
+            Print("generate \"large\" (100k securities, 100k orders)", double(t.elapsed()), "ms");
         }
-        Print("generate \"large\" (100k securities, 100k orders)", double(t.elapsed()), "ms");
 
         Engine engine(store);
         SessionState session;
@@ -147,7 +159,7 @@ int main(int argc, char** argv) {
                                .ScalarQuery(QStringLiteral("SELECT order_num FROM orders WHERE "
                                                            "order_date = ? ORDER BY order_num "
                                                            "LIMIT 1 OFFSET ?"),
-                                            {QDate::currentDate().toString(Qt::ISODate), i * 9973})
+                                            {store.State(QStringLiteral("trading_date")), i * 9973})
                                .toLongLong();
         QStringList keys;
         for (qint64 k : orderKeys)
