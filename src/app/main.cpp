@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QScreen>
 #include <QTranslator>
 
 int main(int argc, char** argv) {
@@ -38,9 +39,13 @@ int main(int argc, char** argv) {
     // description. Each is added here as its unit is built.
     mainForm.SetAboutBox(new TAboutBox(&mainForm));
 
-    if (RestoreWindowPlacement(mainForm, QStringLiteral("main")))
+    if (RestoreWindowPlacement(mainForm, QStringLiteral("main"))) {
         mainForm.show();
-    else
+    } else {
+        // Opens maximized; the geometry covers window systems that ignore the state.
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            mainForm.setGeometry(screen->availableGeometry());
         mainForm.showMaximized();
+    }
     return QApplication::exec();
 }

@@ -3,6 +3,8 @@
 #include <QLabel>
 #include <QPainter>
 
+#include <algorithm>
+
 // Panel 3 draws its own text so the first character can choose the colour.
 class TMessagePanel : public QWidget {
 public:
@@ -26,21 +28,24 @@ private:
     QString text_;
 };
 
+namespace {
+constexpr int kWidths[5] = {50, 60, 150, 250, 50};
+}
+
 TStatusPanels::TStatusPanels(QWidget* parent) : QStatusBar(parent) {
     setSizeGripEnabled(true);
-    static constexpr int kWidths[5] = {50, 60, 150, 250, 50};
     for (int i = 0; i < 5; ++i) {
         if (i == 3) {
             message_ = new TMessagePanel(this);
             message_->setObjectName(QStringLiteral("StatusPanel3"));
-            message_->setFixedWidth(kWidths[i]);
+            message_->setMinimumWidth(kWidths[i]);
             message_->setMinimumHeight(fontMetrics().height() + 4);
-            addPermanentWidget(message_);
+            addWidget(message_);
             continue;
         }
         auto* label = new QLabel(this);
         label->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-        label->setFixedWidth(kWidths[i]);
+        label->setMinimumWidth(kWidths[i]);
         label->setAlignment((i == 2   ? Qt::AlignLeft
                              : i == 4 ? Qt::AlignRight
                                       : Qt::AlignHCenter) |
@@ -48,14 +53,21 @@ TStatusPanels::TStatusPanels(QWidget* parent) : QStatusBar(parent) {
         if (i == 0)
             label->setFrameShape(QFrame::NoFrame);
         labels_[static_cast<size_t>(i)] = label;
-        addPermanentWidget(label);
+        addWidget(label);
     }
 }
 
 void TStatusPanels::SetPanelText(int panel, const QString& text) {
+    if (panel < 0 || panel >= 5)
+        return;
+    // Panels keep their width unless the text needs more (fonts here are wider
+    // than the panels were drawn for); a panel never cuts its text.
+    QWidget* w = panel == 3 ? static_cast<QWidget*>(message_) : labels_[size_t(panel)];
+    const QString shown = panel == 3 ? StyleMessage(text).text : text;
+    w->setMinimumWidth(std::max(kWidths[panel], fontMetrics().horizontalAdvance(shown) + 12));
     if (panel == 3)
         message_->SetText(text);
-    else if (panel >= 0 && panel < 5)
+    else
         labels_[static_cast<size_t>(panel)]->setText(text);
 }
 
