@@ -66,6 +66,16 @@ bool StatusCondition(qint64 mask, QString* sql) {
     }
 }
 
+// Days since 30.12.1899 with the time of day as the fraction; 0 when the date is unreadable.
+double DayNumber(const QString& isoDate, const QString& time) {
+    const QDate d = QDate::fromString(isoDate, Qt::ISODate);
+    if (!d.isValid())
+        return 0;
+    const QTime t = QTime::fromString(time, QStringLiteral("hh:mm:ss"));
+    return WireText::DateTimeValue(d.year(), d.month(), d.day(), t.isValid() ? t.hour() : 0,
+                                   t.isValid() ? t.minute() : 0, t.isValid() ? t.second() : 0);
+}
+
 } // namespace
 
 const ResultLayout& Engine::OrdersLayout() {
@@ -93,6 +103,8 @@ const ResultLayout& Engine::OrdersLayout() {
                                          {QStringLiteral("ORDER_TYPE"), FieldType::Int},
                                          {QStringLiteral("KEY_FIELD"), FieldType::Text},
                                          {QStringLiteral("ORDER_DATE"), FieldType::Text},
+                                         // Day and time as a binary day number.
+                                         {QStringLiteral("ORDER_DATETIME"), FieldType::Date, 1},
                                      });
     return layout;
 }
@@ -232,7 +244,8 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
             .Int(q.value(18).toLongLong())
             .Int(q.value(19).toLongLong())
             .Text(num)
-            .Text(DottedDate(q.value(20).toString()));
+            .Text(DottedDate(q.value(20).toString()))
+            .BinDouble(DayNumber(q.value(20).toString(), q.value(1).toString()));
         r.answer.rows << b.Take();
     }
     return r;

@@ -47,6 +47,10 @@ bool ServerHost::Start(QString* error) {
         DemoGenerator generator(store_, scale, options_.seed, QDate::currentDate());
         if (!generator.Generate(error))
             return false;
+    } else {
+        ServerLog::Line(QStringLiteral("store %1 holds the \"%2\" data (seed %3)")
+                            .arg(options_.dbPath, store_.State(QStringLiteral("scale")),
+                                 store_.State(QStringLiteral("seed"))));
     }
     engine_ = std::make_unique<Engine>(store_);
     simulator_ = std::make_unique<Simulator>(*engine_, options_.seed);

@@ -5,6 +5,7 @@
 #include "server/core/Simulator.h"
 
 #include <QSqlQuery>
+#include <QTime>
 
 using WireText::SplitRow;
 
@@ -267,6 +268,13 @@ TEST_F(ServerEngineTest, FullOrdersListHasEveryFieldAndEchoesItsParameters) {
         EXPECT_TRUE(rr.Raw(QStringLiteral("BUY_SELL")) == QLatin1String("B") ||
                     rr.Raw(QStringLiteral("BUY_SELL")) == QLatin1String("S"));
         EXPECT_EQ(rr.Raw(QStringLiteral("ORDER_TIME")).size(), 8);
+        // The binary date carries the day and the time of the order.
+        const double when = rr.BinDouble(QStringLiteral("ORDER_DATETIME"));
+        const QTime time =
+            QTime::fromString(rr.Raw(QStringLiteral("ORDER_TIME")), QStringLiteral("hh:mm:ss"));
+        EXPECT_NEAR(when,
+                    WireText::DateTimeValue(2026, 3, 2) + time.msecsSinceStartOfDay() / 86400000.0,
+                    1e-9);
         EXPECT_FALSE(rr.Text(QStringLiteral("NAME_ACC")).isEmpty());
         grouped += !rr.Text(QStringLiteral("ORDER_GROUP")).isEmpty();
     }
