@@ -39,15 +39,6 @@ void TFilterTree::SetChildren(int parent, std::vector<int> children) {
     }
 }
 
-void TFilterTree::SortChildren(
-    int parent, const std::function<bool(const FilterNode&, const FilterNode&)>& less) {
-    std::vector<int> children = nodes_[static_cast<size_t>(parent)].children;
-    std::stable_sort(children.begin(), children.end(), [&](int a, int b) {
-        return less(nodes_[static_cast<size_t>(a)], nodes_[static_cast<size_t>(b)]);
-    });
-    SetChildren(parent, std::move(children));
-}
-
 void TFilterTree::Finish() {
     order_.clear();
     order_.reserve(nodes_.size());

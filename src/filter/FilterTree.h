@@ -59,14 +59,12 @@ public:
 
     // Building. The first node added is the root. Children are appended in order;
     // SetChildren replaces a node's children wholesale (the builders use it to place
-    // many nodes at the front at once). Finish must follow the last change of shape.
+    // many nodes at the front at once, or to sort them). Finish must follow the last change of
+    // shape.
     int AddRoot(FilterNode node);
     int AddChild(int parent, FilterNode node);
     void SetChildren(int parent, std::vector<int> children);
     int AddDetached(FilterNode node); // parent set later by SetChildren
-    void
-    SortChildren(int parent,
-                 const std::function<bool(const FilterNode&, const FilterNode&)>& less); // stable
     void Finish();
 
     const FilterNode& Node(int index) const { return nodes_[static_cast<size_t>(index)]; }

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -130,13 +131,19 @@ void TFilterLogic::FillTreeAcc(TReferenceData& refs, bool showClients) {
             AccTree.SetChildren(it.key(), std::move(children));
         }
         if (!showClients) {
-            AccTree.SortChildren(root, [](const FilterNode& a, const FilterNode& b) {
-                const bool aAcc = a.kind == FilterKind::Account;
-                const bool bAcc = b.kind == FilterKind::Account;
+            // Names compared without regard to case: fold each once, not per comparison.
+            std::vector<int> children = AccTree.Node(root).children;
+            std::vector<QString> folded(static_cast<size_t>(AccTree.Count()));
+            for (int n : children)
+                folded[static_cast<size_t>(n)] = AccTree.Node(n).name.toCaseFolded();
+            std::stable_sort(children.begin(), children.end(), [&](int a, int b) {
+                const bool aAcc = AccTree.Node(a).kind == FilterKind::Account;
+                const bool bAcc = AccTree.Node(b).kind == FilterKind::Account;
                 if (aAcc != bAcc)
                     return aAcc;
-                return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+                return folded[static_cast<size_t>(a)] < folded[static_cast<size_t>(b)];
             });
+            AccTree.SetChildren(root, std::move(children));
         }
         AccTree.Finish();
         AccTree.SetMark(root, CheckMark::Checked);

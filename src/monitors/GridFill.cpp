@@ -8,8 +8,10 @@
 #include <QAction>
 #include <QHash>
 #include <QMenu>
+#include <QSet>
 
 #include <algorithm>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -92,30 +94,221 @@ int ResponseRowCount(TMetadataParser& parser) {
     return parser.Session() ? parser.Session()->GetRowCount() : 0;
 }
 
-// True when the rows around the changed ones are still in the grid's sort order, so a
-// stable re-sort would leave every row where it is.
-bool StillSorted(const TAdvColumnGrid& grid, const std::vector<int>& touchedRows) {
+// Runs whichever row hook the caller gave.
+struct RowHook {
+    const AfterRowFilled* cells = nullptr;
+    const AfterRowTexts* texts = nullptr;
+};
+
+// Writes response row i into grid row `row` and runs the hook.
+void WriteRow(TMetadataParser& parser, TAdvColumnGrid& grid, const QStringList& names, int i,
+              int row, const RowHook& hook) {
+    QStringList texts = ResponseRow(parser, names, i);
+    if (hook.texts && *hook.texts) {
+        try {
+            (*hook.texts)(i, row, texts);
+        } catch (...) {
+            grid.SetRowTexts(row, texts);
+            throw;
+        }
+    }
+    grid.SetRowTexts(row, texts);
+    if (hook.cells && *hook.cells)
+        (*hook.cells)(i, row);
+}
+
+// The grid's sort order as a test: x goes strictly before y.
+class SortTest {
+public:
+    explicit SortTest(const TAdvColumnGrid& grid)
+        : column_(grid.Column(grid.SortColumn())), ascending_(grid.SortAscending()) {}
+    bool Before(const QString& x, const QString& y) const {
+        const std::vector<QString> pair{y, x};
+        return SortOrder(pair, column_->SortStyle, column_->SortPrefix, column_->SortSuffix,
+                         ascending_)[0] == 1;
+    }
+
+private:
+    const TGridColumn* column_;
+    bool ascending_;
+};
+
+// After a merge: puts the written rows where a stable re-sort of the whole grid would
+// put them, assuming the other rows are in order. Each row moves by a binary search, so
+// a merge of a few keys does not sort 100,000 rows again.
+void KeepSorted(TAdvColumnGrid& grid, std::vector<int> touched) {
     const int col = grid.SortColumn();
     if (col < 0)
-        return true;
-    const TGridColumn* column = grid.Column(col);
+        return;
     const int first = grid.FixedRows();
-    const int last = grid.RowCount() - 1;
+    std::sort(touched.begin(), touched.end());
+    touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
+    touched.erase(std::remove_if(touched.begin(), touched.end(),
+                                 [&](int r) { return !gridcols::IsDataRow(grid, r); }),
+                  touched.end());
+    const SortTest sort(grid);
     const auto inOrder = [&](int a, int b) {
-        if (a < first || b > last)
-            return true;
-        const std::vector<QString> pair{grid.Cell(col, a), grid.Cell(col, b)};
-        const std::vector<int> order = SortOrder(pair, column->SortStyle, column->SortPrefix,
-                                                 column->SortSuffix, grid.SortAscending());
-        return order[0] == 0;
+        return a < first || b >= grid.RowCount() ||
+               !sort.Before(grid.Cell(col, b), grid.Cell(col, a));
     };
-    for (int row : touchedRows) {
-        if (row < first || row > last)
-            continue;
-        if (!inOrder(row - 1, row) || !inOrder(row, row + 1))
-            return false;
+    bool sorted = true;
+    for (int row : touched)
+        sorted = sorted && inOrder(row - 1, row) && inOrder(row, row + 1);
+    if (sorted)
+        return;
+    if (touched.size() > 64) {
+        grid.Resort(); // many rows moved: one sort is cheaper
+        return;
     }
-    return true;
+
+    // Take the written rows out; what stays is in order. Ties keep the earlier order,
+    // so every row remembers where it stood.
+    struct Moving {
+        int before; // position before the merge's re-sort
+        QString key;
+        QStringList texts;
+    };
+    std::vector<int> position(static_cast<size_t>(grid.RowCount() - first));
+    std::iota(position.begin(), position.end(), 0);
+    std::vector<Moving> moving;
+    for (auto it = touched.rbegin(); it != touched.rend(); ++it) {
+        Moving m{*it - first, grid.Cell(col, *it), {}};
+        for (int c = 0; c < grid.AllColCount(); ++c)
+            m.texts.append(grid.Cell(c, *it));
+        moving.push_back(std::move(m));
+        grid.RemoveRow(*it);
+        position.erase(position.begin() + (*it - first));
+    }
+    std::sort(moving.begin(), moving.end(),
+              [](const Moving& a, const Moving& b) { return a.before < b.before; });
+    for (Moving& m : moving) {
+        // First position whose row does not go before the moving one.
+        size_t lo = 0;
+        size_t hi = position.size();
+        while (lo < hi) {
+            const size_t mid = (lo + hi) / 2;
+            const QString key = grid.Cell(col, first + static_cast<int>(mid));
+            const bool goesBefore =
+                sort.Before(key, m.key) || (!sort.Before(m.key, key) && position[mid] < m.before);
+            if (goesBefore)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        const int row = first + static_cast<int>(lo);
+        grid.InsertRow(row);
+        grid.SetRowTexts(row, m.texts);
+        position.insert(position.begin() + static_cast<std::ptrdiff_t>(lo), m.before);
+    }
+}
+
+void LoadFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& hook) {
+    WaitCursor wait(grid);
+    parser.ParseMetadata();
+    AddSecurityInfoItem(grid);
+
+    const QModelIndex current = grid.currentIndex();
+    const int currentRow = current.isValid() ? current.row() + grid.FixedRows() : -1;
+    const int currentCol = current.isValid() ? current.column() : -1;
+
+    const int first = grid.FixedRows();
+    {
+        UpdateBatch batch(grid);
+        grid.SetRowCount(first + 1);
+        grid.SetRowTexts(first, QStringList(grid.AllColCount(), QString()));
+        if (!parser.IsValid())
+            return;
+        const int n = ResponseRowCount(parser);
+        if (n > 0) {
+            grid.SetRowCount(first + n);
+            const QStringList names = ColumnNames(grid);
+            for (int i = 0; i < n; ++i)
+                WriteRow(parser, grid, names, i, first + i, hook);
+        }
+        grid.Resort();
+    }
+    if (currentRow >= 0 && currentRow < grid.RowCount()) {
+        const QModelIndex restore = grid.model()->index(currentRow - first, currentCol);
+        if (restore.isValid())
+            grid.setCurrentIndex(restore);
+    }
+}
+
+void MergeByKey(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& hook) {
+    WaitCursor wait(grid);
+    parser.ParseMetadata();
+    TBrokerSession* session = parser.Session();
+    QStringList requested =
+        session ? FromCommaText(session->GetRequestParam(QStringLiteral("LoopBack1"), 1))
+                : QStringList();
+
+    const int first = grid.FixedRows();
+    const int keyCol = gridcols::RealByName(grid, kKeyField);
+    const QStringList names = ColumnNames(grid);
+    const int n = parser.IsValid() ? ResponseRowCount(parser) : 0;
+    QStringList responseKeys;
+    for (int i = 0; i < n; ++i)
+        responseKeys.append(parser.GetText(kKeyField, i));
+    UpdateBatch batch(grid);
+
+    // The first row of every key the merge needs, found in one pass over the grid: a
+    // merge of a few keys into 100,000 rows must not walk the grid once per key.
+    QHash<QString, int> rowOfKey;
+    if (keyCol >= 0) {
+        QSet<QString> wanted(responseKeys.begin(), responseKeys.end());
+        for (const QString& key : requested)
+            wanted.insert(key);
+        for (int row = first; row < grid.RowCount() && rowOfKey.size() < wanted.size(); ++row) {
+            const QString key = grid.Cell(keyCol, row);
+            if (wanted.contains(key) && !rowOfKey.contains(key))
+                rowOfKey.insert(key, row);
+        }
+    }
+    std::vector<int> touched;
+    for (int i = 0; i < n; ++i) {
+        const QString& key = responseKeys[i];
+        int row = rowOfKey.value(key, -1);
+        if (row < 0) {
+            const bool singleBlank =
+                grid.RowCount() == first + 1 && (keyCol < 0 || grid.Cell(keyCol, first).isEmpty());
+            if (singleBlank) {
+                row = first;
+            } else {
+                row = grid.RowCount();
+                grid.SetRowCount(row + 1);
+            }
+            rowOfKey.insert(key, row);
+        }
+        touched.push_back(row);
+        requested.removeAll(key);
+        WriteRow(parser, grid, names, i, row, hook);
+    }
+
+    // Keys asked for and not returned: their rows go, from the bottom up so the rows
+    // still to go keep their numbers; the last data row is cleared instead.
+    std::vector<int> gone;
+    for (const QString& key : requested) {
+        const int row = rowOfKey.value(key, -1);
+        if (row >= 0 && (keyCol < 0 || grid.Cell(keyCol, row) == key))
+            gone.push_back(row);
+    }
+    std::sort(gone.begin(), gone.end());
+    gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
+    for (auto it = gone.rbegin(); it != gone.rend(); ++it) {
+        if (grid.RowCount() - first > 1)
+            grid.RemoveRow(*it);
+        else
+            grid.SetRowTexts(*it, QStringList(grid.AllColCount(), QString()));
+    }
+    // Removing rows keeps the others in order; the rows written above moved up by the
+    // number of removed rows before them.
+    std::vector<int> moved;
+    for (int row : touched) {
+        const auto below = std::lower_bound(gone.begin(), gone.end(), row);
+        if (below == gone.end() || *below != row)
+            moved.push_back(row - static_cast<int>(below - gone.begin()));
+    }
+    KeepSorted(grid, std::move(moved));
 }
 
 } // namespace
@@ -162,115 +355,20 @@ bool IsDataRow(const TAdvColumnGrid& grid, int row) {
 
 void LoadGridFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid,
                           const AfterRowFilled& afterRowFilled) {
-    WaitCursor wait(grid);
-    parser.ParseMetadata();
-    AddSecurityInfoItem(grid);
+    LoadFromResponse(parser, grid, RowHook{&afterRowFilled, nullptr});
+}
 
-    const QModelIndex current = grid.currentIndex();
-    const int currentRow = current.isValid() ? current.row() + grid.FixedRows() : -1;
-    const int currentCol = current.isValid() ? current.column() : -1;
-
-    const int first = grid.FixedRows();
-    const int columns = grid.AllColCount();
-    {
-        UpdateBatch batch(grid);
-        grid.SetRowCount(first + 1);
-        grid.SetRowTexts(first, QStringList(columns, QString()));
-        if (!parser.IsValid())
-            return;
-        const int n = ResponseRowCount(parser);
-        if (n > 0) {
-            grid.SetRowCount(first + n);
-            const QStringList names = ColumnNames(grid);
-            for (int i = 0; i < n; ++i) {
-                grid.SetRowTexts(first + i, ResponseRow(parser, names, i));
-                if (afterRowFilled)
-                    afterRowFilled(i, first + i);
-            }
-        }
-        grid.Resort();
-    }
-    if (currentRow >= 0 && currentRow < grid.RowCount()) {
-        const QModelIndex restore = grid.model()->index(currentRow - first, currentCol);
-        if (restore.isValid())
-            grid.setCurrentIndex(restore);
-    }
+void LoadGridFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid,
+                          const AfterRowTexts& afterRowTexts) {
+    LoadFromResponse(parser, grid, RowHook{nullptr, &afterRowTexts});
 }
 
 void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,
                     const AfterRowFilled& afterRowFilled) {
-    WaitCursor wait(grid);
-    parser.ParseMetadata();
-    TBrokerSession* session = parser.Session();
-    QStringList requested =
-        session ? FromCommaText(session->GetRequestParam(QStringLiteral("LoopBack1"), 1))
-                : QStringList();
+    MergeByKey(parser, grid, RowHook{&afterRowFilled, nullptr});
+}
 
-    const int first = grid.FixedRows();
-    const int keyCol = gridcols::RealByName(grid, kKeyField);
-    const QStringList names = ColumnNames(grid);
-    UpdateBatch batch(grid);
-
-    // The first row of each key, built once: a merge of a few keys into 100,000 rows
-    // must not walk the grid once per key.
-    QHash<QString, int> rowOfKey;
-    if (keyCol >= 0) {
-        rowOfKey.reserve(grid.RowCount());
-        for (int row = grid.RowCount() - 1; row >= first; --row)
-            rowOfKey.insert(grid.Cell(keyCol, row), row);
-    }
-    std::vector<int> touched;
-    const int n = parser.IsValid() ? ResponseRowCount(parser) : 0;
-    for (int i = 0; i < n; ++i) {
-        const QString key = parser.GetText(kKeyField, i);
-        int row = rowOfKey.value(key, -1);
-        if (row < 0) {
-            const bool singleBlank =
-                grid.RowCount() == first + 1 && (keyCol < 0 || grid.Cell(keyCol, first).isEmpty());
-            if (singleBlank) {
-                row = first;
-            } else {
-                row = grid.RowCount();
-                grid.SetRowCount(row + 1);
-            }
-            if (!rowOfKey.contains(key))
-                rowOfKey.insert(key, row);
-        }
-        grid.SetRowTexts(row, ResponseRow(parser, names, i));
-        touched.push_back(row);
-        if (afterRowFilled)
-            afterRowFilled(i, row);
-        requested.removeAll(key);
-    }
-
-    // Keys asked for and not returned: their rows go, from the bottom up so the rows
-    // still to go keep their numbers; the last data row is cleared instead.
-    std::vector<int> gone;
-    for (const QString& key : requested) {
-        const int row = rowOfKey.value(key, -1);
-        if (row >= 0 && (keyCol < 0 || grid.Cell(keyCol, row) == key))
-            gone.push_back(row);
-    }
-    std::sort(gone.begin(), gone.end());
-    gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
-    bool cleared = false;
-    for (auto it = gone.rbegin(); it != gone.rend(); ++it) {
-        if (grid.RowCount() - first > 1) {
-            grid.RemoveRow(*it);
-        } else {
-            grid.SetRowTexts(*it, QStringList(grid.AllColCount(), QString()));
-            cleared = true;
-        }
-    }
-    // Removing rows keeps the others in order; the rows written above moved up by the
-    // number of removed rows before them.
-    std::vector<int> moved;
-    for (int row : touched) {
-        const auto below = std::lower_bound(gone.begin(), gone.end(), row);
-        if (below == gone.end() || *below != row)
-            moved.push_back(row - static_cast<int>(below - gone.begin()));
-    }
-    if (!cleared && StillSorted(grid, moved))
-        return; // a stable re-sort would move nothing
-    grid.Resort();
+void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,
+                    const AfterRowTexts& afterRowTexts) {
+    MergeByKey(parser, grid, RowHook{nullptr, &afterRowTexts});
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -10,6 +11,10 @@ class TMetadataParser;
 // Row hook of the grid fills: called after a grid row was written from a response
 // row, so the window can decorate it (display names, status texts).
 using AfterRowFilled = std::function<void(int responseRow, int gridRow)>;
+// The same hook on the texts of the row (by real column) before they are stored: a
+// fix-up then costs no second write of the row, which counts with 100,000 rows. When
+// the hook throws, the row is stored as the hook left it and the fill ends there.
+using AfterRowTexts = std::function<void(int responseRow, int gridRow, QStringList& texts)>;
 
 // The full fill of a monitoring window's grid from the answer current on the parser's
 // session: every column (hidden ones included) gets the response field of its name.
@@ -18,12 +23,17 @@ using AfterRowFilled = std::function<void(int responseRow, int gridRow)>;
 // an "ID_BUM" column adds "Информация по бумаге..." to its popup menu.
 void LoadGridFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid,
                           const AfterRowFilled& afterRowFilled = {});
+void LoadGridFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid,
+                          const AfterRowTexts& afterRowTexts);
 
 // The keyed merge: each response row replaces the row with its "KEY_FIELD", fills the
 // single blank row or is appended; keys asked for ("LoopBack1") but not returned lose
-// their row (the last data row is cleared instead). The grid stays sorted.
+// their row (the last data row is cleared instead). The grid stays sorted: rows that
+// moved in the sort order are put in place one by one, as a stable re-sort would.
 void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,
                     const AfterRowFilled& afterRowFilled = {});
+void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,
+                    const AfterRowTexts& afterRowTexts);
 
 // What "Информация по бумаге..." does with a security id; set by the securities window.
 void SetSecurityInfoOpener(std::function<void(int securityId)> opener);

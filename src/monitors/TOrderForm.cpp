@@ -14,6 +14,7 @@
 #include "shell/WindowCatalog.h"
 
 #include <QAction>
+#include <QHash>
 #include <QMenu>
 #include <QStyle>
 #include <QToolBar>
@@ -270,7 +271,25 @@ void TOrderForm::RefreshByKeys(const QStringList& keys) {
 }
 
 void TOrderForm::SesOrdData() {
-    const ::AfterRowFilled hook = [this](int i, int row) { AfterRowFilled(i, row); };
+    // The fix-up works on the texts of each row before they are stored; the columns it
+    // touches are looked up once per answer.
+    QHash<int, int> realOf;
+    for (int tag : {kIdAcc, kNameAcc, kIdCli, kNameCli, kStatus, kStatusName, kOrderNum})
+        realOf.insert(tag, gridcols::RealByTag(*grid_, tag));
+    const AfterRowTexts hook = [this, &realOf](int i, int, QStringList& texts) {
+        const auto at = [&](int tag) { return static_cast<qsizetype>(realOf.value(tag, -1)); };
+        RowCells cells;
+        cells.Get = [&](int tag) {
+            const qsizetype c = at(tag);
+            return c >= 0 && c < texts.size() ? texts[c] : QString();
+        };
+        cells.Set = [&](int tag, const QString& text) {
+            const qsizetype c = at(tag);
+            if (c >= 0 && c < texts.size())
+                texts[c] = text;
+        };
+        FixUpRow(i, cells);
+    };
     if (sesOrd_->GetRequestParam(QStringLiteral("LoopBack0"), 1) == kUpdateWithKey)
         MergeGridByKey(*parser_, *grid_, hook);
     else
@@ -278,25 +297,32 @@ void TOrderForm::SesOrdData() {
 }
 
 void TOrderForm::AfterRowFilled(int responseRow, int gridRow) {
+    RowCells cells;
+    cells.Get = [&](int tag) { return Cell(tag, gridRow); };
+    cells.Set = [&](int tag, const QString& text) {
+        gridcols::SetTextByTag(*grid_, tag, gridRow, text);
+    };
+    FixUpRow(responseRow, cells);
+}
+
+void TOrderForm::FixUpRow(int responseRow, const RowCells& cells) {
     TReferenceData& refs = TReferenceData::Current();
     int id = 0;
-    if (ReadInt(Cell(kIdAcc, gridRow), id))
-        gridcols::SetTextByTag(*grid_, kNameAcc, gridRow,
-                               refs.AccountDisplayName(id, Cell(kNameAcc, gridRow)));
-    if (ReadInt(Cell(kIdCli, gridRow), id))
-        gridcols::SetTextByTag(*grid_, kNameCli, gridRow,
-                               refs.ClientDisplayName(id, Cell(kNameCli, gridRow)));
+    if (ReadInt(cells.Get(kIdAcc), id))
+        cells.Set(kNameAcc, refs.AccountDisplayName(id, cells.Get(kNameAcc)));
+    if (ReadInt(cells.Get(kIdCli), id))
+        cells.Set(kNameCli, refs.ClientDisplayName(id, cells.Get(kNameCli)));
     int status = 0;
-    const QString statusText = Cell(kStatus, gridRow);
+    const QString statusText = cells.Get(kStatus);
     if (!ReadInt(statusText, status)) {
         // Ends the answer here: the rows after this one stay blank. The text names the
         // row for the log line the session writes.
         throw EConvertError(QStringLiteral("Строка %1 ответа, заявка %2: статус заявки \"%3\" "
                                            "не является целым числом")
                                 .arg(responseRow + 1)
-                                .arg(Cell(kOrderNum, gridRow), statusText));
+                                .arg(cells.Get(kOrderNum), statusText));
     }
-    gridcols::SetTextByTag(*grid_, kStatusName, gridRow, refs.OrderStatusName(status));
+    cells.Set(kStatusName, refs.OrderStatusName(status));
 }
 
 void TOrderForm::CellLook(int realCol, int row, TCellLook& look) const {

@@ -89,6 +89,7 @@ public:
     // Session events.
     void SesOrdLogin();
     void SesOrdData();
+    // The row fix-up: display names of account and client, the status name.
     void AfterRowFilled(int responseRow, int gridRow);
 
     // Actions.
@@ -123,6 +124,12 @@ public:
     static void Register();
 
 private:
+    // One row's cells by column identity, in the grid or in texts not yet stored.
+    struct RowCells {
+        std::function<QString(int tag)> Get;
+        std::function<void(int tag, const QString& text)> Set;
+    };
+    void FixUpRow(int responseRow, const RowCells& cells);
     void BuildGrid();
     void BuildMenusAndPanel();
     QString FilterParams() const;

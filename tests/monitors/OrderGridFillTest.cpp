@@ -191,3 +191,66 @@ TEST_F(OrderGridFill, BrokenStatusStopsAtItsRowWithABeepAndALogLine) {
     const QString text = Cp1251::Decode(log.readAll());
     EXPECT_TRUE(text.contains(QStringLiteral("Строка 2 ответа, заявка 102"))) << text.toStdString();
 }
+
+// Random merges into a grid sorted by a column with many equal texts must leave the
+// rows exactly where one stable re-sort of the whole grid would put them.
+TEST_F(OrderGridFill, MergedRowsLandWhereAStableSortPutsThem) {
+    const char* statuses[] = {"10", "11", "20", "30"};
+    const auto nameOf = [&](const QString& status) { return refs.OrderStatusName(status.toInt()); };
+    std::vector<std::pair<QString, QString>> rows; // key, status
+    AnswerBuilder b = OrderFields();
+    for (int i = 0; i < 40; ++i) {
+        const QString key = QStringLiteral("K%1").arg(i);
+        const char* status = statuses[(i * 7) % 4];
+        rows.emplace_back(key, QString::fromLatin1(status));
+        AddOrder(b, {QString::number(100 + i).toLatin1().constData(), key.toLatin1().constData(),
+                     status});
+    }
+    form->RefreshList();
+    ses->FeedData(Echo(*ses, b.Build()));
+    const int statusCol = gridcols::RealByTag(Grid(), TOrderForm::kStatusName);
+    for (bool ascending : {true, false}) {
+        Grid().SortByColumn(statusCol, ascending);
+        unsigned seed = 12345;
+        const auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) % 1000; };
+        for (int round = 0; round < 30; ++round) {
+            // What the grid holds now, in order.
+            std::vector<std::pair<QString, QString>> before;
+            for (int r = 0; r < DataRows(); ++r)
+                before.emplace_back(At(TOrderForm::kKeyField, r), At(TOrderForm::kStatus, r));
+            // Change three orders, add one, drop one.
+            AnswerBuilder m = OrderFields();
+            QStringList keys;
+            std::vector<std::pair<QString, QString>> expected = before;
+            for (int k = 0; k < 3; ++k) {
+                const int idx = static_cast<int>(next() % expected.size());
+                const QString status = QString::fromLatin1(statuses[next() % 4]);
+                expected[static_cast<size_t>(idx)].second = status;
+                keys.append(expected[static_cast<size_t>(idx)].first);
+                AddOrder(m, {"1", expected[static_cast<size_t>(idx)].first.toLatin1().constData(),
+                             status.toLatin1().constData()});
+            }
+            const QString added = QStringLiteral("N%1%2").arg(ascending ? "a" : "d").arg(round);
+            const QString addedStatus = QString::fromLatin1(statuses[next() % 4]);
+            expected.emplace_back(added, addedStatus);
+            keys.append(added);
+            AddOrder(m, {"2", added.toLatin1().constData(), addedStatus.toLatin1().constData()});
+            const size_t dropAt = next() % expected.size();
+            const QString dropped = expected[dropAt].first;
+            if (!keys.contains(dropped)) {
+                keys.append(dropped);
+                expected.erase(expected.begin() + static_cast<std::ptrdiff_t>(dropAt));
+            }
+            std::stable_sort(expected.begin(), expected.end(), [&](const auto& x, const auto& y) {
+                return ascending ? nameOf(x.second) < nameOf(y.second)
+                                 : nameOf(y.second) < nameOf(x.second);
+            });
+            form->RefreshByKeys(keys);
+            ses->FeedData(Echo(*ses, m.Build()));
+            QStringList want;
+            for (const auto& e : expected)
+                want.append(e.first);
+            ASSERT_EQ(Keys(), want) << "round " << round << (ascending ? " up" : " down");
+        }
+    }
+}
