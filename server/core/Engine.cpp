@@ -22,6 +22,21 @@ QDate Engine::TradingDate() const {
     return d.isValid() ? d : QDate::currentDate();
 }
 
+QString Engine::Precheck(const QString& request, const QString& params, bool commandForm) {
+    static const QStringList known = {
+        QStringLiteral("SQLtorgBB"), QStringLiteral("SQLktoExt"),
+        QStringLiteral("IzmenaBB"),  QStringLiteral("NorvanePluginSupport"),
+        QStringLiteral("SpisokBB"),  QStringLiteral("ExecQueryBB")};
+    if (!known.contains(request))
+        return QStringLiteral("unknown request \"%1\"").arg(request.left(100));
+    const ParsedParams parsed =
+        ParseParams(params, commandForm ? ParamForm::Alternating : ParamForm::Pair);
+    if (!parsed.ok)
+        return QStringLiteral("malformed parameter string for \"%1\": %2")
+            .arg(request, parsed.error);
+    return {};
+}
+
 EngineResult Engine::Handle(SessionState& session, const QString& request, const QString& params,
                             bool commandForm) {
     const ParsedParams parsed =

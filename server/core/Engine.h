@@ -35,6 +35,9 @@ public:
 
     EngineResult Handle(SessionState& session, const QString& request, const QString& params,
                         bool commandForm);
+    // Why the request cannot be run at all (unknown name, garbled parameter string);
+    // empty when it can. Cheap, so the request can be acknowledged before it runs.
+    static QString Precheck(const QString& request, const QString& params, bool commandForm);
 
     Store& Db() { return store_; }
     QDate TradingDate() const;

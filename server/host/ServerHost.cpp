@@ -199,12 +199,20 @@ void ServerHost::HandleRequest(Connection* c, const wire::Message& m) {
         Send(c, wire::Message::Error(m.id, QStringLiteral("the server is not logged in")));
         return;
     }
+    const QString refusal = Engine::Precheck(m.text, m.params, command);
+    if (!refusal.isEmpty()) {
+        ServerLog::Line(refusal);
+        Send(c, wire::Message::Error(m.id, refusal));
+        return;
+    }
+    // Acknowledged before it runs, so the caller is not held behind a long list.
+    Send(c, wire::Message::Ack(m.id, 0));
+    c->socket->flush();
     const EngineResult result = engine_->Handle(c->state, m.text, m.params, command);
     if (result.refused) {
         Send(c, wire::Message::Error(m.id, result.error));
         return;
     }
-    Send(c, wire::Message::Ack(m.id, 0));
     if (m.text == QLatin1String("IzmenaBB"))
         c->subscriptionId = m.id;
     wire::Message data = wire::Message::Data(m.id);

@@ -559,6 +559,14 @@ TEST_F(ServerEngineTest, BadRequestsGetEmptyAnswersOrRefusals) {
     EXPECT_TRUE(LoggedSince(before, QStringLiteral("unknown query")));
 
     EXPECT_TRUE(Pair(QStringLiteral("NoSuchRequest"), {}).refused);
+    // The same refusals are found before a request runs, so it is acknowledged or refused at once.
+    EXPECT_FALSE(Engine::Precheck(QStringLiteral("NoSuchRequest"), QString(), false).isEmpty());
+    EXPECT_FALSE(Engine::Precheck(QStringLiteral("ExecQueryBB"), QStringLiteral("chto") + NUL, true)
+                     .isEmpty());
+    EXPECT_TRUE(
+        Engine::Precheck(QStringLiteral("SpisokBB"), QStringLiteral("chto=211") + NUL, false)
+            .isEmpty());
+    EXPECT_TRUE(Engine::Precheck(QStringLiteral("IzmenaBB"), QString(), false).isEmpty());
     EXPECT_TRUE(
         engine_
             ->Handle(session_, QStringLiteral("SpisokBB"), QStringLiteral("garbage") + NUL, false)
