@@ -63,7 +63,7 @@ private:
     void Accept() {
         while (QLocalSocket* socket = server_->nextPendingConnection()) {
             ++accepted;
-            decoders_[socket] = std::make_unique<FrameDecoder>();
+            decoders_[socket] = std::make_shared<FrameDecoder>();
             connect(socket, &QLocalSocket::readyRead, this, [this, socket] { Read(socket); });
             connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
                 decoders_.erase(socket);
@@ -79,10 +79,12 @@ private:
         auto it = decoders_.find(socket);
         if (it == decoders_.end())
             return;
-        FrameDecoder& decoder = *it->second;
+        // Handling may close the socket, which drops its entry: hold the decoder.
+        const std::shared_ptr<FrameDecoder> held = it->second;
+        FrameDecoder& decoder = *held;
         decoder.Feed(socket->readAll());
         Message m;
-        while (decoder.Next(m))
+        while (socket->state() == QLocalSocket::ConnectedState && decoder.Next(m))
             Handle(socket, m);
     }
 
@@ -161,7 +163,7 @@ private:
 
     QString name_;
     QLocalServer* server_ = nullptr;
-    std::map<QLocalSocket*, std::unique_ptr<FrameDecoder>> decoders_;
+    std::map<QLocalSocket*, std::shared_ptr<FrameDecoder>> decoders_;
 };
 
 class CountingBox : public IMessageBoxService {
