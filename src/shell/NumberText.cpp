@@ -26,7 +26,7 @@ DecimalDigits ToDigits(double value, int significant) {
     DecimalDigits d;
     d.negative = std::signbit(value) && value != 0.0;
     if (value == 0.0) {
-        d.digits = "0";
+        d.digits.assign(1, '0');
         return d;
     }
     char buf[64];
@@ -49,7 +49,7 @@ void RoundToDecimals(DecimalDigits& d, int decimals) {
     if (keep >= static_cast<int>(d.digits.size()))
         return;
     if (keep < 0) {
-        d.digits = "0";
+        d.digits.assign(1, '0');
         d.exponent = 0;
         return;
     }
@@ -71,7 +71,7 @@ void RoundToDecimals(DecimalDigits& d, int decimals) {
     while (d.digits.size() > 1 && d.digits.back() == '0')
         d.digits.pop_back();
     if (d.digits.empty() || d.digits == "0") {
-        d.digits = "0";
+        d.digits.assign(1, '0');
         d.exponent = 0;
         d.negative = false;
     }
