@@ -1,5 +1,7 @@
 // The workstation's entry point: services, translations, the main window and the
 // shared dialogs in their fixed order, then the event loop.
+#include "filter/TFormFiltr.h"
+#include "monitors/TOrderForm.h"
 #include "shell/AboutBox.h"
 #include "shell/Beep.h"
 #include "shell/MainForm.h"
@@ -37,7 +39,16 @@ int main(int argc, char** argv) {
     // new transaction, about, broker-percent update, column order, desktop save,
     // the four margin rule dialogs, the five commission dialogs, transaction
     // description. Each is added here as its unit is built.
+    TFormFiltr& filter = TFormFiltr::Instance();
+    TStartupHooks& hooks = mainForm.Hooks();
+    hooks.ClearReferenceTrees = [&filter] { filter.ClearTrees(); };
+    hooks.FilterFillTreeAcc = [&filter] { filter.FillTreeAcc(); };
+    hooks.FilterFillTreeBum = [&filter] { filter.FillTreeBum(); };
+    hooks.CloseDialogsOnBreak = [&filter] { filter.ForceClose(); };
     mainForm.SetAboutBox(new TAboutBox(&mainForm));
+
+    // The windows the menus open.
+    TOrderForm::Register();
 
     if (RestoreWindowPlacement(mainForm, QStringLiteral("main"))) {
         mainForm.show();

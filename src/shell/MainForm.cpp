@@ -22,6 +22,8 @@
 #include <QPainter>
 #include <QStyle>
 
+#include <algorithm>
+
 namespace {
 
 TMainForm*& InstancePtr() {
@@ -298,8 +300,20 @@ void TMainForm::ShowAbout() {
 
 QMdiSubWindow* TMainForm::AddChildWindow(QWidget* window) {
     window->setAttribute(Qt::WA_DeleteOnClose);
+    const bool sized = window->testAttribute(Qt::WA_Resized);
+    const QSize own = window->size();
     QMdiSubWindow* sub = mdi_->addSubWindow(window);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    // The window opens at its own size, or at two thirds of the frame when it has
+    // none, each new one a step further down and right.
+    const QSize area = mdi_->viewport()->size();
+    const int frame = sub->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, sub);
+    const int title = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
+    const QSize outer = sized ? own + QSize(2 * frame, title + frame)
+                              : QSize(area.width() * 2 / 3, area.height() * 2 / 3);
+    sub->resize(outer.boundedTo(area).expandedTo(sub->minimumSizeHint()));
+    const int step = 24 * (int(mdi_->subWindowList().size() - 1) % 8);
+    sub->move(step, step);
     window->show();
     sub->show();
     return sub;
