@@ -77,6 +77,20 @@ QStringList Simulator::Step(int events) {
     QStringList rows;
     if (securities_.empty() || accounts_.empty() || events <= 0)
         return rows;
+    const QString day = engine_.TradingDate().toString(Qt::ISODate);
+    if (day != day_) {
+        // A new trading day: only its own orders are traded from now on.
+        day_ = day;
+        active_.clear();
+        QSqlQuery q(engine_.Db().Db());
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT order_num FROM orders WHERE order_date = ? AND "
+                                 "status < 11 ORDER BY order_num"));
+        q.addBindValue(day_);
+        if (q.exec())
+            while (q.next())
+                active_.push_back(q.value(0).toLongLong());
+    }
     const QString time = QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
     Store& store = engine_.Db();
     const bool ok = store.Transaction([&] {

@@ -620,3 +620,28 @@ TEST_F(ServerEngineTest, SimulatorKeepsTheStoreConsistentAndReportsEveryChange) 
                   "(SELECT COALESCE(SUM(qty), 0) FROM deal d WHERE d.order_num = o.order_num)")),
               0);
 }
+
+TEST_F(ServerEngineTest, SimulatorFollowsANewTradingDay) {
+    Simulator sim(*engine_, 4);
+    sim.Step(50);
+    store_.SetState(QStringLiteral("trading_date"), QStringLiteral("2026-03-03"));
+    const QStringList rows = sim.Step(200);
+    ASSERT_FALSE(rows.isEmpty());
+    // Every order the simulator touches now belongs to the new day.
+    for (const QString& row : rows) {
+        const QStringList f = SplitRow(row);
+        if (f[2] == QLatin1String("1") || f[2] == QLatin1String("2")) {
+            EXPECT_EQ(
+                store_
+                    .ScalarQuery(
+                        QStringLiteral("SELECT order_date FROM orders WHERE order_num = ?"), {f[3]})
+                    .toString(),
+                QStringLiteral("2026-03-03"));
+        }
+    }
+    const EngineResult list =
+        Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("211")}});
+    EXPECT_EQ(list.answer.rows.size(),
+              Count(QStringLiteral("SELECT COUNT(*) FROM orders WHERE order_date = '2026-03-03'")));
+    EXPECT_GT(list.answer.rows.size(), 0);
+}

@@ -2,6 +2,7 @@
 // control requests, faults, idle exit and a kill in the middle of a command.
 #include "server/core/Store.h"
 #include "server/core/WireText.h"
+#include "server/host/ServerOptions.h"
 #include "session/wire/WireProtocol.h"
 
 #include <QCoreApplication>
@@ -467,4 +468,42 @@ TEST_F(ServerProcessTest, KillDuringCommandsLeavesTheDatabaseConsistent) {
                   count("SELECT MAX(order_num) FROM orders"));
         store.Close();
     }
+}
+
+TEST(ServerOptionsTest, CommandLineWinsOverEnvironmentAndBadValuesAreRefused) {
+    qputenv("ORVEX_SERVER_SIM_RATE", "25");
+    qputenv("ORVEX_SERVER_IDLE", "9");
+    qputenv("ORVEX_SERVER_SCALE", "large");
+    ServerOptions o;
+    QString error;
+    ASSERT_TRUE(ServerOptions::Parse({QStringLiteral("parvane"), QStringLiteral("--idle"),
+                                      QStringLiteral("3"), QStringLiteral("--db"),
+                                      QStringLiteral("/tmp/x.sqlite")},
+                                     &o, &error))
+        << error.toStdString();
+    EXPECT_EQ(o.simRate, 25);
+    EXPECT_EQ(o.idleSeconds, 3);
+    EXPECT_EQ(o.scale, QStringLiteral("large"));
+    EXPECT_EQ(o.dbPath, QStringLiteral("/tmp/x.sqlite"));
+    EXPECT_FALSE(o.control);
+    qunsetenv("ORVEX_SERVER_SIM_RATE");
+    qunsetenv("ORVEX_SERVER_IDLE");
+    qunsetenv("ORVEX_SERVER_SCALE");
+
+    for (const QStringList& bad :
+         {QStringList{QStringLiteral("parvane"), QStringLiteral("--scale"), QStringLiteral("huge")},
+          QStringList{QStringLiteral("parvane"), QStringLiteral("--idle"), QStringLiteral("-1")},
+          QStringList{QStringLiteral("parvane"), QStringLiteral("--sim-rate"),
+                      QStringLiteral("fast")},
+          QStringList{QStringLiteral("parvane"), QStringLiteral("--seed")},
+          QStringList{QStringLiteral("parvane"), QStringLiteral("--frobnicate")},
+          QStringList{QStringLiteral("parvane"), QStringLiteral("--ctl")}}) {
+        EXPECT_FALSE(ServerOptions::Parse(bad, &o, &error)) << bad.join(' ').toStdString();
+        EXPECT_FALSE(error.isEmpty());
+    }
+    ASSERT_TRUE(ServerOptions::Parse({QStringLiteral("parvane"), QStringLiteral("--ctl"),
+                                      QStringLiteral("stall"), QStringLiteral("ms=5")},
+                                     &o, &error));
+    EXPECT_EQ(o.ctl, (QStringList{QStringLiteral("stall"), QStringLiteral("ms=5")}));
+    EXPECT_TRUE(ServerOptions::HelpText().contains(QStringLiteral("--sim-rate")));
 }
