@@ -5,10 +5,12 @@
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
 #include "session/wire/WireProtocol.h"
+#include "shell/Log.h"
 #include "shell/Services.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTemporaryDir>
@@ -317,6 +319,9 @@ TEST_F(LocalSocketTest, RequestsAnswersAndRefusalsOverTheSocket) {
 }
 
 TEST_F(LocalSocketTest, WireFaultsCloseTheLinkWhichThenComesBack) {
+    const QString logFile = dir.filePath(QStringLiteral("link.log"));
+    const QString savedLog = LogFileName();
+    SetLogFileName(logFile);
     Listen();
     for (const char* fault : {"Garbage", "Huge", "Cut"}) {
         TBrokerSession session(QStringLiteral("SesFault"), true);
@@ -330,6 +335,13 @@ TEST_F(LocalSocketTest, WireFaultsCloseTheLinkWhichThenComesBack) {
         ASSERT_TRUE(WaitUntil([&] { return log.data == 1; })) << fault;
         EXPECT_EQ(session.GetRowCount(), 2) << fault;
     }
+    SetLogFileName(savedLog);
+    QFile log(logFile);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QByteArray text = log.readAll();
+    EXPECT_TRUE(text.contains("wire: unknown message type 0x42 (session SesFault)")) << text.data();
+    EXPECT_TRUE(text.contains("wire: frame length 268435457 out of range")) << text.data();
+    EXPECT_TRUE(text.contains("wire: truncated frame")) << text.data();
 }
 
 TEST_F(LocalSocketTest, DeadServerIsRestartedAndTheSessionLogsInAgain) {
