@@ -39,6 +39,19 @@ ServerHost::~ServerHost() {
 }
 
 bool ServerHost::Start(QString* error) {
+    // One server per user: a server that answers on the socket keeps it. Checked first,
+    // so a second instance touches no database, and again before taking the socket over,
+    // in case another one started while this one prepared its store.
+    auto anotherServer = [&] {
+        QLocalSocket probe;
+        probe.connectToServer(options_.socketName);
+        if (!probe.waitForConnected(300))
+            return false;
+        *error = QStringLiteral("a server already listens on %1").arg(options_.socketName);
+        return true;
+    };
+    if (anotherServer())
+        return false;
     if (!store_.Open(options_.dbPath, error))
         return false;
     if (store_.IsEmpty()) {
@@ -56,15 +69,8 @@ bool ServerHost::Start(QString* error) {
     simulator_ = std::make_unique<Simulator>(*engine_, options_.seed);
     store_.SetState(QStringLiteral("login_state"), QStringLiteral("0"));
 
-    // One server per user: a server that answers on the socket keeps it.
-    {
-        QLocalSocket probe;
-        probe.connectToServer(options_.socketName);
-        if (probe.waitForConnected(300)) {
-            *error = QStringLiteral("a server already listens on %1").arg(options_.socketName);
-            return false;
-        }
-    }
+    if (anotherServer())
+        return false;
     QLocalServer::removeServer(options_.socketName);
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);

@@ -408,7 +408,7 @@ TEST_F(ServerProcessTest, ControlIsRefusedUnlessEnabledAndFaultsCloseOnlyTheirCo
 }
 
 TEST_F(ServerProcessTest, OneServerPerSocketAndIdleExit) {
-    Start({QStringLiteral("--idle"), QStringLiteral("1")});
+    Start({QStringLiteral("--idle"), QStringLiteral("3")});
     {
         WireClient c;
         ASSERT_TRUE(c.Connect(socket_, QStringLiteral("SesTorg")));
@@ -419,6 +419,7 @@ TEST_F(ServerProcessTest, OneServerPerSocketAndIdleExit) {
                       QStringLiteral("1")});
         ASSERT_TRUE(second.waitForFinished(20000));
         EXPECT_EQ(second.exitCode(), 1);
+        EXPECT_FALSE(QFile::exists(dir_.filePath(QStringLiteral("other.sqlite"))));
         EXPECT_EQ(server_.state(), QProcess::Running);
     }
     // The last session left: the server ends by itself.
