@@ -147,6 +147,10 @@ public:
     void BreakWork();
     bool WorkStarted() const { return workStarted_; }
 
+    // The program became active: while the session server waits for its password,
+    // its password window is brought forward.
+    void ApplicationActivated();
+
     // The "Окна" list, rebuilt each time the menu opens.
     void RebuildWindowList();
     static QString WindowListCaption(int number, const QString& caption);
@@ -171,7 +175,6 @@ private:
     void ShowAbout();
     void ActivateWindowFromList(QMdiSubWindow* sub);
     void UpdateCloseAllEnabled();
-    void ApplicationActivated();
     // Runs build for every row of the session's answer; a failing row is logged
     // as rowErrorText + the error text and skipped.
     // False when a newer event of the session took over (the handler then stops).

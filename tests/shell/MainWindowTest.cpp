@@ -338,3 +338,25 @@ TEST_F(MainWindow, GridByPositionFollowsColumnIdentityAndFormats) {
     EXPECT_EQ(grid.RowCount(), grid.FixedRows() + 1);
     EXPECT_TRUE(grid.Cell(price, first).isEmpty());
 }
+
+namespace {
+class RecordingFinder : public IWindowFinderService {
+public:
+    bool BringToFront(const QString& caption) override {
+        asked.append(caption);
+        return false;
+    }
+    QStringList asked;
+};
+} // namespace
+
+TEST_F(MainWindow, ActivationBringsThePasswordWindowForwardOnlyWhileItIsAwaited) {
+    auto finder = std::make_shared<RecordingFinder>();
+    Services::SetWindowFinder(finder);
+    form_->ApplicationActivated();
+    EXPECT_TRUE(finder->asked.isEmpty());
+    Ses("SesTorg").SetLoginState(true);
+    form_->ApplicationActivated();
+    EXPECT_EQ(finder->asked, QStringList({QStringLiteral("Ввод пароля")}));
+    Services::SetWindowFinder(nullptr);
+}
