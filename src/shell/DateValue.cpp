@@ -54,7 +54,10 @@ QDateTime ValueToDateTime(double value) {
         ms -= kMsPerDay;
         days += value >= 0 ? 1 : -1;
     }
-    return QDateTime(Epoch().addDays(days), QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)));
+    // Wall-clock values carry no time zone: UTC keeps them clear of daylight-saving gaps
+    // and of the system's zone lookups.
+    return QDateTime(Epoch().addDays(days), QTime::fromMSecsSinceStartOfDay(static_cast<int>(ms)),
+                     Qt::UTC);
 }
 
 QDate ValueToDate(double value) {

@@ -212,9 +212,9 @@ Slot<IWindowFinderService>& WindowFinderSlot() {
     return s;
 }
 
-template <typename T> void Replace(Slot<T>& slot, std::shared_ptr<T> service) {
-    if (service)
-        slot.service = std::move(service);
+// An empty service puts the quiet default back, so tests can undo what they installed.
+template <typename Default, typename T> void Replace(Slot<T>& slot, std::shared_ptr<T> service) {
+    slot.service = service ? std::move(service) : std::make_shared<Default>();
 }
 
 } // namespace
@@ -245,28 +245,28 @@ IWindowFinderService& Services::WindowFinder() {
 }
 
 void Services::SetMessageBox(std::shared_ptr<IMessageBoxService> s) {
-    Replace(MessageBoxSlot(), std::move(s));
+    Replace<QuietMessageBox>(MessageBoxSlot(), std::move(s));
 }
 void Services::SetInputBox(std::shared_ptr<IInputBoxService> s) {
-    Replace(InputBoxSlot(), std::move(s));
+    Replace<QuietInputBox>(InputBoxSlot(), std::move(s));
 }
 void Services::SetFileDialog(std::shared_ptr<IFileDialogService> s) {
-    Replace(FileDialogSlot(), std::move(s));
+    Replace<QuietFileDialog>(FileDialogSlot(), std::move(s));
 }
 void Services::SetFontDialog(std::shared_ptr<IFontDialogService> s) {
-    Replace(FontDialogSlot(), std::move(s));
+    Replace<QuietFontDialog>(FontDialogSlot(), std::move(s));
 }
 void Services::SetClipboard(std::shared_ptr<IClipboardService> s) {
-    Replace(ClipboardSlot(), std::move(s));
+    Replace<MemoryClipboard>(ClipboardSlot(), std::move(s));
 }
 void Services::SetSound(std::shared_ptr<ISoundService> s) {
-    Replace(SoundSlot(), std::move(s));
+    Replace<QuietSound>(SoundSlot(), std::move(s));
 }
 void Services::SetProcess(std::shared_ptr<IProcessService> s) {
-    Replace(ProcessSlot(), std::move(s));
+    Replace<RealProcess>(ProcessSlot(), std::move(s));
 }
 void Services::SetWindowFinder(std::shared_ptr<IWindowFinderService> s) {
-    Replace(WindowFinderSlot(), std::move(s));
+    Replace<NoWindows>(WindowFinderSlot(), std::move(s));
 }
 
 void Services::InstallInteractive() {

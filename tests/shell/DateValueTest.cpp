@@ -6,11 +6,13 @@
 TEST(DateValue, EpochAndRoundTrips) {
     EXPECT_EQ(DateToValue(QDate(1899, 12, 30)), 0.0);
     EXPECT_EQ(DateToValue(QDate(1900, 1, 1)), 2.0);
-    const QDateTime noon(QDate(2007, 3, 5), QTime(12, 0));
+    const QDateTime noon(QDate(2007, 3, 5), QTime(12, 0), Qt::UTC);
     EXPECT_DOUBLE_EQ(DateTimeToValue(noon), 39146.5);
     EXPECT_EQ(ValueToDateTime(39146.5), noon);
-    EXPECT_EQ(ValueToDateTime(39146.999999999), QDateTime(QDate(2007, 3, 6), QTime(0, 0)));
+    EXPECT_EQ(ValueToDateTime(39146.999999999), QDateTime(QDate(2007, 3, 6), QTime(0, 0), Qt::UTC));
     EXPECT_FALSE(ValueToDateTime(1e300).isValid());
+    // A local time is read as the wall clock it shows.
+    EXPECT_DOUBLE_EQ(DateTimeToValue(QDateTime(QDate(2007, 3, 5), QTime(12, 0))), 39146.5);
 }
 
 TEST(DateValue, DottedDatesByPosition) {
