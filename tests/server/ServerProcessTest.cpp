@@ -181,6 +181,11 @@ protected:
             server_.kill();
             server_.waitForFinished(5000);
         }
+        // The log goes to its file, so standard error holds only what a sanitizer reports.
+        const QString err = QString::fromUtf8(server_.readAllStandardError());
+        EXPECT_FALSE(err.contains(QStringLiteral("Sanitizer")) ||
+                     err.contains(QStringLiteral("runtime error")))
+            << err.left(4000).toStdString();
     }
     void Start(QStringList extra = {}) {
         QStringList args{QStringLiteral("--db"),          db_,
