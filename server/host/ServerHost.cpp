@@ -219,6 +219,14 @@ void ServerHost::HandleRequest(Connection* c, const wire::Message& m) {
         Send(c, wire::Message::Error(m.id, result.error));
         return;
     }
+    ServerLog::Line(QStringLiteral("%1 #%2 %3 %4: %5 row(s)%6")
+                        .arg(c->peerName)
+                        .arg(m.id)
+                        .arg(m.text, result.answer.echo.Describe().left(160))
+                        .arg(result.answer.rows.size())
+                        .arg(result.changes.isEmpty()
+                                 ? QString()
+                                 : QStringLiteral(", %1 change(s)").arg(result.changes.size())));
     if (m.text == QLatin1String("IzmenaBB"))
         c->subscriptionId = m.id;
     wire::Message data = wire::Message::Data(m.id);
