@@ -883,7 +883,7 @@ bool DemoGenerator::Generate(QString* error) {
     // A large page cache keeps the indexes in memory while the tables fill.
     store_.Exec(QStringLiteral("PRAGMA cache_size=-262144"));
     const bool ok = store_.Transaction(run);
-    store_.Exec(QStringLiteral("PRAGMA cache_size=-16384"));
+    store_.Exec(QStringLiteral("PRAGMA cache_size=-32768"));
     if (!ok && error)
         *error = failure.isEmpty() ? QStringLiteral("demo data generation failed") : failure;
     if (ok)

@@ -45,6 +45,9 @@ bool Store::Open(const QString& path, QString* error) {
         ServerLog::Line(QStringLiteral("store: WAL mode not available for %1").arg(path));
     }
     q.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    // Large lists read the same pages again and again: keep them mapped and cached.
+    q.exec(QStringLiteral("PRAGMA mmap_size=268435456"));
+    q.exec(QStringLiteral("PRAGMA cache_size=-32768"));
     q.exec(QStringLiteral("PRAGMA foreign_keys=OFF"));
     return Migrate(error);
 }
