@@ -123,8 +123,14 @@ TEST(EndToEndStartup, StartsReconnectsReloadsForANewDayAndSurvivesAKill) {
         // A plain reconnect: the day, the session and the order states only.
         QFile::remove(log);
         ASSERT_EQ(control({QStringLiteral("drop")}), 0);
+        // The order states may answer after the interface is rebuilt.
         ASSERT_TRUE(WaitUntil(
-            [&] { return LogTexts(log).contains("Построение интерфейса закончено."); }, 30000));
+            [&] {
+                const QStringList t = LogTexts(log);
+                return t.contains("Построение интерфейса закончено.") &&
+                       t.contains("Читаем справочник состояний заявок.");
+            },
+            30000));
         texts = LogTexts(log);
         EXPECT_TRUE(texts.contains("Потеря связи.Обновление интерфейса."));
         EXPECT_TRUE(texts.contains("Читаем справочник состояний заявок."));
