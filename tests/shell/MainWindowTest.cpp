@@ -360,3 +360,24 @@ TEST_F(MainWindow, ActivationBringsThePasswordWindowForwardOnlyWhileItIsAwaited)
     EXPECT_EQ(finder->asked, QStringList({QStringLiteral("Ввод пароля")}));
     Services::SetWindowFinder(nullptr);
 }
+
+TEST_F(MainWindow, TilingSharesTheFrameAndSkipsMinimizedWindows) {
+    form_->resize(900, 700);
+    form_->show();
+    Open(0);
+    Open(0);
+    Open(0);
+    const QList<QMdiSubWindow*> subs = form_->MdiArea().subWindowList(QMdiArea::CreationOrder);
+    subs[2]->showMinimized();
+    const QSize area = form_->MdiArea().viewport()->size();
+    form_->TileSideBySide();
+    EXPECT_EQ(subs[0]->geometry(), QRect(0, 0, area.width() / 2, area.height()));
+    EXPECT_EQ(subs[1]->geometry().left(), area.width() / 2);
+    EXPECT_TRUE(subs[2]->isMinimized());
+    form_->TileOneAboveTheOther();
+    EXPECT_EQ(subs[0]->geometry(), QRect(0, 0, area.width(), area.height() / 2));
+    EXPECT_EQ(subs[1]->geometry().top(), area.height() / 2);
+    form_->MinimizeAll();
+    EXPECT_TRUE(subs[0]->isMinimized());
+    EXPECT_TRUE(subs[1]->isMinimized());
+}

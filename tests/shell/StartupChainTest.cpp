@@ -280,3 +280,32 @@ TEST_F(StartupChain, ALoadOvertakenByANewerAnswerLeavesTheNewerList) {
     EXPECT_EQ(form_->Refs().Securities[1]->Id, 8);
     EXPECT_EQ(LogTexts().count("Читаем справочник бумаг."), 2);
 }
+
+TEST_F(StartupChain, DialogPreparationRunsInOrderOnlyWhenTheInterfaceIsStale) {
+    QStringList calls;
+    TStartupHooks& h = form_->Hooks();
+    h.ClearReferenceTrees = [&] { calls << "clear"; };
+    h.FilterFillTreeAcc = [&] { calls << "acc"; };
+    h.FilterFillTreeBum = [&] { calls << "bum"; };
+    h.TransactionFillControls = [&] { calls << "transaction"; };
+    h.MarginAddFillTreeBum = [&] { calls << "margin-add"; };
+    h.MarginLevelFillControls = [&] { calls << "margin-level"; };
+    h.TariffAreaFillTree = [&] { calls << "tariff"; };
+    h.CreateChat = [&] {
+        calls << "chat";
+        throw std::runtime_error("no chat component");
+    };
+    h.DiscoverPlugins = [&] { calls << "plugins"; };
+    h.CloseDialogsOnBreak = [&] { calls << "break"; };
+    FullStart();
+    EXPECT_EQ(calls, QStringList({"clear", "acc", "bum", "transaction", "margin-add",
+                                  "margin-level", "tariff", "chat", "plugins"}));
+    // A chat that cannot start is logged and start-up goes on.
+    EXPECT_TRUE(LogTexts().contains("EXCEPTION Запуск чата. no chat component"));
+    EXPECT_TRUE(form_->WorkStarted());
+
+    calls.clear();
+    Ses("SesTorg").RaiseDisconnect();
+    FullStart();
+    EXPECT_EQ(calls, QStringList({"break", "chat", "plugins"}));
+}
