@@ -133,14 +133,74 @@ private:
     bool ascending_;
 };
 
+// The "KEY_FIELD" texts of a grid's data rows in row order, kept beside the grid so a
+// keyed merge finds its rows without reading 100,000 cells. The fills keep it in step
+// with every row they write, move or remove; any sort of the grid marks it stale and
+// the next merge reads the key column again.
+class TKeyShadow : public QObject {
+public:
+    explicit TKeyShadow(TAdvColumnGrid& grid) : QObject(&grid) {
+        setObjectName(QStringLiteral("KeyShadow"));
+        connect(&grid, &TStringGrid::Sorted, this, [this] { stale_ = true; });
+    }
+    static TKeyShadow& Of(TAdvColumnGrid& grid) {
+        auto* shadow =
+            grid.findChild<TKeyShadow*>(QStringLiteral("KeyShadow"), Qt::FindDirectChildrenOnly);
+        return shadow ? *shadow : *new TKeyShadow(grid);
+    }
+
+    // Reads the key column again when the shadow may be out of step.
+    void Refresh(const TAdvColumnGrid& grid, int keyCol) {
+        const int first = grid.FixedRows();
+        const size_t rows = static_cast<size_t>(grid.RowCount() - first);
+        if (!stale_ && keyCol == keyCol_ && keys_.size() == rows)
+            return;
+        keys_.resize(rows);
+        for (size_t r = 0; r < rows; ++r)
+            keys_[r] = keyCol < 0 ? QString() : grid.Cell(keyCol, first + static_cast<int>(r));
+        keyCol_ = keyCol;
+        stale_ = false;
+    }
+    void MarkStale() { stale_ = true; }
+    // The first data row (0-based) of each wanted key.
+    QHash<QString, int> FirstRows(const QSet<QString>& wanted) const {
+        QHash<QString, int> rows;
+        for (size_t r = 0; r < keys_.size() && rows.size() < wanted.size(); ++r) {
+            const QString& key = keys_[r];
+            if (wanted.contains(key) && !rows.contains(key))
+                rows.insert(key, static_cast<int>(r));
+        }
+        return rows;
+    }
+    void Set(int dataRow, const QString& key) {
+        if (dataRow >= 0 && static_cast<size_t>(dataRow) < keys_.size())
+            keys_[static_cast<size_t>(dataRow)] = key;
+    }
+    void Append(const QString& key) { keys_.push_back(key); }
+    void Remove(int dataRow) {
+        if (dataRow >= 0 && static_cast<size_t>(dataRow) < keys_.size())
+            keys_.erase(keys_.begin() + dataRow);
+    }
+    void Insert(int dataRow, const QString& key) {
+        keys_.insert(keys_.begin() + std::clamp<std::ptrdiff_t>(dataRow, 0, std::ssize(keys_)),
+                     key);
+    }
+
+private:
+    std::vector<QString> keys_;
+    int keyCol_ = -1;
+    bool stale_ = true;
+};
+
 // After a merge: puts the written rows where a stable re-sort of the whole grid would
 // put them, assuming the other rows are in order. Each row moves by a binary search, so
 // a merge of a few keys does not sort 100,000 rows again.
-void KeepSorted(TAdvColumnGrid& grid, std::vector<int> touched) {
+void KeepSorted(TAdvColumnGrid& grid, std::vector<int> touched, TKeyShadow& shadow) {
     const int col = grid.SortColumn();
     if (col < 0)
         return;
     const int first = grid.FixedRows();
+    const int keyCol = gridcols::RealByName(grid, kKeyField);
     std::sort(touched.begin(), touched.end());
     touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
     touched.erase(std::remove_if(touched.begin(), touched.end(),
@@ -157,7 +217,7 @@ void KeepSorted(TAdvColumnGrid& grid, std::vector<int> touched) {
     if (sorted)
         return;
     if (touched.size() > 64) {
-        grid.Resort(); // many rows moved: one sort is cheaper
+        grid.Resort(); // many rows moved: one sort is cheaper (the shadow goes stale)
         return;
     }
 
@@ -167,16 +227,19 @@ void KeepSorted(TAdvColumnGrid& grid, std::vector<int> touched) {
         int before; // position before the merge's re-sort
         QString key;
         QStringList texts;
+        QString keyText; // its "KEY_FIELD"
     };
     std::vector<int> position(static_cast<size_t>(grid.RowCount() - first));
     std::iota(position.begin(), position.end(), 0);
     std::vector<Moving> moving;
     for (auto it = touched.rbegin(); it != touched.rend(); ++it) {
-        Moving m{*it - first, grid.Cell(col, *it), {}};
+        Moving m{*it - first, grid.Cell(col, *it), {}, {}};
         for (int c = 0; c < grid.AllColCount(); ++c)
             m.texts.append(grid.Cell(c, *it));
+        m.keyText = keyCol >= 0 ? m.texts[keyCol] : QString();
         moving.push_back(std::move(m));
         grid.RemoveRow(*it);
+        shadow.Remove(*it - first);
         position.erase(position.begin() + (*it - first));
     }
     std::sort(moving.begin(), moving.end(),
@@ -198,6 +261,7 @@ void KeepSorted(TAdvColumnGrid& grid, std::vector<int> touched) {
         const int row = first + static_cast<int>(lo);
         grid.InsertRow(row);
         grid.SetRowTexts(row, m.texts);
+        shadow.Insert(row - first, m.keyText);
         position.insert(position.begin() + static_cast<std::ptrdiff_t>(lo), m.before);
     }
 }
@@ -212,6 +276,7 @@ void LoadFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHo
     const int currentCol = current.isValid() ? current.column() : -1;
 
     const int first = grid.FixedRows();
+    TKeyShadow::Of(grid).MarkStale(); // every row changes
     {
         UpdateBatch batch(grid);
         grid.SetRowCount(first + 1);
@@ -226,6 +291,10 @@ void LoadFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHo
                 WriteRow(parser, grid, names, i, first + i, hook);
         }
         grid.Resort();
+        // Read the keys now, in their sorted order, so the first merge is quick too.
+        const int keyCol = gridcols::RealByName(grid, kKeyField);
+        if (keyCol >= 0)
+            TKeyShadow::Of(grid).Refresh(grid, keyCol);
     }
     if (currentRow >= 0 && currentRow < grid.RowCount()) {
         const QModelIndex restore = grid.model()->index(currentRow - first, currentCol);
@@ -251,18 +320,27 @@ void MergeByKey(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& ho
         responseKeys.append(parser.GetText(kKeyField, i));
     UpdateBatch batch(grid);
 
-    // The first row of every key the merge needs, found in one pass over the grid: a
-    // merge of a few keys into 100,000 rows must not walk the grid once per key.
+    // The first row of every key the merge needs, from the key shadow: a merge of a few
+    // keys into 100,000 rows must not read the grid once per key, nor even once.
+    TKeyShadow& shadow = TKeyShadow::Of(grid);
     QHash<QString, int> rowOfKey;
     if (keyCol >= 0) {
         QSet<QString> wanted(responseKeys.begin(), responseKeys.end());
         for (const QString& key : requested)
             wanted.insert(key);
-        for (int row = first; row < grid.RowCount() && rowOfKey.size() < wanted.size(); ++row) {
-            const QString key = grid.Cell(keyCol, row);
-            if (wanted.contains(key) && !rowOfKey.contains(key))
-                rowOfKey.insert(key, row);
+        shadow.Refresh(grid, keyCol);
+        rowOfKey = shadow.FirstRows(wanted);
+        bool inStep = true;
+        for (auto it = rowOfKey.begin(); it != rowOfKey.end() && inStep; ++it)
+            inStep = grid.Cell(keyCol, first + it.value()) == it.key();
+        if (!inStep) {
+            // Someone changed the rows behind the shadow's back: read them again.
+            shadow.MarkStale();
+            shadow.Refresh(grid, keyCol);
+            rowOfKey = shadow.FirstRows(wanted);
         }
+        for (auto it = rowOfKey.begin(); it != rowOfKey.end(); ++it)
+            it.value() += first;
     }
     std::vector<int> touched;
     for (int i = 0; i < n; ++i) {
@@ -273,9 +351,11 @@ void MergeByKey(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& ho
                 grid.RowCount() == first + 1 && (keyCol < 0 || grid.Cell(keyCol, first).isEmpty());
             if (singleBlank) {
                 row = first;
+                shadow.Set(0, key);
             } else {
                 row = grid.RowCount();
                 grid.SetRowCount(row + 1);
+                shadow.Append(key);
             }
             rowOfKey.insert(key, row);
         }
@@ -295,10 +375,13 @@ void MergeByKey(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& ho
     std::sort(gone.begin(), gone.end());
     gone.erase(std::unique(gone.begin(), gone.end()), gone.end());
     for (auto it = gone.rbegin(); it != gone.rend(); ++it) {
-        if (grid.RowCount() - first > 1)
+        if (grid.RowCount() - first > 1) {
             grid.RemoveRow(*it);
-        else
+            shadow.Remove(*it - first);
+        } else {
             grid.SetRowTexts(*it, QStringList(grid.AllColCount(), QString()));
+            shadow.Set(*it - first, QString());
+        }
     }
     // Removing rows keeps the others in order; the rows written above moved up by the
     // number of removed rows before them.
@@ -308,7 +391,7 @@ void MergeByKey(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& ho
         if (below == gone.end() || *below != row)
             moved.push_back(row - static_cast<int>(below - gone.begin()));
     }
-    KeepSorted(grid, std::move(moved));
+    KeepSorted(grid, std::move(moved), shadow);
 }
 
 } // namespace

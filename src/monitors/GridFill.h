@@ -29,7 +29,9 @@ void LoadGridFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid,
 // The keyed merge: each response row replaces the row with its "KEY_FIELD", fills the
 // single blank row or is appended; keys asked for ("LoopBack1") but not returned lose
 // their row (the last data row is cleared instead). The grid stays sorted: rows that
-// moved in the sort order are put in place one by one, as a stable re-sort would.
+// moved in the sort order are put in place one by one, as a stable re-sort would. The
+// keys of a grid that is merged into are kept beside it, so its rows must be written
+// through these fills only (sorting and removing rows elsewhere is noticed).
 void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,
                     const AfterRowFilled& afterRowFilled = {});
 void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,

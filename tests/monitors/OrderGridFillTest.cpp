@@ -254,3 +254,16 @@ TEST_F(OrderGridFill, MergedRowsLandWhereAStableSortPutsThem) {
         }
     }
 }
+
+TEST_F(OrderGridFill, MergeFindsRowsMovedOrRemovedBehindItsBack) {
+    Load({{"101", "K1"}, {"102", "K2"}, {"103", "K3"}, {"104", "K4"}});
+    Grid().RemoveRow(Grid().FixedRows()); // K1 goes without the fills knowing
+    Merge({"K3"}, {{"103", "K3", "11"}});
+    EXPECT_EQ(Keys(), (QStringList{"K2", "K3", "K4"}));
+    EXPECT_EQ(At(TOrderForm::kStatusName, 1), QStringLiteral("Исполнена"));
+    // The user sorts by another column; the next merge still finds its rows.
+    Grid().SortByColumn(gridcols::RealByTag(Grid(), TOrderForm::kOrderNum), false);
+    Merge({"K2", "K4"}, {{"102", "K2", "20"}});
+    EXPECT_EQ(Keys(), (QStringList{"K3", "K2"}));
+    EXPECT_EQ(At(TOrderForm::kStatusName, 1), QStringLiteral("Снята"));
+}
