@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
         ses.FeedData(a);
         bestMove = std::min(bestMove, Ms(t));
     }
-    std::printf("keyed merge that moves rows (full re-sort)     %9.2f ms\n", bestMove);
+    std::printf("keyed merge that moves rows in the sort order  %9.2f ms\n", bestMove);
     TReferenceData::SetCurrent(nullptr);
     SetLogFileName(QString());
     return 0;
