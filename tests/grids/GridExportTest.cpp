@@ -212,8 +212,9 @@ TEST_F(ExportFixture, OfficeSuiteOpensWorkbookAndDocument) {
     const QString doc = dir.filePath(QStringLiteral("g.doc"));
     ASSERT_TRUE(WriteGridFile(grid, book, TExportKind::Spreadsheet, error));
     ASSERT_TRUE(WriteGridFile(grid, doc, TExportKind::Document, error));
-    for (const auto& [file, target] : {std::pair{book, QStringLiteral("csv")},
-                                       std::pair{doc, QStringLiteral("txt:Text (encoded):UTF8")}}) {
+    for (const auto& [file, target] :
+         {std::pair{book, QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76")},
+          std::pair{doc, QStringLiteral("txt:Text (encoded):UTF8")}}) {
         QProcess process;
         process.start(office, {QStringLiteral("--headless"), QStringLiteral("--convert-to"), target,
                                QStringLiteral("--outdir"), dir.path(), file});
