@@ -26,34 +26,15 @@
 #include <cstdio>
 #include <sys/types.h>
 
+#include "support/RealServer.h"
+
 namespace {
 
-class RecordingProcess : public IProcessService {
-public:
-    std::vector<qint64> pids;
-    bool StartDetached(const QString& program, const QStringList& arguments,
-                       const QString& folder) override {
-        qint64 pid = 0;
-        if (!QProcess::startDetached(program, arguments, folder, &pid))
-            return false;
-        pids.push_back(pid);
-        return true;
-    }
-    ~RecordingProcess() override {
-        for (qint64 pid : pids)
-            ::kill(pid_t(pid), SIGKILL);
-    }
-};
+using realserver::RecordingProcess;
+using realserver::ServerBinary;
 
 template <typename Pred> bool WaitUntil(Pred pred, int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!pred()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
+    return realserver::WaitUntil(pred, ms, 5);
 }
 
 // The longest gap between two turns of a 5 ms timer: how long the user interface

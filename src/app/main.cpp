@@ -1,6 +1,9 @@
 // The workstation's entry point: services, translations, the main window and the
 // shared dialogs in their fixed order, then the event loop.
 #include "filter/TFormFiltr.h"
+#include "grids/TAdvColumnGrid.h"
+#include "grids/TComboBoxIndexed.h"
+#include "grids/TFormCols.h"
 #include "monitors/TOrderForm.h"
 #include "shell/AboutBox.h"
 #include "shell/Beep.h"
@@ -9,6 +12,7 @@
 #include "shell/Services.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QScreen>
@@ -25,6 +29,11 @@ int main(int argc, char** argv) {
     if (qtTranslator.load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"),
                           QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
+
+    // The tables' column widths are laid out for a compact 8-point face.
+    QFont font = QApplication::font();
+    font.setPointSize(8);
+    QApplication::setFont(font);
 
     Services::InstallInteractive();
     SetBeepHandler([] { QApplication::beep(); });
@@ -46,6 +55,9 @@ int main(int argc, char** argv) {
     hooks.FilterFillTreeBum = [&filter] { filter.FillTreeBum(); };
     hooks.CloseDialogsOnBreak = [&filter] { filter.ForceClose(); };
     mainForm.SetAboutBox(new TAboutBox(&mainForm));
+    TFormCols columnsDialog(&mainForm);
+    TAdvColumnGrid::SetColumnsDialog(&columnsDialog);
+    TExTimer::Start(); // drives the incremental search of the drop-down lists
 
     // The windows the menus open.
     TOrderForm::Register();

@@ -9,6 +9,10 @@ WorkstationLocale& WorkstationLocale::Current() {
 
 WorkstationLocale WorkstationLocale::FromSystem() {
     const QLocale system = QLocale::system();
+    // A machine without a configured language ("C") gets the Russian conventions
+    // of the workstation's users rather than month names in dates.
+    if (system.language() == QLocale::C)
+        return Russian();
     WorkstationLocale locale;
     const QString decimal = system.decimalPoint();
     const QString group = system.groupSeparator();

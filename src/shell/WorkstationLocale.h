@@ -12,9 +12,9 @@ struct WorkstationLocale {
     QString shortDateFormat = QStringLiteral("dd.MM.yyyy");
 
     static WorkstationLocale& Current();
-    static WorkstationLocale FromSystem();
-    static WorkstationLocale Russian(); // "," decimal, non-breaking-space grouping, dd.MM.yyyy
-    static WorkstationLocale English(); // "." decimal, "," grouping, dd.MM.yyyy
+    static WorkstationLocale FromSystem(); // Russian when the system has no language set
+    static WorkstationLocale Russian();    // "," decimal, non-breaking-space grouping, dd.MM.yyyy
+    static WorkstationLocale English();    // "." decimal, "," grouping, dd.MM.yyyy
 };
 
 // Sets the program-wide locale for the lifetime of the object, then restores it.

@@ -23,43 +23,13 @@
 #include <csignal>
 #include <sys/types.h>
 
+#include "support/RealServer.h"
+
 namespace {
 
-// Starts the server for real and remembers its process ids, so the test can kill it.
-class RecordingProcess : public IProcessService {
-public:
-    std::vector<qint64> pids;
-    bool StartDetached(const QString& program, const QStringList& arguments,
-                       const QString& folder) override {
-        qint64 pid = 0;
-        if (!QProcess::startDetached(program, arguments, folder, &pid))
-            return false;
-        pids.push_back(pid);
-        return true;
-    }
-    ~RecordingProcess() override {
-        for (qint64 pid : pids)
-            ::kill(pid_t(pid), SIGKILL);
-    }
-};
-
-template <typename Pred> bool WaitUntil(Pred pred, int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!pred()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-QString ServerBinary() {
-    QString dir = qEnvironmentVariable("ORVEX_BIN_DIR");
-    if (dir.isEmpty())
-        dir = QCoreApplication::applicationDirPath();
-    return QDir(dir).filePath(QStringLiteral("parvane"));
-}
+using realserver::RecordingProcess;
+using realserver::ServerBinary;
+using realserver::WaitUntil;
 
 QStringList LogTexts(const QString& path) {
     QFile f(path);
