@@ -132,14 +132,14 @@ TOrderForm::~TOrderForm() {
 void TOrderForm::BuildGrid() {
     grid_->SetFixedRows(1);
     grid_->SetFixedCols(1);
-    for (const ColumnSpec& spec : kColumns) {
+    for (const ColumnSpec& def : kColumns) {
         TGridColumn* column = grid_->AddColumn();
-        column->Name = QString::fromLatin1(spec.name);
-        column->Header = QString::fromUtf8(spec.header);
-        column->Width = spec.width;
-        column->Alignment = (spec.right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
-        column->FloatFormat = QString::fromLatin1(spec.format);
-        column->SortStyle = spec.sort;
+        column->Name = QString::fromLatin1(def.name);
+        column->Header = QString::fromUtf8(def.header);
+        column->Width = def.width;
+        column->Alignment = (def.right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+        column->FloatFormat = QString::fromLatin1(def.format);
+        column->SortStyle = def.sort;
     }
     grid_->Column(0)->Fixed = true;
     grid_->SetPopupMenu(popup_);

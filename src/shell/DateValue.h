@@ -8,7 +8,7 @@
 // as the fraction; 0 stands for no date.
 double DateToValue(const QDate& date);
 double DateTimeToValue(const QDateTime& dateTime);
-QDateTime ValueToDateTime(double value); // a UTC-spec wall-clock value
+QDateTime ValueToDateTime(double value); // a wall-clock value, kept in UTC
 QDate ValueToDate(double value);
 
 // "dd.mm.yyyy" read by positions (day 1-2, month 4-5, year 7-10); 0 when not a date.
