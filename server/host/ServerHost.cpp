@@ -11,6 +11,7 @@
 namespace {
 constexpr int kReloginMs = 500;
 constexpr int kRefusedLoginRetryMs = 2000;
+constexpr int kGatherMs = 2;
 constexpr int kSimulatorTickMs = 100;
 } // namespace
 
@@ -26,6 +27,8 @@ ServerHost::ServerHost(ServerOptions options, QObject* parent)
     connect(&simTimer_, &QTimer::timeout, this, &ServerHost::SimulatorTick);
     flushTimer_.setSingleShot(true);
     connect(&flushTimer_, &QTimer::timeout, this, &ServerHost::FlushQueues);
+    pendingTimer_.setSingleShot(true);
+    connect(&pendingTimer_, &QTimer::timeout, this, &ServerHost::RunPendingRequest);
     clock_.start();
 }
 
@@ -95,6 +98,7 @@ void ServerHost::OnNewConnection() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
         auto c = std::make_unique<Connection>();
         c->socket = socket;
+        c->serial = nextSerial_++;
         Connection* raw = c.get();
         connections_.push_back(std::move(c));
         connect(socket, &QLocalSocket::readyRead, this, [this, raw] { OnReadyRead(raw); });
@@ -214,6 +218,33 @@ void ServerHost::HandleRequest(Connection* c, const wire::Message& m) {
     // Acknowledged before it runs, so the caller is not held behind a long list.
     Send(c, wire::Message::Ack(m.id, 0));
     c->socket->flush();
+    pending_.push_back({c, c->serial, m});
+    // A short gathering pause lets the requests a session sends in a row all be
+    // acknowledged before the first answer is built.
+    if (!pendingTimer_.isActive())
+        pendingTimer_.start(kGatherMs);
+}
+
+ServerHost::Connection* ServerHost::LiveConnection(Connection* c, quint64 serial) const {
+    for (const auto& live : connections_)
+        if (live.get() == c && c->serial == serial && !c->ended)
+            return c;
+    return nullptr;
+}
+
+void ServerHost::RunPendingRequest() {
+    if (pending_.empty())
+        return;
+    PendingRequest job = std::move(pending_.front());
+    pending_.pop_front();
+    if (Connection* c = LiveConnection(job.connection, job.serial); c && loggedIn_)
+        Answer(c, job.message);
+    if (!pending_.empty())
+        pendingTimer_.start(0); // new arrivals are read and acknowledged in between
+}
+
+void ServerHost::Answer(Connection* c, const wire::Message& m) {
+    const bool command = m.operation == wire::Operation::SendCommand;
     const EngineResult result = engine_->Handle(c->state, m.text, m.params, command);
     if (result.refused) {
         Send(c, wire::Message::Error(m.id, result.error));
@@ -406,6 +437,7 @@ void ServerHost::AttemptLogin() {
 void ServerHost::DropAll(int reloginMs) {
     loggedIn_ = false;
     store_.SetState(QStringLiteral("login_state"), QStringLiteral("0"));
+    pending_.clear(); // requests of the lost connection are never answered
     for (auto& c : connections_) {
         c->queue.clear(); // answers of the lost connection never arrive
         c->state.subscribed = false;

@@ -55,6 +55,13 @@ private:
         quint32 subscriptionId = 0;
         std::deque<Outgoing> queue; // answers waiting for a stall to pass
         bool ended = false;
+        quint64 serial = 0; // tells a connection apart from a later one at the same address
+    };
+    // An accepted request waiting for its answer to be built.
+    struct PendingRequest {
+        Connection* connection = nullptr;
+        quint64 serial = 0;
+        wire::Message message;
     };
 
     void OnNewConnection();
@@ -63,6 +70,9 @@ private:
     void HandleMessage(Connection* c, const wire::Message& m);
     void HandleRequest(Connection* c, const wire::Message& m);
     void HandleControl(Connection* c, const wire::Message& m, const ParamList& params);
+    void RunPendingRequest();
+    void Answer(Connection* c, const wire::Message& m);
+    Connection* LiveConnection(Connection* c, quint64 serial) const;
     void Send(Connection* c, const wire::Message& m);
     void SendData(Connection* c, wire::Message m);
     void FlushQueues();
@@ -91,6 +101,12 @@ private:
     QTimer idleTimer_;
     QTimer simTimer_;
     QTimer flushTimer_;
+    // Requests are acknowledged as they arrive and answered from this queue, so a
+    // session sending several requests in a row is never held behind the building
+    // of an earlier answer.
+    std::deque<PendingRequest> pending_;
+    QTimer pendingTimer_;
+    quint64 nextSerial_ = 1;
     QElapsedTimer clock_;
     double simCarry_ = 0;
 };
