@@ -30,8 +30,10 @@ int main(int argc, char** argv) {
                           QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
 
-    // The tables' column widths are laid out for a compact 8-point face.
+    // The tables' column widths are laid out for a compact 8-point face; the
+    // condensed face keeps prices and volumes whole in them.
     QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), font.family()});
     font.setPointSize(8);
     QApplication::setFont(font);
 
