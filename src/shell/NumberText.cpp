@@ -3,6 +3,7 @@
 #include "ConvertError.h"
 #include "WorkstationLocale.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -29,15 +30,21 @@ DecimalDigits ToDigits(double value, int significant) {
         d.digits.assign(1, '0');
         return d;
     }
+    // Shortest-path scientific conversion: "d.ddddde[+-]xx", correctly rounded.
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*e", significant - 1, std::fabs(value));
-    // buf: "d.ddddde[+-]xx"
-    std::string s(buf);
-    const auto e = s.find('e');
-    d.exponent = std::atoi(s.c_str() + e + 1);
-    for (size_t i = 0; i < e; ++i)
-        if (s[i] != '.')
-            d.digits.push_back(s[i]);
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, std::fabs(value),
+                                         std::chars_format::scientific, significant - 1);
+    if (ec != std::errc()) {
+        d.digits.assign(1, '0');
+        return d;
+    }
+    const char* e = std::find(buf, end, 'e');
+    int exponent = 0;
+    std::from_chars(e + 1 + (e[1] == '+' ? 1 : 0), end, exponent);
+    d.exponent = exponent;
+    for (const char* p = buf; p < e; ++p)
+        if (*p != '.')
+            d.digits.push_back(*p);
     while (d.digits.size() > 1 && d.digits.back() == '0')
         d.digits.pop_back();
     return d;
