@@ -1,5 +1,6 @@
 #include "monitors/GridFill.h"
 #include "controls/SortKeys.h"
+#include "controls/WaitCursor.h"
 #include "grids/TAdvColumnGrid.h"
 #include "monitors/CommaText.h"
 #include "session/TBrokerSession.h"
@@ -23,18 +24,6 @@ std::function<void(int)>& SecurityInfoOpener() {
     static std::function<void(int)> opener;
     return opener;
 }
-
-// The wait cursor on the grid for the length of a fill.
-class WaitCursor {
-public:
-    explicit WaitCursor(QWidget& w) : w_(w) { w_.setCursor(Qt::WaitCursor); }
-    ~WaitCursor() { w_.unsetCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    QWidget& w_;
-};
 
 // Collects repaints of a batch fill; the grid repaints once at the end.
 class UpdateBatch {

@@ -3,26 +3,13 @@
 #include "ConvertError.h"
 #include "Cp1251.h"
 #include "NumberText.h"
+#include "controls/WaitCursor.h"
 #include "grids/TAdvColumnGrid.h"
 #include "session/TBrokerSession.h"
 
 #include <QStringList>
 
 #include <vector>
-
-namespace {
-// The wait cursor on a widget for the length of a fill.
-class WaitCursor {
-public:
-    explicit WaitCursor(QWidget& w) : w_(w) { w_.setCursor(Qt::WaitCursor); }
-    ~WaitCursor() { w_.unsetCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    QWidget& w_;
-};
-} // namespace
 
 namespace {
 void FillRows(TBrokerSession& session, TAdvColumnGrid& grid, int first, int n) {
