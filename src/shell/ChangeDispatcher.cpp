@@ -33,7 +33,10 @@ void TChangeDispatcher::NoteChange(int kind, const QString& key) {
         InsertSorted(orderKeys_, key);
     else if (kind == 3)
         InsertSorted(portfolioKeys_, key);
-    timer_.start();
+    if (!oldestWaiting_.isValid())
+        oldestWaiting_.start();
+    const qint64 left = kLongestWaitMs - oldestWaiting_.elapsed();
+    timer_.start(int(std::clamp<qint64>(left, 0, kDispatchDelayMs)));
 }
 
 void TChangeDispatcher::Dispatch(QStringList& keys, int tag, int limit) {
@@ -61,6 +64,7 @@ void TChangeDispatcher::Dispatch(QStringList& keys, int tag, int limit) {
 
 void TChangeDispatcher::CheckChangeTimer1Timer() {
     timer_.stop();
+    oldestWaiting_.invalidate();
     Dispatch(orderKeys_, kTagOrders, kOrderKeyLimit);
     Dispatch(portfolioKeys_, kTagPortfolio, kPortfolioKeyLimit);
 }

@@ -2,6 +2,7 @@
 
 #include "shell/IMonitorWindow.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -19,12 +20,16 @@ public:
     static constexpr int kOrderKeyLimit = 11;
     static constexpr int kPortfolioKeyLimit = 6;
     static constexpr int kDispatchDelayMs = 1000;
+    // A market that never pauses for a second would otherwise keep every window
+    // stale: keys waiting this long go out even while changes keep coming.
+    static constexpr int kLongestWaitMs = 2000;
 
     // windowsByTag: the open child windows with a tag, in creation order.
     using WindowFinder = std::function<std::vector<IMonitorWindow*>(int tag)>;
     explicit TChangeDispatcher(WindowFinder windowsByTag, QObject* parent = nullptr);
 
-    // Kinds 1 and 2 queue an order key, 3 a portfolio key; the timer restarts.
+    // Kinds 1 and 2 queue an order key, 3 a portfolio key; the timer restarts,
+    // but never runs past kLongestWaitMs after the oldest waiting change.
     void NoteChange(int kind, const QString& key);
     // The timer's handler; public so tests need not wait a second.
     void CheckChangeTimer1Timer();
@@ -41,4 +46,5 @@ private:
     QStringList orderKeys_;     // sorted, no duplicates
     QStringList portfolioKeys_; // sorted, no duplicates
     QTimer timer_;
+    QElapsedTimer oldestWaiting_; // started by the first change after a dispatch
 };

@@ -11,6 +11,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QTest>
 
 namespace {
 
@@ -110,6 +111,21 @@ TEST_F(MainWindow, TenOrderKeysGoKeyedToEveryOrdersWindowElevenReloadInFull) {
     EXPECT_EQ(a->keyed.size(), 1);
     EXPECT_EQ(a->fullReloads, 1);
     EXPECT_EQ(b->fullReloads, 1);
+}
+
+TEST_F(MainWindow, AMarketThatNeverPausesStillReachesTheWindows) {
+    // A change every quarter second never leaves the one-second pause; the keys
+    // still go out once the oldest has waited two seconds.
+    FakeMonitor* a = Open(kTagOrders);
+    int notes = 0;
+    while (a->keyed.isEmpty() && notes < 16) {
+        Note(2, {QString::number(notes++)});
+        QTest::qWait(250);
+    }
+    ASSERT_EQ(a->keyed.size(), 1);
+    EXPECT_GE(a->keyed[0].size(), 7);
+    EXPECT_LE(notes, 10);
+    EXPECT_TRUE(form_->ChangeDispatcher().ChangedOrderKeys().isEmpty());
 }
 
 TEST_F(MainWindow, PortfolioLimitIsSixAndKeysWaitForAWindow) {

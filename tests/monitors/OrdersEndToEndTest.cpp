@@ -1,0 +1,107 @@
+// The orders window against the real session server with the market simulator
+// running: the list arrives, a withdrawal goes out, and the changed order comes
+// back through the change stream and the keyed merge; new orders join the grid.
+#include "OrderTestSupport.h"
+#include "grids/TAdvColumnGrid.h"
+#include "monitors/GridFill.h"
+#include "session/LocalSocketSession.h"
+#include "shell/MainForm.h"
+#include "shell/Registry.h"
+#include "shell/WindowCatalog.h"
+#include "support/RealServer.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using realserver::RecordingProcess;
+using realserver::ServerBinary;
+using realserver::WaitUntil;
+
+// Grid row of the order with this number, -1 when the grid has none.
+int RowOfOrder(const TAdvColumnGrid& grid, const QString& number) {
+    for (int row = grid.FixedRows(); row < grid.RowCount(); ++row)
+        if (gridcols::TextByTag(grid, TOrderForm::kOrderNum, row) == number)
+            return row;
+    return -1;
+}
+
+int StatusAt(const TAdvColumnGrid& grid, int row) {
+    bool ok = false;
+    const int status = gridcols::TextByTag(grid, TOrderForm::kStatus, row).toInt(&ok);
+    return ok ? status : -1;
+}
+
+} // namespace
+
+TEST(OrdersEndToEnd, WithdrawalComesBackThroughTheChangeStreamWhileTheMarketMoves) {
+    const QString server = ServerBinary();
+    if (!QFileInfo(server).isExecutable())
+        GTEST_SKIP() << "no session server at " << server.toStdString();
+
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    qputenv("ORVEX_SERVER_SOCKET", dir.filePath(QStringLiteral("parvane.sock")).toUtf8());
+    qputenv("ORVEX_SERVER_DB", dir.filePath(QStringLiteral("store.sqlite")).toUtf8());
+    qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
+    qputenv("ORVEX_SERVER_IDLE", "5");
+    qputenv("ORVEX_SERVER_SIM_RATE", "20");
+    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
+    qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
+    TRegistry::ReloadStores();
+    auto process = std::make_shared<RecordingProcess>();
+    Services::SetProcess(process);
+    auto boxes = std::make_shared<ordertest::ScriptedBoxes>();
+    Services::SetMessageBox(boxes);
+    LocalSocketSession::ResetFirstFailure();
+    LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
+    TOrderForm::Register();
+    {
+        TMainForm form;
+        ASSERT_TRUE(WaitUntil([&] { return form.WorkStarted(); }, 60000));
+        auto* orders = qobject_cast<TOrderForm*>(form.OpenWindow(WindowCommand::Orders));
+        ASSERT_NE(orders, nullptr);
+        TAdvColumnGrid& grid = orders->GridOrd();
+        ASSERT_TRUE(WaitUntil([&] { return grid.RowCount() > grid.FixedRows() + 10; }, 30000));
+        const int loaded = grid.RowCount();
+
+        // An order the server will withdraw: not yet final and not filled.
+        int target = -1;
+        for (int row = grid.FixedRows(); row < grid.RowCount() && target < 0; ++row) {
+            const int status = StatusAt(grid, row);
+            if (status >= 0 && status < 20 && status != 11)
+                target = row;
+        }
+        ASSERT_GE(target, 0) << "the demo day has no active order";
+        const QString number = gridcols::TextByTag(grid, TOrderForm::kOrderNum, target);
+        grid.setCurrentIndex(grid.model()->index(target - grid.FixedRows(), 1));
+        ASSERT_EQ(gridcols::CurrentRow(grid), target);
+
+        boxes->answer = MsgYes;
+        orders->menuDelOrderClick();
+        ASSERT_EQ(boxes->texts.size(), 1);
+        EXPECT_TRUE(boxes->texts[0].startsWith(QStringLiteral("Снять заявку №") + number));
+
+        // The change stream reports the order; a second later the keyed request
+        // brings its new state into the same grid.
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                const int row = RowOfOrder(grid, number);
+                return row >= 0 && StatusAt(grid, row) >= 20;
+            },
+            15000))
+            << "order " << number.toStdString() << " was not withdrawn on screen";
+
+        // The simulator's new orders arrive the same way.
+        EXPECT_TRUE(WaitUntil([&] { return grid.RowCount() > loaded; }, 15000));
+    }
+    TWindowCatalog::Unregister(WindowCommand::Orders);
+    Services::SetMessageBox(nullptr);
+    Services::SetProcess(nullptr);
+    qunsetenv("ORVEX_SERVER_SIM_RATE");
+    qunsetenv("ORVEX_CONFIG_DIR");
+    TRegistry::ReloadStores();
+}
