@@ -71,11 +71,23 @@ QStringList ColumnNames(const TAdvColumnGrid& grid) {
     return names;
 }
 
-QStringList ResponseRow(TMetadataParser& parser, const QStringList& names, int row) {
-    QStringList texts;
-    texts.reserve(names.size());
+// The description of each column's field, found once per fill (none for a column
+// without a name or one the answer does not describe).
+std::vector<const TResponseDataField*> ColumnFields(const TMetadataParser& parser,
+                                                    const QStringList& names) {
+    std::vector<const TResponseDataField*> fields;
+    fields.reserve(size_t(names.size()));
     for (const QString& name : names)
-        texts.append(name.isEmpty() ? QString() : parser.GetText(name, row));
+        fields.push_back(name.isEmpty() ? nullptr : parser.FindField(name));
+    return fields;
+}
+
+QStringList ResponseRow(TMetadataParser& parser,
+                        const std::vector<const TResponseDataField*>& fields, int row) {
+    QStringList texts;
+    texts.reserve(qsizetype(fields.size()));
+    for (const TResponseDataField* field : fields)
+        texts.append(field ? parser.GetText(*field, row) : QString());
     return texts;
 }
 
@@ -90,9 +102,10 @@ struct RowHook {
 };
 
 // Writes response row i into grid row `row` and runs the hook.
-void WriteRow(TMetadataParser& parser, TAdvColumnGrid& grid, const QStringList& names, int i,
-              int row, const RowHook& hook) {
-    QStringList texts = ResponseRow(parser, names, i);
+void WriteRow(TMetadataParser& parser, TAdvColumnGrid& grid,
+              const std::vector<const TResponseDataField*>& fields, int i, int row,
+              const RowHook& hook) {
+    QStringList texts = ResponseRow(parser, fields, i);
     if (hook.texts && *hook.texts) {
         try {
             (*hook.texts)(i, row, texts);
@@ -275,9 +288,9 @@ void LoadFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHo
         const int n = ResponseRowCount(parser);
         if (n > 0) {
             grid.SetRowCount(first + n);
-            const QStringList names = ColumnNames(grid);
+            const auto fields = ColumnFields(parser, ColumnNames(grid));
             for (int i = 0; i < n; ++i)
-                WriteRow(parser, grid, names, i, first + i, hook);
+                WriteRow(parser, grid, fields, i, first + i, hook);
         }
         grid.Resort();
         // Read the keys now, in their sorted order, so the first merge is quick too.
@@ -302,7 +315,7 @@ void MergeByKey(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& ho
 
     const int first = grid.FixedRows();
     const int keyCol = gridcols::RealByName(grid, kKeyField);
-    const QStringList names = ColumnNames(grid);
+    const auto fields = ColumnFields(parser, ColumnNames(grid));
     const int n = parser.IsValid() ? ResponseRowCount(parser) : 0;
     QStringList responseKeys;
     for (int i = 0; i < n; ++i)
@@ -350,7 +363,7 @@ void MergeByKey(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& ho
         }
         touched.push_back(row);
         requested.removeAll(key);
-        WriteRow(parser, grid, names, i, row, hook);
+        WriteRow(parser, grid, fields, i, row, hook);
     }
 
     // Keys asked for and not returned: their rows go, from the bottom up so the rows

@@ -238,16 +238,18 @@ QByteArray TMetadataParser::RawValue(const TResponseDataField& field, int row) {
 
 QString TMetadataParser::GetText(const QString& name, int row) {
     const TResponseDataField* field = FindField(name);
-    if (!field)
-        return {};
-    if (field->IsFloat())
-        return FormatGeneralNumber(FloatOf(*field, row, 0),
+    return field ? GetText(*field, row) : QString();
+}
+
+QString TMetadataParser::GetText(const TResponseDataField& field, int row) {
+    if (field.IsFloat())
+        return FormatGeneralNumber(FloatOf(field, row, 0),
                                    WorkstationLocale::Current().decimalSeparator);
-    if (field->IsInteger())
-        return QString::number(IntOf(*field, row, 0));
-    if (field->IsDate())
-        return DateValueText(DateOf(*field, row, 0));
-    return Cp1251::Decode(RawValue(*field, row));
+    if (field.IsInteger())
+        return QString::number(IntOf(field, row, 0));
+    if (field.IsDate())
+        return DateValueText(DateOf(field, row, 0));
+    return Cp1251::Decode(RawValue(field, row));
 }
 
 double TMetadataParser::GetDate(const QString& name, int row, double defaultValue) {

@@ -42,6 +42,9 @@ public:
     const TResponseDataField* FindField(const QString& name) const;
 
     QString GetText(const QString& name, int row);
+    // The same for a description already found (one of Fields()): loops over many
+    // rows look each column up once.
+    QString GetText(const TResponseDataField& field, int row);
     double GetDate(const QString& name, int row, double defaultValue);
     double GetFloat(const QString& name, int row, double defaultValue);
     qint32 GetInt(const QString& name, int row, qint32 defaultValue);
