@@ -11,7 +11,7 @@
 namespace {
 constexpr int kReloginMs = 500;
 constexpr int kRefusedLoginRetryMs = 2000;
-constexpr int kGatherMs = 2;
+constexpr int kGatherMs = 1;
 constexpr int kSimulatorTickMs = 100;
 } // namespace
 
@@ -28,6 +28,7 @@ ServerHost::ServerHost(ServerOptions options, QObject* parent)
     flushTimer_.setSingleShot(true);
     connect(&flushTimer_, &QTimer::timeout, this, &ServerHost::FlushQueues);
     pendingTimer_.setSingleShot(true);
+    pendingTimer_.setTimerType(Qt::PreciseTimer);
     connect(&pendingTimer_, &QTimer::timeout, this, &ServerHost::RunPendingRequest);
     clock_.start();
 }
