@@ -111,8 +111,13 @@ bool LocalSocketSession::ConnectOnce(int timeoutMs) {
 void LocalSocketSession::StartServer() {
     const QString program = ServerProgram();
     lastServerStart_ = NowMs();
-    const bool started =
-        Services::Process().StartDetached(program, {}, QFileInfo(program).absolutePath());
+    const QString folder = QFileInfo(program).absolutePath();
+    // The server's log goes beside the workstation's own rather than into the
+    // terminal the workstation was started from (unless the environment names one).
+    QStringList arguments;
+    if (qEnvironmentVariableIsEmpty("ORVEX_SERVER_LOG"))
+        arguments << QStringLiteral("--log") << folder + QStringLiteral("/parvane.log");
+    const bool started = Services::Process().StartDetached(program, arguments, folder);
     WriteLog(started ? QStringLiteral("Session server started: %1").arg(program)
                      : QStringLiteral("Session server could not be started: %1").arg(program));
 }
