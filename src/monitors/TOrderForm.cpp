@@ -350,8 +350,11 @@ int TOrderForm::CurrentDataRow() const {
 }
 
 bool TOrderForm::Confirm(const QString& question) {
-    return Services::MessageBox().Show(this, question, windowTitle(), MsgKind::Question,
-                                       MsgYes | MsgNo) == MsgYes;
+    const bool yes = Services::MessageBox().Show(this, question, windowTitle(), MsgKind::Question,
+                                                 MsgYes | MsgNo) == MsgYes;
+    // The window's keys (F8, F9, ...) work again at once after the question closes.
+    grid_->setFocus(Qt::OtherFocusReason);
+    return yes;
 }
 
 void TOrderForm::SendWithdrawal(const char* query, const QString& param0) {
