@@ -47,6 +47,7 @@ public:
     static constexpr int kFirmClientId = 1;
 
 private:
+    class Build;
     Store& store_;
     DemoScale scale_;
     quint64 seed_;
