@@ -444,32 +444,33 @@ std::vector<QMdiSubWindow*> Tileable(QMdiArea& mdi) {
             subs.push_back(sub);
     return subs;
 }
+
+// Shares the area out in equal strips, one window each: columns for Qt::Horizontal,
+// rows for Qt::Vertical.
+void TileInStrips(QMdiArea& mdi, Qt::Orientation along) {
+    const auto subs = Tileable(mdi);
+    if (subs.empty())
+        return;
+    const QRect area = mdi.viewport()->rect();
+    const int n = static_cast<int>(subs.size());
+    const int length = along == Qt::Horizontal ? area.width() : area.height();
+    for (int i = 0; i < n; ++i) {
+        subs[size_t(i)]->showNormal();
+        const int from = length * i / n, to = length * (i + 1) / n;
+        if (along == Qt::Horizontal)
+            subs[size_t(i)]->setGeometry(from, 0, to - from, area.height());
+        else
+            subs[size_t(i)]->setGeometry(0, from, area.width(), to - from);
+    }
+}
 } // namespace
 
 void TMainForm::TileSideBySide() {
-    const auto subs = Tileable(*mdi_);
-    if (subs.empty())
-        return;
-    const QRect area = mdi_->viewport()->rect();
-    const int n = static_cast<int>(subs.size());
-    for (int i = 0; i < n; ++i) {
-        subs[size_t(i)]->showNormal();
-        const int x0 = area.width() * i / n, x1 = area.width() * (i + 1) / n;
-        subs[size_t(i)]->setGeometry(x0, 0, x1 - x0, area.height());
-    }
+    TileInStrips(*mdi_, Qt::Horizontal);
 }
 
 void TMainForm::TileOneAboveTheOther() {
-    const auto subs = Tileable(*mdi_);
-    if (subs.empty())
-        return;
-    const QRect area = mdi_->viewport()->rect();
-    const int n = static_cast<int>(subs.size());
-    for (int i = 0; i < n; ++i) {
-        subs[size_t(i)]->showNormal();
-        const int y0 = area.height() * i / n, y1 = area.height() * (i + 1) / n;
-        subs[size_t(i)]->setGeometry(0, y0, area.width(), y1 - y0);
-    }
+    TileInStrips(*mdi_, Qt::Vertical);
 }
 
 // ---------------------------------------------------------------------------
