@@ -214,26 +214,21 @@ FilterSql FilterToSql(const ParsedFilter& filter, const QList<FilterColumn>& all
             terms << QStringLiteral("%1 %2 ?").arg(c.sql, cmp.op);
             binds << cmp.number;
         }
-        for (auto it = numbers.cbegin(); it != numbers.cend(); ++it) {
-            if (it.value().size() == 1) {
-                terms << allowed[it.key()].sql + QStringLiteral(" = ?");
-                binds << it.value().first();
-            } else {
-                terms << allowed[it.key()].sql +
-                             QStringLiteral(" IN (SELECT value FROM json_each(?))");
-                binds << JsonArray(it.value());
+        // One value compares with "=", several go in as one bound JSON list.
+        const auto addEqualities = [&](const auto& valuesByColumn) {
+            for (auto it = valuesByColumn.cbegin(); it != valuesByColumn.cend(); ++it) {
+                if (it.value().size() == 1) {
+                    terms << allowed[it.key()].sql + QStringLiteral(" = ?");
+                    binds << it.value().first();
+                } else {
+                    terms << allowed[it.key()].sql +
+                                 QStringLiteral(" IN (SELECT value FROM json_each(?))");
+                    binds << JsonArray(it.value());
+                }
             }
-        }
-        for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
-            if (it.value().size() == 1) {
-                terms << allowed[it.key()].sql + QStringLiteral(" = ?");
-                binds << it.value().first();
-            } else {
-                terms << allowed[it.key()].sql +
-                             QStringLiteral(" IN (SELECT value FROM json_each(?))");
-                binds << JsonArray(it.value());
-            }
-        }
+        };
+        addEqualities(numbers);
+        addEqualities(texts);
         if (terms.isEmpty())
             continue;
         out.where +=
