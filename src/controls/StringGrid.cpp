@@ -16,6 +16,18 @@
 
 #include <algorithm>
 
+// Shows the hint of the cell under a hint event in one of the grid's views (the
+// main view or the frozen column), or hides the hint when the cell has none.
+static void ShowCellHint(QTableView& view, TStringGrid& grid, QHelpEvent* help) {
+    const QModelIndex index = view.indexAt(help->pos());
+    const QString hint =
+        index.isValid() ? grid.HintFor(index.column(), index.row() + grid.FixedRows()) : QString();
+    if (hint.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(help->globalPos(), hint, view.viewport());
+}
+
 // ---------------------------------------------------------------------------------
 // Model: data rows of the grid (the header row is the view's header), shown columns.
 
@@ -182,15 +194,7 @@ protected:
     bool viewportEvent(QEvent* event) override {
         if (event->type() == QEvent::ToolTip) {
             // Forward hints to the main view's logic.
-            auto* help = static_cast<QHelpEvent*>(event);
-            const QModelIndex index = indexAt(help->pos());
-            const QString hint =
-                index.isValid() ? grid_->HintFor(index.column(), index.row() + grid_->FixedRows())
-                                : QString();
-            if (hint.isEmpty())
-                QToolTip::hideText();
-            else
-                QToolTip::showText(help->globalPos(), hint, viewport());
+            ShowCellHint(*this, *grid_, static_cast<QHelpEvent*>(event));
             return true;
         }
         return QTableView::viewportEvent(event);
@@ -803,14 +807,7 @@ QString TStringGrid::HintFor(int displCol, int row) {
 
 bool TStringGrid::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
-        auto* help = static_cast<QHelpEvent*>(event);
-        const QModelIndex index = indexAt(help->pos());
-        const QString hint =
-            index.isValid() ? HintFor(index.column(), index.row() + fixedRows_) : QString();
-        if (hint.isEmpty())
-            QToolTip::hideText();
-        else
-            QToolTip::showText(help->globalPos(), hint, viewport());
+        ShowCellHint(*this, *this, static_cast<QHelpEvent*>(event));
         return true;
     }
     return QTableView::viewportEvent(event);
