@@ -14,13 +14,13 @@ public:
     explicit TGridModel(TStringGrid* grid) : QAbstractTableModel(grid), grid_(grid) {}
 
     int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : grid_->store_.RowCount();
+        return parent.isValid() || !grid_ ? 0 : grid_->store_.RowCount();
     }
     int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : grid_->ColCount();
+        return parent.isValid() || !grid_ ? 0 : grid_->ColCount();
     }
     QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid())
+        if (!grid_ || !index.isValid())
             return {};
         const int real = grid_->RealColIndex(index.column());
         const int row = index.row() + grid_->fixedRows_;
@@ -44,7 +44,7 @@ public:
         }
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation != Qt::Horizontal || section < 0 || section >= grid_->ColCount())
+        if (!grid_ || orientation != Qt::Horizontal || section < 0 || section >= grid_->ColCount())
             return {};
         const int real = grid_->RealColIndex(section);
         switch (role) {
@@ -59,13 +59,20 @@ public:
         }
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override {
-        if (!index.isValid())
+        if (!grid_ || !index.isValid())
             return Qt::NoItemFlags;
         // Fixed cells are never part of the selection; the fixed column is where rows
         // are picked up and moved instead.
         if (index.column() < grid_->fixedCols_)
             return Qt::ItemIsEnabled;
         return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    }
+    // The grid is going: a grid shown on its own is closed by the widget's destructor,
+    // which still asks the model for headers after the grid's part is gone.
+    void Detach() {
+        beginResetModel();
+        grid_ = nullptr;
+        endResetModel();
     }
     void Reset() {
         beginResetModel();

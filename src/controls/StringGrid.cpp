@@ -15,6 +15,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 
 // Shows the hint of the cell under a hint event in one of the grid's views (the
 // main view or the frozen column), or hides the hint when the cell has none.
@@ -80,14 +81,30 @@ private:
 
 class TGridDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit TGridDelegate(TStringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+
+    // A text that does not fit its cell never loses characters silently: a number
+    // shows "###", a text ends with "…" (the hint shows either whole).
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        const int real = grid_->RealColIndex(index.column());
+        cell.text = grid_->FitText(real, cell.text, cell.font, cell.rect.width());
+        const QWidget* widget = cell.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
         option->state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
-        option->textElideMode = Qt::ElideNone;
+        option->textElideMode = Qt::ElideNone; // FitText has cut it already
     }
+
+private:
+    TStringGrid* grid_;
 };
 
 // ---------------------------------------------------------------------------------
@@ -238,7 +255,9 @@ TStringGrid::TStringGrid(QWidget* parent) : QTableView(parent) {
     ApplyColumnsToViews();
 }
 
-TStringGrid::~TStringGrid() = default;
+TStringGrid::~TStringGrid() {
+    model_->Detach();
+}
 
 // --- rows and views -----------------------------------------------------------------
 
@@ -379,11 +398,13 @@ void TStringGrid::RebuildShown() {
 }
 
 void TStringGrid::ApplyColumnsToViews() {
+    const TGridColumn* data = Column(fixedCols_);
+    widthScale_ = DesignWidthScale(data ? data->Font : gridFont_);
     syncingWidths_ = true;
     QHeaderView* mainHeader = horizontalHeader();
     QHeaderView* frozenHeader = frozen_->horizontalHeader();
     for (int d = 0; d < ColCount(); ++d) {
-        const int width = columns_[shown_[d]]->Width;
+        const int width = ShownWidth(shown_[d]);
         mainHeader->resizeSection(d, width);
         frozenHeader->resizeSection(d, width);
         frozen_->setColumnHidden(d, d >= fixedCols_);
@@ -400,7 +421,7 @@ void TStringGrid::ApplyColumnsToViews() {
 int TStringGrid::FrozenWidth() const {
     int width = 0;
     for (int d = 0; d < std::min(fixedCols_, ColCount()); ++d)
-        width += columns_[shown_[d]]->Width;
+        width += ShownWidth(shown_[d]);
     return width;
 }
 
@@ -417,7 +438,10 @@ void TStringGrid::HeaderResized(int logical, int size) {
     const int real = RealColIndex(logical);
     if (real < 0)
         return;
-    columns_[real]->Width = size;
+    // The column keeps design pixels; a width the scale gives back unchanged stays
+    // exactly as it was, so an untouched column saves the same number.
+    if (ShownWidth(real) != size)
+        columns_[real]->Width = static_cast<int>(std::lround(size / widthScale_));
     syncingWidths_ = true;
     horizontalHeader()->resizeSection(logical, size);
     frozen_->horizontalHeader()->resizeSection(logical, size);
@@ -581,12 +605,63 @@ QString TStringGrid::HintFor(int displCol, int row) {
         return hint;
     const int real = RealColIndex(displCol);
     const QString text = Cell(real, row);
-    if (text.isEmpty())
+    if (text.isEmpty() || TextFits(CellLook(real, row).Font, text, ShownWidth(real)))
         return {};
-    const QFontMetrics metrics(CellLook(real, row).Font);
-    if (metrics.horizontalAdvance(text) + 6 > ColumnWidth(real))
+    return text;
+}
+
+// --- widths and fitting -------------------------------------------------------------
+
+double TStringGrid::DesignWidthScale(const QFont& font) {
+    // The design face: 8 points at 96 dpi, its characters and its digits 5 pixels
+    // wide. Digits count on their own: a face may be narrow on average and still
+    // wide in the digits that fill most columns.
+    constexpr double kDesignChar = 5.0;
+    const QFontMetricsF metrics(font);
+    const double ratio =
+        std::max(metrics.averageCharWidth(), metrics.horizontalAdvance(QLatin1Char('0'))) /
+        kDesignChar;
+    return std::max(1.0, std::round(ratio * 100.0) / 100.0);
+}
+
+int TStringGrid::ShownWidth(int realCol) const {
+    const TGridColumn* column = Column(realCol);
+    return column ? static_cast<int>(std::lround(column->Width * widthScale_)) : 0;
+}
+
+int TStringGrid::TextMargin() const {
+    return style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+}
+
+bool TStringGrid::TextFits(const QFont& font, const QString& text, int cellWidth) const {
+    return QFontMetrics(font).horizontalAdvance(text) <= cellWidth - 2 * TextMargin();
+}
+
+bool TStringGrid::IsNumberColumn(int realCol) const {
+    const TGridColumn* column = Column(realCol);
+    return column && (column->SortStyle == TSortStyle::Numeric ||
+                      column->SortStyle == TSortStyle::Financial ||
+                      !column->FloatFormat.isEmpty() || (column->Alignment & Qt::AlignRight));
+}
+
+static bool LooksLikeNumber(const QString& text) {
+    bool digit = false;
+    for (const QChar c : text) {
+        if (c.isDigit())
+            digit = true;
+        else if (!c.isSpace() && !QStringLiteral("+-.,%eE").contains(c))
+            return false;
+    }
+    return digit;
+}
+
+QString TStringGrid::FitText(int realCol, const QString& text, const QFont& font,
+                             int cellWidth) const {
+    if (text.isEmpty() || TextFits(font, text, cellWidth))
         return text;
-    return {};
+    if (IsNumberColumn(realCol) && LooksLikeNumber(text))
+        return QStringLiteral("###");
+    return QFontMetrics(font).elidedText(text, Qt::ElideRight, cellWidth - 2 * TextMargin());
 }
 
 bool TStringGrid::viewportEvent(QEvent* event) {

@@ -79,6 +79,17 @@ public:
     void SetColumnWidth(int realCol, int width);
     int ColumnWidth(int realCol) const; // the kept width for a hidden column
 
+    // Column widths are design pixels (what windows set and the settings string keeps);
+    // the views show them scaled by how much wider the grid's face is than the face
+    // the widths were designed for, so a column holds the characters it was made for.
+    static double DesignWidthScale(const QFont& font);
+    double WidthScale() const { return widthScale_; }
+    int ShownWidth(int realCol) const; // in screen pixels
+    // The text a cell of the given width shows: the whole text when it fits, else "###"
+    // for a number and the text cut with "…" otherwise.
+    QString FitText(int realCol, const QString& text, const QFont& font, int cellWidth) const;
+    bool IsNumberColumn(int realCol) const;
+
     void HideColumn(int realCol);
     void UnHideColumn(int realCol);
     void UnHideColumnsAll();
@@ -169,6 +180,8 @@ private:
     void RepaintHeaders();
     void LayoutViewsNow(); // applies a pending row layout to both views at once
     void DrawOutline(QTableView* view);
+    int TextMargin() const;
+    bool TextFits(const QFont& font, const QString& text, int cellWidth) const;
 
     TRowStore store_;
     std::vector<std::unique_ptr<TGridColumn>> columns_;
@@ -196,4 +209,5 @@ private:
     QPersistentModelIndex batchTopRow_;
     int batchTopValue_ = 0;
     bool syncingWidths_ = false;
+    double widthScale_ = 1.0;
 };

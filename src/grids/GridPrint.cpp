@@ -37,7 +37,7 @@ void RenderPages(TAdvColumnGrid& grid, QPagedPaintDevice& device, const QString&
     for (int d = 0; d < grid.ColCount(); ++d) {
         const int real = grid.RealColIndex(d);
         columns.push_back(real);
-        widths.push_back((grid.ColumnWidth(real) + 2 * kSpacing) * scale);
+        widths.push_back((grid.ShownWidth(real) + 2 * kSpacing) * scale);
         total += widths.back();
     }
     const double fit = total > page.width() - 2 ? (page.width() - 2) / total : 1.0;
