@@ -629,6 +629,13 @@ int TStringGrid::ShownWidth(int realCol) const {
     return column ? static_cast<int>(std::lround(column->Width * widthScale_)) : 0;
 }
 
+int TStringGrid::FullWidth() const {
+    int width = 2 * frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    for (const int real : shown_)
+        width += ShownWidth(real);
+    return width;
+}
+
 int TStringGrid::TextMargin() const {
     return style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
 }

@@ -89,6 +89,8 @@ public:
     // for a number and the text cut with "…" otherwise.
     QString FitText(int realCol, const QString& text, const QFont& font, int cellWidth) const;
     bool IsNumberColumn(int realCol) const;
+    // The width the grid needs to show all its shown columns without scrolling sideways.
+    int FullWidth() const;
 
     void HideColumn(int realCol);
     void UnHideColumn(int realCol);
