@@ -138,7 +138,13 @@ QString PrintGridToDefaultPrinter(TAdvColumnGrid& grid) {
     if (folder.isEmpty())
         folder = QDir::homePath();
     QDir().mkpath(folder);
-    const QString path = QDir(folder).filePath(SafeFileName(job) + QStringLiteral(".pdf"));
+    // An earlier printout of the same table stays: the new one is numbered " (2)",
+    // " (3)" and so on, as file managers do.
+    const QDir dir(folder);
+    const QString base = SafeFileName(job);
+    QString path = dir.filePath(base + QStringLiteral(".pdf"));
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.filePath(QStringLiteral("%1 (%2).pdf").arg(base).arg(n));
     if (!PrintGridToPdf(grid, path)) {
         Services::MessageBox().Show(&grid, QStringLiteral("Cannot create file ") + path,
                                     QStringLiteral("Орвекс-Проф"), MsgKind::Error, MsgOk);

@@ -343,6 +343,7 @@ TEST(AdvColumnGridColumns, DialogMovesUncheckedEntryAndCancelKeepsAll) {
 
 TEST(AdvColumnGridLook, HeadersLeftRowHeightsFontsAndMenu) {
     TAdvColumnGrid grid;
+    grid.SetPopupMenu(new QMenu(&grid));
     BuildGrid(grid, 3, 1);
     grid.Column(2)->Alignment = Qt::AlignRight;
     EXPECT_TRUE(grid.CellAlignment(2, 0) & Qt::AlignLeft);
@@ -379,6 +380,12 @@ TEST(AdvColumnGridLook, HeadersLeftRowHeightsFontsAndMenu) {
     auto* own = new QAction(QStringLiteral("Информация по бумаге..."), &grid);
     grid.InsertPopupItem(own);
     EXPECT_EQ(grid.PopupMenu()->actions()[0], own);
+
+    // A grid without a popup menu gains none, nor the export shortcut.
+    TAdvColumnGrid bare;
+    BuildGrid(bare, 2, 1);
+    EXPECT_EQ(bare.PopupMenu(), nullptr);
+    EXPECT_TRUE(bare.actions().isEmpty());
 }
 
 TEST(AdvColumnGridSum, SumsOneRightAlignedColumnInTheLocale) {

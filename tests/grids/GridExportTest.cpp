@@ -7,7 +7,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMainWindow>
+#include <QMdiArea>
 #include <QMenu>
 #include <QProcess>
 #include <QStandardPaths>
@@ -240,8 +242,36 @@ TEST_F(ExportFixture, PrintingWithoutPrinterLeavesAPdfAndSaysWhere) {
     EXPECT_TRUE(ReadAll(pdf).startsWith("%PDF"));
     ASSERT_EQ(messages->texts.size(), 1);
     EXPECT_TRUE(messages->texts[0].endsWith(pdf));
+    // A second printout of the same table does not overwrite the first.
+    const QString second = PrintGridToDefaultPrinter(grid);
+    EXPECT_EQ(second, pdf.chopped(4) + QStringLiteral(" (2).pdf"));
+    EXPECT_TRUE(QFileInfo::exists(pdf));
     QFile::remove(pdf);
+    QFile::remove(second);
     grid.setParent(nullptr);
     EXPECT_EQ(grid.PrintJobName(), QStringLiteral("Velmor-Orvex"));
     QStandardPaths::setTestModeEnabled(false);
+}
+
+// The print title is the caption of the nearest enclosing window: the frame's child
+// window when the grid sits in one, not the frame.
+TEST(PrintTitle, ComesFromTheNearestEnclosingWindow) {
+    QMainWindow frame;
+    frame.setWindowTitle(QStringLiteral("Брокер: Дилер"));
+    auto* area = new QMdiArea(&frame);
+    frame.setCentralWidget(area);
+    auto* child = new QWidget;
+    child->setWindowTitle(QStringLiteral("Заявки | Счет 1"));
+    auto* grid = new TAdvColumnGrid(new QWidget(child)); // nested inside the child window
+    area->addSubWindow(child);
+    TAdvColumnGrid loose;
+    const struct {
+        const TAdvColumnGrid* grid;
+        QString title;
+    } cases[] = {
+        {grid, QStringLiteral("Заявки | Счет 1")},
+        {&loose, QStringLiteral("Velmor-Orvex")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.grid->PrintJobName(), c.title);
 }
