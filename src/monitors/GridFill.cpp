@@ -271,16 +271,21 @@ void LoadFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHo
     parser.ParseMetadata();
     AddSecurityInfoItem(grid);
 
-    // The user's place by position: every row is new, so the current cell, the
-    // selection and the top row of the view come back at the same rows when they exist.
-    const QModelIndex current = grid.currentIndex();
-    const int currentRow = current.isValid() ? current.row() + grid.FixedRows() : -1;
-    const int currentCol = current.isValid() ? current.column() : -1;
-    const TGridRect selection = grid.Selection();
-    const int topRow = grid.TopRow();
-
+    // The user's place: every row is new, so the current cell comes back on its order
+    // (by "KEY_FIELD") while the answer still holds it, else at the same row; the
+    // selection and the top row of the view come back at the same rows.
     const int first = grid.FixedRows();
-    TKeyShadow::Of(grid).MarkStale(); // every row changes
+    const QModelIndex current = grid.currentIndex();
+    int currentRow = current.isValid() ? current.row() + first : -1;
+    const int currentCol = current.isValid() ? current.column() : -1;
+    TGridRect selection = grid.Selection();
+    const int topRow = grid.TopRow();
+    const int keyCol = gridcols::RealByName(grid, kKeyField);
+    const QString currentKey =
+        keyCol >= 0 && currentRow >= 0 ? grid.Cell(keyCol, currentRow) : QString();
+
+    TKeyShadow& shadow = TKeyShadow::Of(grid);
+    shadow.MarkStale(); // every row changes
     {
         UpdateBatch batch(grid);
         grid.SetRowCount(first + 1);
@@ -296,9 +301,17 @@ void LoadFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHo
         }
         grid.Resort();
         // Read the keys now, in their sorted order, so the first merge is quick too.
-        const int keyCol = gridcols::RealByName(grid, kKeyField);
         if (keyCol >= 0)
-            TKeyShadow::Of(grid).Refresh(grid, keyCol);
+            shadow.Refresh(grid, keyCol);
+    }
+    if (!currentKey.isEmpty()) {
+        const int keyed = shadow.FirstRows({currentKey}).value(currentKey, -1);
+        if (keyed >= 0) {
+            // A selection of the current cell alone goes with it.
+            if (selection.Top == currentRow && selection.Bottom == currentRow)
+                selection.Top = selection.Bottom = first + keyed;
+            currentRow = first + keyed;
+        }
     }
     grid.SetTopRow(topRow);
     if (currentRow < 0 || currentRow >= grid.RowCount())
@@ -306,10 +319,13 @@ void LoadFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHo
     if (!selection.IsEmpty() && selection.Bottom < grid.RowCount())
         grid.SetSelection(selection);
     const QModelIndex restore = grid.model()->index(currentRow - first, currentCol);
-    if (restore.isValid())
-        grid.selectionModel()->setCurrentIndex(restore, selection.IsEmpty()
-                                                            ? QItemSelectionModel::ClearAndSelect
-                                                            : QItemSelectionModel::NoUpdate);
+    if (!restore.isValid())
+        return;
+    grid.selectionModel()->setCurrentIndex(restore, selection.IsEmpty()
+                                                        ? QItemSelectionModel::ClearAndSelect
+                                                        : QItemSelectionModel::NoUpdate);
+    // An order that moved out of view is brought back into it.
+    static_cast<QAbstractItemView&>(grid).scrollTo(restore);
 }
 
 void MergeByKey(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& hook) {

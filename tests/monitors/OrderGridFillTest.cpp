@@ -335,7 +335,8 @@ TEST_F(OrderGridFill, MergesKeepTheCurrentOrderSelectionAndTopRow) {
     }
 }
 
-// A full load puts the current cell, the selection and the top row back by position.
+// A full load of the same orders puts the current cell, the selection and the top row
+// back where they were.
 TEST_F(OrderGridFill, FullLoadKeepsThePlaceByPosition) {
     form->resize(700, 300);
     form->show();
@@ -374,5 +375,30 @@ TEST_F(OrderGridFill, MergeIntoAGridOutOfOrderSortsItAgain) {
             Grid().MoveRow(Grid().FixedRows(), Grid().FixedRows() + 3); // K1 to the bottom
         Merge({"K5"}, {{"100", "K5"}});
         EXPECT_EQ(Keys(), (QStringList{"K5", "K1", "K2", "K3", "K4"})) << dragged;
+    }
+}
+
+// A full load keeps the current cell on its order when the answer still holds it,
+// wherever the order now stands; an order gone leaves the current cell at its row.
+TEST_F(OrderGridFill, FullLoadKeepsTheCurrentOrder) {
+    const struct {
+        const char* name;
+        std::vector<OrderRow> rows;
+        int currentRow; // data row of the current cell afterwards
+    } cases[] = {
+        {"new order above", {{"100", "K0"}, {"101", "K1"}, {"102", "K2"}, {"103", "K3"}}, 2},
+        {"current order gone", {{"101", "K1"}, {"103", "K3"}, {"104", "K4"}}, 1},
+    };
+    for (const auto& c : cases) {
+        Load({{"101", "K1"}, {"102", "K2"}, {"103", "K3"}});
+        Grid().SortByColumn(gridcols::RealByTag(Grid(), TOrderForm::kOrderNum), true);
+        Grid().setCurrentIndex(Grid().model()->index(1, 3)); // K2
+        form->RefreshList();
+        AnswerBuilder b = OrderFields();
+        for (const OrderRow& r : c.rows)
+            AddOrder(b, r);
+        ses->FeedData(Echo(*ses, b.Build()));
+        EXPECT_EQ(Grid().currentIndex(), Grid().model()->index(c.currentRow, 3)) << c.name;
+        EXPECT_TRUE(Grid().selectionModel()->isSelected(Grid().currentIndex())) << c.name;
     }
 }
