@@ -43,10 +43,16 @@ void RenderPages(TAdvColumnGrid& grid, QPagedPaintDevice& device, const QString&
     const double fit = total > page.width() - 2 ? (page.width() - 2) / total : 1.0;
     for (double& w : widths)
         w *= fit;
+    // Columns squeezed onto the page take their text along, so every digit stays.
+    const auto fitted = [fit](QFont font) {
+        if (fit < 1.0 && font.pointSizeF() > 0)
+            font.setPointSizeF(font.pointSizeF() * fit);
+        return font;
+    };
 
     painter.setFont(titleFont);
     const int titleHeight = painter.fontMetrics().height() * 2;
-    painter.setFont(baseFont);
+    painter.setFont(fitted(baseFont));
     const int rowHeight =
         static_cast<int>(painter.fontMetrics().height() + 2 * kSpacing * scale * fit);
     const int footerHeight = painter.fontMetrics().height() * 2;
@@ -67,7 +73,7 @@ void RenderPages(TAdvColumnGrid& grid, QPagedPaintDevice& device, const QString&
                 painter.fillRect(cell, look.Background);
             painter.setPen(QPen(Qt::black, 0));
             painter.drawRect(cell);
-            painter.setFont(row < headerRows ? grid.FixedFont() : look.Font);
+            painter.setFont(fitted(row < headerRows ? grid.FixedFont() : look.Font));
             painter.setPen(look.Text.isValid() && row >= headerRows ? look.Text : Qt::black);
             const double pad = kSpacing * scale * fit;
             painter.drawText(
