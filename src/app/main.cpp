@@ -20,9 +20,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Орвекс-Проф"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Орвекс-Проф"));
-    QApplication::setApplicationVersion(QStringLiteral("3.72"));
+    ApplyProductIdentity();
 
     // Standard buttons read "Да", "Нет", "Отмена".
     QTranslator qtTranslator;

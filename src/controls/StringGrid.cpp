@@ -1,6 +1,6 @@
 #include "StringGrid.h"
+#include "GridModel.h"
 
-#include <QAbstractTableModel>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -15,6 +15,7 @@
 #include <QToolTip>
 
 #include <algorithm>
+#include <cmath>
 
 // Shows the hint of the cell under a hint event in one of the grid's views (the
 // main view or the frozen column), or hides the hint when the cell has none.
@@ -27,80 +28,6 @@ static void ShowCellHint(QTableView& view, TStringGrid& grid, QHelpEvent* help) 
     else
         QToolTip::showText(help->globalPos(), hint, view.viewport());
 }
-
-// ---------------------------------------------------------------------------------
-// Model: data rows of the grid (the header row is the view's header), shown columns.
-
-class TGridModel : public QAbstractTableModel {
-public:
-    explicit TGridModel(TStringGrid* grid) : QAbstractTableModel(grid), grid_(grid) {}
-
-    int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : grid_->store_.RowCount();
-    }
-    int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : grid_->ColCount();
-    }
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid())
-            return {};
-        const int real = grid_->RealColIndex(index.column());
-        const int row = index.row() + grid_->fixedRows_;
-        switch (role) {
-        case Qt::DisplayRole:
-            return grid_->Cell(real, row);
-        case Qt::TextAlignmentRole:
-            return QVariant::fromValue(grid_->CellAlignment(real, row));
-        case Qt::FontRole:
-        case Qt::ForegroundRole:
-        case Qt::BackgroundRole: {
-            const TCellLook look = grid_->CellLook(real, row);
-            if (role == Qt::FontRole)
-                return look.Font;
-            if (role == Qt::ForegroundRole)
-                return look.Text.isValid() ? QVariant(look.Text) : QVariant();
-            return look.Background.isValid() ? QVariant(look.Background) : QVariant();
-        }
-        default:
-            return {};
-        }
-    }
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation != Qt::Horizontal || section < 0 || section >= grid_->ColCount())
-            return {};
-        const int real = grid_->RealColIndex(section);
-        switch (role) {
-        case Qt::DisplayRole:
-            return grid_->fixedRows_ > 0 ? grid_->Cell(real, 0) : QString();
-        case Qt::TextAlignmentRole:
-            return QVariant::fromValue(grid_->CellAlignment(real, 0));
-        case Qt::FontRole:
-            return grid_->fixedFont_;
-        default:
-            return {};
-        }
-    }
-    Qt::ItemFlags flags(const QModelIndex& index) const override {
-        if (!index.isValid())
-            return Qt::NoItemFlags;
-        // Fixed cells are never part of the selection; the fixed column is where rows
-        // are picked up and moved instead.
-        if (index.column() < grid_->fixedCols_)
-            return Qt::ItemIsEnabled;
-        return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    }
-    void Reset() {
-        beginResetModel();
-        endResetModel();
-    }
-    void Repaint() {
-        if (rowCount() > 0 && columnCount() > 0)
-            emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
-    }
-
-private:
-    TStringGrid* grid_;
-};
 
 // ---------------------------------------------------------------------------------
 // Header: sort arrows of our own beside the caption.
@@ -154,14 +81,30 @@ private:
 
 class TGridDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit TGridDelegate(TStringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+
+    // A text that does not fit its cell never loses characters silently: a number
+    // shows "###", a text ends with "…" (the hint shows either whole).
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        const int real = grid_->RealColIndex(index.column());
+        cell.text = grid_->FitText(real, cell.text, cell.font, cell.rect.width());
+        const QWidget* widget = cell.widget;
+        QStyle* style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
+    }
 
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
         option->state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
-        option->textElideMode = Qt::ElideNone;
+        option->textElideMode = Qt::ElideNone; // FitText has cut it already
     }
+
+private:
+    TStringGrid* grid_;
 };
 
 // ---------------------------------------------------------------------------------
@@ -240,6 +183,7 @@ protected:
 
 public:
     int DropRow() const { return dropRow_; }
+    void LayoutNow() { executeDelayedItemsLayout(); }
 
 private:
     TStringGrid* grid_;
@@ -311,9 +255,11 @@ TStringGrid::TStringGrid(QWidget* parent) : QTableView(parent) {
     ApplyColumnsToViews();
 }
 
-TStringGrid::~TStringGrid() = default;
+TStringGrid::~TStringGrid() {
+    model_->Detach();
+}
 
-// --- rows and cells -----------------------------------------------------------------
+// --- rows and views -----------------------------------------------------------------
 
 void TStringGrid::SetFixedRows(int rows) {
     fixedRows_ = std::clamp(rows, 0, 1);
@@ -323,115 +269,19 @@ void TStringGrid::SetFixedRows(int rows) {
     ApplyColumnsToViews();
 }
 
-int TStringGrid::RowCount() const {
-    return fixedRows_ + store_.RowCount();
-}
-
-void TStringGrid::SetRowCount(int rows) {
-    const int data = std::max(0, rows - fixedRows_);
-    if (data == store_.RowCount())
-        return;
-    store_.SetRowCount(data);
-    CellsChanged();
-}
-
-QString TStringGrid::Cell(int realCol, int row) const {
-    const TGridColumn* column = Column(realCol);
-    if (!column)
-        return {};
-    if (row < fixedRows_)
-        return row == 0 ? column->Header : QString();
-    return store_.Cell(column->slot_, row - fixedRows_);
-}
-
-void TStringGrid::SetCell(int realCol, int row, const QString& text) {
-    TGridColumn* column = Column(realCol);
-    if (!column || row < 0)
-        return;
-    if (row < fixedRows_) {
-        column->Header = text;
-        horizontalHeader()->viewport()->update();
-        frozen_->horizontalHeader()->viewport()->update();
-        return;
-    }
-    store_.SetCell(column->slot_, row - fixedRows_, text);
-    if (updateDepth_ == 0)
-        viewport()->update();
-}
-
-void TStringGrid::SetRowTexts(int row, const QStringList& textsByRealCol) {
-    if (row < fixedRows_ || row >= RowCount())
-        return;
-    QStringList bySlot;
-    for (int slot = 0; slot < store_.SlotCount(); ++slot)
-        bySlot.append(QString());
-    for (int i = 0; i < textsByRealCol.size() && i < AllColCount(); ++i)
-        bySlot[columns_[i]->slot_] = textsByRealCol[i];
-    store_.SetRow(row - fixedRows_, bySlot);
-    if (updateDepth_ == 0)
-        viewport()->update();
-}
-
-QString TStringGrid::DisplCell(int displCol, int row) const {
-    return Cell(RealColIndex(displCol), row);
-}
-
-void TStringGrid::InsertRow(int row) {
-    if (row < fixedRows_)
-        row = fixedRows_;
-    store_.InsertRow(row - fixedRows_);
-    CellsChanged();
-}
-
-void TStringGrid::RemoveRow(int row) {
-    if (row < fixedRows_ || row >= RowCount())
-        return;
-    store_.RemoveRow(row - fixedRows_);
-    CellsChanged();
-}
-
-void TStringGrid::MoveRow(int fromRow, int toRow) {
-    if (fromRow < fixedRows_ || toRow < fixedRows_ || fromRow >= RowCount() || toRow >= RowCount())
-        return;
-    store_.MoveRow(fromRow - fixedRows_, toRow - fixedRows_);
-    if (updateDepth_ > 0) {
-        resetPending_ = true;
-        return;
-    }
-    model_->Repaint();
+void TStringGrid::RepaintCells() {
     viewport()->update();
     frozen_->viewport()->update();
 }
 
-void TStringGrid::ClearRows() {
-    store_.Clear();
-    CellsChanged();
+void TStringGrid::RepaintHeaders() {
+    horizontalHeader()->viewport()->update();
+    frozen_->horizontalHeader()->viewport()->update();
 }
 
-void TStringGrid::BeginUpdate() {
-    ++updateDepth_;
-}
-
-void TStringGrid::EndUpdate() {
-    if (updateDepth_ > 0 && --updateDepth_ == 0) {
-        if (resetPending_) {
-            resetPending_ = false;
-            model_->Reset();
-            ApplyColumnsToViews();
-        } else {
-            viewport()->update();
-            frozen_->viewport()->update();
-        }
-    }
-}
-
-void TStringGrid::CellsChanged() {
-    if (updateDepth_ > 0) {
-        resetPending_ = true;
-        return;
-    }
-    model_->Reset();
-    ApplyColumnsToViews();
+void TStringGrid::LayoutViewsNow() {
+    executeDelayedItemsLayout();
+    frozen_->LayoutNow();
 }
 
 // --- columns ------------------------------------------------------------------------
@@ -548,11 +398,13 @@ void TStringGrid::RebuildShown() {
 }
 
 void TStringGrid::ApplyColumnsToViews() {
+    const TGridColumn* data = Column(fixedCols_);
+    widthScale_ = DesignWidthScale(data ? data->Font : gridFont_);
     syncingWidths_ = true;
     QHeaderView* mainHeader = horizontalHeader();
     QHeaderView* frozenHeader = frozen_->horizontalHeader();
     for (int d = 0; d < ColCount(); ++d) {
-        const int width = columns_[shown_[d]]->Width;
+        const int width = ShownWidth(shown_[d]);
         mainHeader->resizeSection(d, width);
         frozenHeader->resizeSection(d, width);
         frozen_->setColumnHidden(d, d >= fixedCols_);
@@ -569,7 +421,7 @@ void TStringGrid::ApplyColumnsToViews() {
 int TStringGrid::FrozenWidth() const {
     int width = 0;
     for (int d = 0; d < std::min(fixedCols_, ColCount()); ++d)
-        width += columns_[shown_[d]]->Width;
+        width += ShownWidth(shown_[d]);
     return width;
 }
 
@@ -586,7 +438,10 @@ void TStringGrid::HeaderResized(int logical, int size) {
     const int real = RealColIndex(logical);
     if (real < 0)
         return;
-    columns_[real]->Width = size;
+    // The column keeps design pixels; a width the scale gives back unchanged stays
+    // exactly as it was, so an untouched column saves the same number.
+    if (ShownWidth(real) != size)
+        columns_[real]->Width = static_cast<int>(std::lround(size / widthScale_));
     syncingWidths_ = true;
     horizontalHeader()->resizeSection(logical, size);
     frozen_->horizontalHeader()->resizeSection(logical, size);
@@ -740,53 +595,6 @@ void TStringGrid::DrawOutline(QTableView* view) {
     painter.drawRect(QRect(QPoint(left + 1, top + 1), QPoint(right - 1, bottom - 1)));
 }
 
-// --- sorting ------------------------------------------------------------------------
-
-int TStringGrid::SortColumn() const {
-    return sortColumn_ ? IndexOfColumn(sortColumn_) : -1;
-}
-
-void TStringGrid::SortByColumn(int realCol, bool ascending) {
-    TGridColumn* column = Column(realCol);
-    if (!column)
-        return;
-    sortColumn_ = column;
-    sortAscending_ = ascending;
-    const int rows = store_.RowCount();
-    std::vector<QString> texts(static_cast<std::size_t>(rows));
-    for (int r = 0; r < rows; ++r)
-        texts[r] = store_.Cell(column->slot_, r);
-    const std::vector<int> order =
-        SortOrder(texts, column->SortStyle, column->SortPrefix, column->SortSuffix, ascending);
-    store_.Permute(order);
-    if (updateDepth_ > 0) {
-        resetPending_ = true;
-    } else {
-        model_->Repaint();
-        viewport()->update();
-        frozen_->viewport()->update();
-    }
-    horizontalHeader()->viewport()->update();
-    frozen_->horizontalHeader()->viewport()->update();
-    emit Sorted();
-}
-
-void TStringGrid::Resort() {
-    const int column = SortColumn();
-    if (column >= 0)
-        SortByColumn(column, sortAscending_);
-}
-
-void TStringGrid::HeaderClicked(int displCol) {
-    const int real = RealColIndex(displCol);
-    if (real < 0)
-        return;
-    if (displCol < fixedCols_ && !fixedSortable_)
-        return;
-    const bool ascending = SortColumn() == real ? !sortAscending_ : true;
-    SortByColumn(real, ascending);
-}
-
 // --- hints and events ---------------------------------------------------------------
 
 QString TStringGrid::HintFor(int displCol, int row) {
@@ -797,12 +605,70 @@ QString TStringGrid::HintFor(int displCol, int row) {
         return hint;
     const int real = RealColIndex(displCol);
     const QString text = Cell(real, row);
-    if (text.isEmpty())
+    if (text.isEmpty() || TextFits(CellLook(real, row).Font, text, ShownWidth(real)))
         return {};
-    const QFontMetrics metrics(CellLook(real, row).Font);
-    if (metrics.horizontalAdvance(text) + 6 > ColumnWidth(real))
+    return text;
+}
+
+// --- widths and fitting -------------------------------------------------------------
+
+double TStringGrid::DesignWidthScale(const QFont& font) {
+    // The design face: 8 points at 96 dpi, its characters and its digits 5 pixels
+    // wide. Digits count on their own: a face may be narrow on average and still
+    // wide in the digits that fill most columns.
+    constexpr double kDesignChar = 5.0;
+    const QFontMetricsF metrics(font);
+    const double ratio =
+        std::max(metrics.averageCharWidth(), metrics.horizontalAdvance(QLatin1Char('0'))) /
+        kDesignChar;
+    return std::max(1.0, std::round(ratio * 100.0) / 100.0);
+}
+
+int TStringGrid::ShownWidth(int realCol) const {
+    const TGridColumn* column = Column(realCol);
+    return column ? static_cast<int>(std::lround(column->Width * widthScale_)) : 0;
+}
+
+int TStringGrid::FullWidth() const {
+    int width = 2 * frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    for (const int real : shown_)
+        width += ShownWidth(real);
+    return width;
+}
+
+int TStringGrid::TextMargin() const {
+    return style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+}
+
+bool TStringGrid::TextFits(const QFont& font, const QString& text, int cellWidth) const {
+    return QFontMetrics(font).horizontalAdvance(text) <= cellWidth - 2 * TextMargin();
+}
+
+bool TStringGrid::IsNumberColumn(int realCol) const {
+    const TGridColumn* column = Column(realCol);
+    return column && (column->SortStyle == TSortStyle::Numeric ||
+                      column->SortStyle == TSortStyle::Financial ||
+                      !column->FloatFormat.isEmpty() || (column->Alignment & Qt::AlignRight));
+}
+
+static bool LooksLikeNumber(const QString& text) {
+    bool digit = false;
+    for (const QChar c : text) {
+        if (c.isDigit())
+            digit = true;
+        else if (!c.isSpace() && !QStringLiteral("+-.,%eE").contains(c))
+            return false;
+    }
+    return digit;
+}
+
+QString TStringGrid::FitText(int realCol, const QString& text, const QFont& font,
+                             int cellWidth) const {
+    if (text.isEmpty() || TextFits(font, text, cellWidth))
         return text;
-    return {};
+    if (IsNumberColumn(realCol) && LooksLikeNumber(text))
+        return QStringLiteral("###");
+    return QFontMetrics(font).elidedText(text, Qt::ElideRight, cellWidth - 2 * TextMargin());
 }
 
 bool TStringGrid::viewportEvent(QEvent* event) {

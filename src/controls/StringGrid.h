@@ -4,6 +4,7 @@
 #include "controls/RowStore.h"
 
 #include <QColor>
+#include <QPersistentModelIndex>
 #include <QPointer>
 #include <QTableView>
 
@@ -61,6 +62,9 @@ public:
     bool RowMoving() const { return rowMoving_; }
     void SetRowMoving(bool on) { rowMoving_ = on; }
     void ClearRows(); // keeps the header rows
+    // The grid row at the top of the view; setting it scrolls (clamped to the rows).
+    int TopRow() const;
+    void SetTopRow(int row);
 
     // --- columns --------------------------------------------------------------------
     int AllColCount() const { return static_cast<int>(columns_.size()); }
@@ -74,6 +78,19 @@ public:
     void ColumnsChanged();
     void SetColumnWidth(int realCol, int width);
     int ColumnWidth(int realCol) const; // the kept width for a hidden column
+
+    // Column widths are design pixels (what windows set and the settings string keeps);
+    // the views show them scaled by how much wider the grid's face is than the face
+    // the widths were designed for, so a column holds the characters it was made for.
+    static double DesignWidthScale(const QFont& font);
+    double WidthScale() const { return widthScale_; }
+    int ShownWidth(int realCol) const; // in screen pixels
+    // The text a cell of the given width shows: the whole text when it fits, else "###"
+    // for a number and the text cut with "…" otherwise.
+    QString FitText(int realCol, const QString& text, const QFont& font, int cellWidth) const;
+    bool IsNumberColumn(int realCol) const;
+    // The width the grid needs to show all its shown columns without scrolling sideways.
+    int FullWidth() const;
 
     void HideColumn(int realCol);
     void UnHideColumn(int realCol);
@@ -103,6 +120,10 @@ public:
     // Sorts again by the last column and direction the user chose (after a load).
     void Resort();
     int SortColumn() const; // real index, -1 when unsorted
+    // Whether the rows stand as the last sort left them: anything that writes, inserts
+    // or moves rows clears it; a fill that put its rows in place itself marks it again.
+    bool InSortOrder() const { return inSortOrder_; }
+    void MarkInSortOrder() { inSortOrder_ = true; }
     bool SortAscending() const { return sortAscending_; }
     void SetFixedColumnSortable(bool on) { fixedSortable_ = on; }
 
@@ -128,7 +149,8 @@ public:
 
     TRowStore& Store() { return store_; }
 
-    // Batch fills: repaints are collected until the outermost EndUpdate.
+    // Batch fills: repaints are collected until the outermost EndUpdate, and the row
+    // at the top of the view stays at the top when it survives the batch.
     void BeginUpdate();
     void EndUpdate();
 
@@ -156,7 +178,12 @@ private:
     void HeaderMoved(int logical, int oldVisual, int newVisual);
     void HeaderResized(int logical, int newSize);
     void CellsChanged();
+    void RepaintCells();
+    void RepaintHeaders();
+    void LayoutViewsNow(); // applies a pending row layout to both views at once
     void DrawOutline(QTableView* view);
+    int TextMargin() const;
+    bool TextFits(const QFont& font, const QString& text, int cellWidth) const;
 
     TRowStore store_;
     std::vector<std::unique_ptr<TGridColumn>> columns_;
@@ -179,6 +206,10 @@ private:
     TGridModel* model_ = nullptr;
     TFrozenView* frozen_ = nullptr;
     int updateDepth_ = 0;
-    bool resetPending_ = false;
+    bool resetPending_ = false; // columns changed inside a batch
+    bool inSortOrder_ = false;
+    QPersistentModelIndex batchTopRow_;
+    int batchTopValue_ = 0;
     bool syncingWidths_ = false;
+    double widthScale_ = 1.0;
 };

@@ -368,9 +368,10 @@ bool TFormFiltr::HandleTreeKey(Pane& pane, QKeyEvent* key) {
         Find(pane, pane.last, true);
         return true;
     }
+    // Only Shift marks while moving: Ctrl+arrows move as the tree moves, so a user who
+    // walks the tree with them does not change the filter unawares.
     if ((k == Qt::Key_Space && mods == Qt::ControlModifier) ||
-        ((k == Qt::Key_Down || k == Qt::Key_Up) &&
-         (mods == Qt::ShiftModifier || mods == Qt::ControlModifier))) {
+        ((k == Qt::Key_Down || k == Qt::Key_Up) && mods == Qt::ShiftModifier)) {
         FlipAndMove(pane, k != Qt::Key_Up);
         return true;
     }

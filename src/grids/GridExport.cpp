@@ -2,18 +2,25 @@
 
 #include "grids/TAdvColumnGrid.h"
 #include "shell/Cp1251.h"
+#include "shell/DateValue.h"
 #include "shell/Log.h"
+#include "shell/NumberText.h"
 #include "shell/Services.h"
+#include "shell/WorkstationLocale.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTime>
 
 #include <xlsxwriter.h>
 
 #include <algorithm>
+#include <cmath>
 
 const char* const kExportFilter =
     "Текст в колонку (*.txt)|*.txt|Текст с разделителями  (*.csv)|*.csv|HTML  (*.htm)|*.htm|"
@@ -69,6 +76,62 @@ bool WriteBytes(const QString& fileName, const QByteArray& bytes) {
     return file.write(bytes) == bytes.size();
 }
 
+// How a column's cells go into the workbook: numbers as numbers in the column's
+// number format, dates as dates, everything else as text (a code keeps its zeros).
+enum class TSheetKind { Text, Number, Date };
+
+TSheetKind SheetKindOf(const TGridColumn& column) {
+    if (column.SortStyle == TSortStyle::Date)
+        return TSheetKind::Date;
+    if (column.SortStyle == TSortStyle::Numeric || column.SortStyle == TSortStyle::Financial ||
+        !column.FloatFormat.isEmpty())
+        return TSheetKind::Number;
+    return TSheetKind::Text;
+}
+
+// "%.2n" gives "#,##0.00", "%.4f" gives "0.0000"; another format keeps the general one.
+QByteArray SheetNumberFormat(const QString& floatFormat) {
+    static const QRegularExpression pattern(QStringLiteral("^%\\.(\\d{1,2})([nf])$"));
+    const QRegularExpressionMatch match = pattern.match(floatFormat);
+    if (!match.hasMatch())
+        return {};
+    const int decimals = match.captured(1).toInt();
+    QByteArray format = match.captured(2) == QLatin1String("n") ? "#,##0" : "0";
+    if (decimals > 0)
+        format += '.' + QByteArray(decimals, '0');
+    return format;
+}
+
+// A cell text as the grid shows it (locale separators, grouping) or as the server
+// wrote it ("." decimal); false for anything else, an infinity or not-a-number.
+bool SheetNumber(const QString& text, double& value) {
+    QString t = text.trimmed();
+    t.remove(WorkstationLocale::Current().thousandSeparator);
+    t.remove(QChar(0x00A0));
+    bool ok = TryParseLocaleNumber(t, value);
+    if (!ok)
+        value = QLocale::c().toDouble(t, &ok);
+    return ok && std::isfinite(value);
+}
+
+// "dd.mm.yyyy", optionally followed by " hh:mm" or " hh:mm:ss".
+bool SheetDate(const QString& text, double& value) {
+    const QString t = text.trimmed();
+    value = ParseDottedDate(t.left(10));
+    if (value == 0 || (t.size() > 10 && t[10] != QLatin1Char(' ')))
+        return false;
+    if (t.size() > 10) {
+        const QString clock = t.mid(11);
+        QTime time = QTime::fromString(clock, QStringLiteral("hh:mm:ss"));
+        if (!time.isValid())
+            time = QTime::fromString(clock, QStringLiteral("hh:mm"));
+        if (!time.isValid())
+            return false;
+        value += time.msecsSinceStartOfDay() / 86400000.0;
+    }
+    return true;
+}
+
 bool WriteWorkbook(const TStringGrid& grid, const QString& fileName) {
     const QByteArray path = QFile::encodeName(fileName);
     lxw_workbook* workbook = workbook_new(path.constData());
@@ -80,13 +143,39 @@ bool WriteWorkbook(const TStringGrid& grid, const QString& fileName) {
         return false;
     }
     const std::vector<int> columns = ShownColumns(grid);
+    std::vector<TSheetKind> kinds;
+    std::vector<lxw_format*> formats;
+    for (const int real : columns) {
+        const TGridColumn* column = grid.Column(real);
+        kinds.push_back(column ? SheetKindOf(*column) : TSheetKind::Text);
+        QByteArray numberFormat;
+        if (kinds.back() == TSheetKind::Date)
+            numberFormat = "dd.mm.yyyy";
+        else if (kinds.back() == TSheetKind::Number)
+            numberFormat = SheetNumberFormat(column->FloatFormat);
+        lxw_format* format = nullptr;
+        if (!numberFormat.isEmpty()) {
+            format = workbook_add_format(workbook);
+            format_set_num_format(format, numberFormat.constData());
+        }
+        formats.push_back(format);
+    }
     for (int row = 0; row < grid.RowCount(); ++row) {
         for (std::size_t c = 0; c < columns.size(); ++c) {
             const QString text = grid.GetSaveText(columns[c], row);
             if (text.isEmpty())
                 continue;
-            worksheet_write_string(sheet, static_cast<lxw_row_t>(row), static_cast<lxw_col_t>(c),
-                                   text.toUtf8().constData(), nullptr);
+            const auto sheetRow = static_cast<lxw_row_t>(row);
+            const auto sheetCol = static_cast<lxw_col_t>(c);
+            double value = 0;
+            const bool data = row >= grid.FixedRows();
+            if (data && kinds[c] == TSheetKind::Number && SheetNumber(text, value))
+                worksheet_write_number(sheet, sheetRow, sheetCol, value, formats[c]);
+            else if (data && kinds[c] == TSheetKind::Date && SheetDate(text, value))
+                worksheet_write_number(sheet, sheetRow, sheetCol, value, formats[c]);
+            else
+                worksheet_write_string(sheet, sheetRow, sheetCol, text.toUtf8().constData(),
+                                       nullptr);
         }
     }
     for (std::size_t c = 0; c < columns.size(); ++c)

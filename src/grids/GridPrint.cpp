@@ -37,16 +37,22 @@ void RenderPages(TAdvColumnGrid& grid, QPagedPaintDevice& device, const QString&
     for (int d = 0; d < grid.ColCount(); ++d) {
         const int real = grid.RealColIndex(d);
         columns.push_back(real);
-        widths.push_back((grid.ColumnWidth(real) + 2 * kSpacing) * scale);
+        widths.push_back((grid.ShownWidth(real) + 2 * kSpacing) * scale);
         total += widths.back();
     }
     const double fit = total > page.width() - 2 ? (page.width() - 2) / total : 1.0;
     for (double& w : widths)
         w *= fit;
+    // Columns squeezed onto the page take their text along, so every digit stays.
+    const auto fitted = [fit](QFont font) {
+        if (fit < 1.0 && font.pointSizeF() > 0)
+            font.setPointSizeF(font.pointSizeF() * fit);
+        return font;
+    };
 
     painter.setFont(titleFont);
     const int titleHeight = painter.fontMetrics().height() * 2;
-    painter.setFont(baseFont);
+    painter.setFont(fitted(baseFont));
     const int rowHeight =
         static_cast<int>(painter.fontMetrics().height() + 2 * kSpacing * scale * fit);
     const int footerHeight = painter.fontMetrics().height() * 2;
@@ -67,7 +73,7 @@ void RenderPages(TAdvColumnGrid& grid, QPagedPaintDevice& device, const QString&
                 painter.fillRect(cell, look.Background);
             painter.setPen(QPen(Qt::black, 0));
             painter.drawRect(cell);
-            painter.setFont(row < headerRows ? grid.FixedFont() : look.Font);
+            painter.setFont(fitted(row < headerRows ? grid.FixedFont() : look.Font));
             painter.setPen(look.Text.isValid() && row >= headerRows ? look.Text : Qt::black);
             const double pad = kSpacing * scale * fit;
             painter.drawText(
@@ -138,7 +144,13 @@ QString PrintGridToDefaultPrinter(TAdvColumnGrid& grid) {
     if (folder.isEmpty())
         folder = QDir::homePath();
     QDir().mkpath(folder);
-    const QString path = QDir(folder).filePath(SafeFileName(job) + QStringLiteral(".pdf"));
+    // An earlier printout of the same table stays: the new one is numbered " (2)",
+    // " (3)" and so on, as file managers do.
+    const QDir dir(folder);
+    const QString base = SafeFileName(job);
+    QString path = dir.filePath(base + QStringLiteral(".pdf"));
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.filePath(QStringLiteral("%1 (%2).pdf").arg(base).arg(n));
     if (!PrintGridToPdf(grid, path)) {
         Services::MessageBox().Show(&grid, QStringLiteral("Cannot create file ") + path,
                                     QStringLiteral("Орвекс-Проф"), MsgKind::Error, MsgOk);

@@ -9,6 +9,7 @@
 #include "shell/WorkstationLocale.h"
 
 #include <QAction>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QPointer>
 
@@ -87,11 +88,11 @@ void TAdvColumnGrid::Loaded() {
 }
 
 void TAdvColumnGrid::ExtendPopupMenu() {
+    // Only a grid that has a popup menu gets the grid's commands (and Ctrl+S): the
+    // editors' grids have none and must not offer export or print.
     QMenu* menu = PopupMenu();
-    if (!menu) {
-        menu = new QMenu(this);
-        SetPopupMenu(menu);
-    }
+    if (!menu)
+        return;
     firstOwnSeparator_ = menu->addSeparator();
     QMenu* settings = menu->addMenu(QStringLiteral("Настройки"));
     connect(settings->addAction(QStringLiteral("Колонки")), &QAction::triggered, this,
@@ -311,10 +312,14 @@ void TAdvColumnGrid::PrintGrid() {
 }
 
 QString TAdvColumnGrid::PrintJobName() const {
-    QString name = QStringLiteral("Velmor-Orvex");
-    if (const QWidget* top = window(); top && top != this && !top->windowTitle().isEmpty())
-        name = top->windowTitle().left(50);
-    return name;
+    // The nearest enclosing window: a child window of the frame when the grid is in
+    // one (window() would skip it and give the frame's caption), else the top level.
+    const QWidget* holder = parentWidget();
+    while (holder && !holder->isWindow() && !qobject_cast<const QMdiSubWindow*>(holder))
+        holder = holder->parentWidget();
+    if (!holder || holder->windowTitle().isEmpty())
+        return QStringLiteral("Velmor-Orvex");
+    return holder->windowTitle().left(50);
 }
 
 // --- selection sum ------------------------------------------------------------------

@@ -80,7 +80,56 @@ TComboBoxIndexed::TComboBoxIndexed(QWidget* parent) : QComboBox(parent) {
     // A selection by mouse or keys raises the change event only after the delay.
     connect(this, &QComboBox::activated, this,
             [this](int) { MarkChange(TExTimer::Now() + ChangeTimeOut); });
+    // While the list is open its view has the keys: Enter and typed characters are
+    // taken there before the list's own handling (which would select by itself and
+    // delay the change, or search by its own type-to-select).
+    view()->installEventFilter(this);
     TExTimer::Start();
+}
+
+bool TComboBoxIndexed::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view() && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            const int highlighted = view()->currentIndex().row();
+            if (highlighted >= 0 && highlighted != currentIndex()) {
+                setCurrentIndex(highlighted);
+                changePending_ = true;
+            }
+            EndSearchAndRaiseChange();
+            return true;
+        }
+        if (TypeCharacter(*key))
+            return true;
+    }
+    return QComboBox::eventFilter(watched, event);
+}
+
+void TComboBoxIndexed::EndSearchAndRaiseChange() {
+    hidePopup();
+    // Characters typed and not yet searched are searched now, their selection
+    // counting as this Enter's change.
+    if (!typed_.isEmpty() && RunSearch())
+        changePending_ = true;
+    changeDeadline_ = TExTimer::Now() - 1;
+    FlushChange();
+}
+
+bool TComboBoxIndexed::TypeCharacter(const QKeyEvent& event) {
+    const QString text = event.text();
+    const bool typed = !text.isEmpty() && text.at(0).isPrint() &&
+                       !(event.modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (!typed)
+        return false;
+    searchDeadline_ = TExTimer::Now() + SearchTimeOut;
+    const QChar c = text.at(0);
+    if (NumericMode()) {
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
+            typed_ += c;
+    } else {
+        typed_ += c;
+    }
+    return true;
 }
 
 QEvent::Type TComboBoxIndexed::ComboSelectEventType() {
@@ -116,27 +165,12 @@ bool TComboBoxIndexed::NumericMode() const {
 
 void TComboBoxIndexed::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        hidePopup();
-        changeDeadline_ = TExTimer::Now() - 1;
-        FlushChange();
+        EndSearchAndRaiseChange();
         return;
     }
-    const QString text = event->text();
-    const bool typed = !text.isEmpty() && text.at(0).isPrint() &&
-                       !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-    if (!typed) {
+    // The list's own type-to-select never sees a typed character.
+    if (!TypeCharacter(*event))
         QComboBox::keyPressEvent(event); // arrows, page keys, F4, ...
-        return;
-    }
-    searchDeadline_ = TExTimer::Now() + SearchTimeOut;
-    const QChar c = text.at(0);
-    if (NumericMode()) {
-        if (c >= QLatin1Char('0') && c <= QLatin1Char('9'))
-            typed_ += c;
-    } else {
-        typed_ += c;
-    }
-    // The list's own type-to-select never sees the character.
 }
 
 void TComboBoxIndexed::focusOutEvent(QFocusEvent* event) {
@@ -151,6 +185,11 @@ void TComboBoxIndexed::ProcessSearch() {
         return;
     if (typed_.isEmpty())
         return;
+    if (RunSearch())
+        QCoreApplication::postEvent(this, new QEvent(ComboSelectEventType()));
+}
+
+bool TComboBoxIndexed::RunSearch() {
     const QString typed = typed_;
     typed_.clear();
     int number = 0;
@@ -161,19 +200,18 @@ void TComboBoxIndexed::ProcessSearch() {
             OnSearchNumericEx(this, number, foundIndex, found);
         else
             OnSearchNumeric(number, foundIndex, found);
-        if (found && foundIndex >= 0 && foundIndex < count()) {
-            setCurrentIndex(foundIndex);
-            QCoreApplication::postEvent(this, new QEvent(ComboSelectEventType()));
-        }
-        return;
+        if (!found || foundIndex < 0 || foundIndex >= count())
+            return false;
+        setCurrentIndex(foundIndex);
+        return true;
     }
     for (int i = 0; i < count(); ++i) {
         if (itemText(i).startsWith(typed, Qt::CaseInsensitive)) {
             setCurrentIndex(i);
-            QCoreApplication::postEvent(this, new QEvent(ComboSelectEventType()));
-            return;
+            return true;
         }
     }
+    return false;
 }
 
 bool TComboBoxIndexed::event(QEvent* event) {

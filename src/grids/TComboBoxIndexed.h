@@ -5,6 +5,7 @@
 
 #include <functional>
 
+class QKeyEvent;
 class QTimer;
 
 // The one application-wide 100 ms timer that drives the typed search of the
@@ -57,8 +58,15 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Enter: closes the list, searches what was typed and raises the change at once.
+    void EndSearchAndRaiseChange();
+    // Adds a typed character to the search text; false for keys that type nothing.
+    bool TypeCharacter(const QKeyEvent& event);
+    // Searches the typed text and selects what it finds; true when it selected.
+    bool RunSearch();
     void MarkChange(qint64 deadline);
     bool NumericMode() const;
 

@@ -183,9 +183,13 @@ public:
         if (dataRow >= 0 && static_cast<size_t>(dataRow) < keys_.size())
             keys_.erase(keys_.begin() + dataRow);
     }
-    void Insert(int dataRow, const QString& key) {
-        keys_.insert(keys_.begin() + std::clamp<std::ptrdiff_t>(dataRow, 0, std::ssize(keys_)),
-                     key);
+    void Move(int from, int to) {
+        if (from < 0 || to < 0 || static_cast<size_t>(from) >= keys_.size() ||
+            static_cast<size_t>(to) >= keys_.size())
+            return;
+        QString key = std::move(keys_[static_cast<size_t>(from)]);
+        keys_.erase(keys_.begin() + from);
+        keys_.insert(keys_.begin() + to, std::move(key));
     }
 
 private:
@@ -196,13 +200,13 @@ private:
 
 // After a merge: puts the written rows where a stable re-sort of the whole grid would
 // put them, assuming the other rows are in order. Each row moves by a binary search, so
-// a merge of a few keys does not sort 100,000 rows again.
+// a merge of a few keys does not sort 100,000 rows again; rows move (not removed and
+// inserted again) so the current cell and the selection go with them.
 void KeepSorted(TAdvColumnGrid& grid, std::vector<int> touched, TKeyShadow& shadow) {
     const int col = grid.SortColumn();
     if (col < 0)
         return;
     const int first = grid.FixedRows();
-    const int keyCol = gridcols::RealByName(grid, kKeyField);
     std::sort(touched.begin(), touched.end());
     touched.erase(std::unique(touched.begin(), touched.end()), touched.end());
     touched.erase(std::remove_if(touched.begin(), touched.end(),
@@ -216,56 +220,50 @@ void KeepSorted(TAdvColumnGrid& grid, std::vector<int> touched, TKeyShadow& shad
     bool sorted = true;
     for (int row : touched)
         sorted = sorted && inOrder(row - 1, row) && inOrder(row, row + 1);
-    if (sorted)
+    if (sorted) {
+        grid.MarkInSortOrder();
         return;
+    }
     if (touched.size() > 64) {
         grid.Resort(); // many rows moved: one sort is cheaper (the shadow goes stale)
         return;
     }
 
-    // Take the written rows out; what stays is in order. Ties keep the earlier order,
-    // so every row remembers where it stood.
-    struct Moving {
-        int before; // position before the merge's re-sort
-        QString key;
-        QStringList texts;
-        QString keyText; // its "KEY_FIELD"
-    };
+    // Park the written rows at the bottom, the lowest last; what stays above is in
+    // order. Ties keep the earlier order, so every row remembers where it stood.
     std::vector<int> position(static_cast<size_t>(grid.RowCount() - first));
     std::iota(position.begin(), position.end(), 0);
-    std::vector<Moving> moving;
+    std::vector<int> before; // where each parked row stood, lowest first
     for (auto it = touched.rbegin(); it != touched.rend(); ++it) {
-        Moving m{*it - first, grid.Cell(col, *it), {}, {}};
-        for (int c = 0; c < grid.AllColCount(); ++c)
-            m.texts.append(grid.Cell(c, *it));
-        m.keyText = keyCol >= 0 ? m.texts[keyCol] : QString();
-        moving.push_back(std::move(m));
-        grid.RemoveRow(*it);
-        shadow.Remove(*it - first);
+        const int last = grid.RowCount() - 1;
+        grid.MoveRow(*it, last);
+        shadow.Move(*it - first, last - first);
         position.erase(position.begin() + (*it - first));
+        before.insert(before.begin(), *it - first);
     }
-    std::sort(moving.begin(), moving.end(),
-              [](const Moving& a, const Moving& b) { return a.before < b.before; });
-    for (Moving& m : moving) {
-        // First position whose row does not go before the moving one.
+    for (const int stood : before) {
+        // The bottom row is the lowest parked one; its place among the settled rows is
+        // the first whose row does not go before it.
+        const int from = grid.RowCount() - 1;
+        const QString key = grid.Cell(col, from);
         size_t lo = 0;
         size_t hi = position.size();
         while (lo < hi) {
             const size_t mid = (lo + hi) / 2;
-            const QString key = grid.Cell(col, first + static_cast<int>(mid));
+            const QString other = grid.Cell(col, first + static_cast<int>(mid));
             const bool goesBefore =
-                sort.Before(key, m.key) || (!sort.Before(m.key, key) && position[mid] < m.before);
+                sort.Before(other, key) || (!sort.Before(key, other) && position[mid] < stood);
             if (goesBefore)
                 lo = mid + 1;
             else
                 hi = mid;
         }
         const int row = first + static_cast<int>(lo);
-        grid.InsertRow(row);
-        grid.SetRowTexts(row, m.texts);
-        shadow.Insert(row - first, m.keyText);
-        position.insert(position.begin() + static_cast<std::ptrdiff_t>(lo), m.before);
+        grid.MoveRow(from, row);
+        shadow.Move(from - first, row - first);
+        position.insert(position.begin() + static_cast<std::ptrdiff_t>(lo), stood);
     }
+    grid.MarkInSortOrder();
 }
 
 void LoadFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& hook) {
@@ -273,12 +271,21 @@ void LoadFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHo
     parser.ParseMetadata();
     AddSecurityInfoItem(grid);
 
-    const QModelIndex current = grid.currentIndex();
-    const int currentRow = current.isValid() ? current.row() + grid.FixedRows() : -1;
-    const int currentCol = current.isValid() ? current.column() : -1;
-
+    // The user's place: every row is new, so the current cell comes back on its order
+    // (by "KEY_FIELD") while the answer still holds it, else at the same row; the
+    // selection and the top row of the view come back at the same rows.
     const int first = grid.FixedRows();
-    TKeyShadow::Of(grid).MarkStale(); // every row changes
+    const QModelIndex current = grid.currentIndex();
+    int currentRow = current.isValid() ? current.row() + first : -1;
+    const int currentCol = current.isValid() ? current.column() : -1;
+    TGridRect selection = grid.Selection();
+    const int topRow = grid.TopRow();
+    const int keyCol = gridcols::RealByName(grid, kKeyField);
+    const QString currentKey =
+        keyCol >= 0 && currentRow >= 0 ? grid.Cell(keyCol, currentRow) : QString();
+
+    TKeyShadow& shadow = TKeyShadow::Of(grid);
+    shadow.MarkStale(); // every row changes
     {
         UpdateBatch batch(grid);
         grid.SetRowCount(first + 1);
@@ -294,15 +301,31 @@ void LoadFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHo
         }
         grid.Resort();
         // Read the keys now, in their sorted order, so the first merge is quick too.
-        const int keyCol = gridcols::RealByName(grid, kKeyField);
         if (keyCol >= 0)
-            TKeyShadow::Of(grid).Refresh(grid, keyCol);
+            shadow.Refresh(grid, keyCol);
     }
-    if (currentRow >= 0 && currentRow < grid.RowCount()) {
-        const QModelIndex restore = grid.model()->index(currentRow - first, currentCol);
-        if (restore.isValid())
-            grid.setCurrentIndex(restore);
+    if (!currentKey.isEmpty()) {
+        const int keyed = shadow.FirstRows({currentKey}).value(currentKey, -1);
+        if (keyed >= 0) {
+            // A selection of the current cell alone goes with it.
+            if (selection.Top == currentRow && selection.Bottom == currentRow)
+                selection.Top = selection.Bottom = first + keyed;
+            currentRow = first + keyed;
+        }
     }
+    grid.SetTopRow(topRow);
+    if (currentRow < 0 || currentRow >= grid.RowCount())
+        return;
+    if (!selection.IsEmpty() && selection.Bottom < grid.RowCount())
+        grid.SetSelection(selection);
+    const QModelIndex restore = grid.model()->index(currentRow - first, currentCol);
+    if (!restore.isValid())
+        return;
+    grid.selectionModel()->setCurrentIndex(restore, selection.IsEmpty()
+                                                        ? QItemSelectionModel::ClearAndSelect
+                                                        : QItemSelectionModel::NoUpdate);
+    // An order that moved out of view is brought back into it.
+    static_cast<QAbstractItemView&>(grid).scrollTo(restore);
 }
 
 void MergeByKey(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& hook) {
@@ -321,6 +344,9 @@ void MergeByKey(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& ho
     for (int i = 0; i < n; ++i)
         responseKeys.append(parser.GetText(kKeyField, i));
     UpdateBatch batch(grid);
+    // Rows dragged by the user, or a fill that ended early, leave the grid out of order:
+    // then only a full stable re-sort puts the merged rows where they belong.
+    const bool inOrder = grid.InSortOrder();
 
     // The first row of every key the merge needs, from the key shadow: a merge of a few
     // keys into 100,000 rows must not read the grid once per key, nor even once.
@@ -393,7 +419,10 @@ void MergeByKey(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& ho
         if (below == gone.end() || *below != row)
             moved.push_back(row - static_cast<int>(below - gone.begin()));
     }
-    KeepSorted(grid, std::move(moved), shadow);
+    if (inOrder)
+        KeepSorted(grid, std::move(moved), shadow);
+    else
+        grid.Resort();
 }
 
 } // namespace

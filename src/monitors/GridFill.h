@@ -19,8 +19,9 @@ using AfterRowTexts = std::function<void(int responseRow, int gridRow, QStringLi
 // The full fill of a monitoring window's grid from the answer current on the parser's
 // session: every column (hidden ones included) gets the response field of its name.
 // The grid keeps at least one data row, is sorted again by its sort column, and the
-// current cell is restored when its row still exists. The first fill of a grid with
-// an "ID_BUM" column adds "Информация по бумаге..." to its popup menu.
+// current cell comes back on its order ("KEY_FIELD") or else at its row when that
+// still exists; the selection and the top row of the view stay where they were. The first fill of a
+// grid with an "ID_BUM" column adds "Информация по бумаге..." to its popup menu.
 void LoadGridFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid,
                           const AfterRowFilled& afterRowFilled = {});
 void LoadGridFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid,
@@ -29,7 +30,10 @@ void LoadGridFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid,
 // The keyed merge: each response row replaces the row with its "KEY_FIELD", fills the
 // single blank row or is appended; keys asked for ("LoopBack1") but not returned lose
 // their row (the last data row is cleared instead). The grid stays sorted: rows that
-// moved in the sort order are put in place one by one, as a stable re-sort would. The
+// moved in the sort order are put in place one by one, as a stable re-sort would; a
+// grid found out of order (rows dragged by the user, a fill that ended early) is
+// sorted again in full. Rows move, so the current cell and the selection stay on
+// their orders; the current cell of a deleted row goes to the nearest row. The
 // keys of a grid that is merged into are kept beside it, so its rows must be written
 // through these fills only (sorting and removing rows elsewhere is noticed).
 void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,

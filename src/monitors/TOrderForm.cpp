@@ -118,6 +118,8 @@ TOrderForm::TOrderForm(QWidget* parent) : QWidget(parent) {
     layout->addWidget(grid_, 1);
     BuildMenusAndPanel();
     BuildGrid();
+    // Wide enough for every column; the main window bounds it by its own room.
+    resize(std::max(width(), grid_->FullWidth()), height());
 }
 
 TOrderForm::~TOrderForm() {

@@ -56,13 +56,17 @@ qint32 RequireInt(const QString& text, const QString& what) {
     return value;
 }
 
-// Characters [from, from + count) of a dotted date as a decimal number.
+// Characters [from, from + count) of a dotted date as a decimal number: digits only,
+// so a sign or a blank ("05.03.-200") is no date.
 bool DatePart(QStringView text, qsizetype from, qsizetype count, int& out) {
     if (text.size() < from + count)
         return false;
-    qint32 value = 0;
-    if (!ParseInt(text.mid(from, count), value))
-        return false;
+    int value = 0;
+    for (const QChar c : text.mid(from, count)) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return false;
+        value = value * 10 + (c.unicode() - '0');
+    }
     out = value;
     return true;
 }

@@ -1,5 +1,6 @@
 #include "AboutBox.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
@@ -8,7 +9,13 @@
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutBox"));
     setWindowTitle(QStringLiteral("О программе"));
+    setWindowIcon(ProductIcon());
     auto* layout = new QVBoxLayout(this);
+    auto* icon = new QLabel(this);
+    icon->setObjectName(QStringLiteral("ProductIcon"));
+    icon->setPixmap(ProductIcon().pixmap(64, 64));
+    icon->setAlignment(Qt::AlignCenter);
+    layout->addWidget(icon);
     auto* product = new QLabel(QStringLiteral("Орвекс-Проф"), this);
     QFont big = product->font();
     big.setPointSizeF(big.pointSizeF() * 1.6);
@@ -26,4 +33,14 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     layout->addWidget(buttons);
     layout->setContentsMargins(24, 18, 24, 12);
     setFixedSize(sizeHint().expandedTo(QSize(280, 0)));
+}
+
+QIcon ProductIcon() {
+    return QIcon(QStringLiteral(":/orvex/orvex.svg"));
+}
+
+void ApplyProductIdentity() {
+    QApplication::setApplicationName(QStringLiteral("Орвекс-Проф"));
+    QApplication::setApplicationVersion(QStringLiteral("3.72"));
+    QApplication::setWindowIcon(ProductIcon());
 }

@@ -1,5 +1,6 @@
 #include "MainForm.h"
 
+#include "AboutBox.h"
 #include "ErrorGuard.h"
 #include "Log.h"
 #include "Registry.h"
@@ -84,6 +85,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     TReferenceData::SetCurrent(&refs_);
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Орвекс-Проф"));
+    setWindowIcon(ProductIcon());
     setMinimumSize(300, 300);
 
     mdi_ = new QMdiArea(this);

@@ -207,6 +207,8 @@ QString FormatGeneralNumber(double value, QChar decimalSeparator) {
 }
 
 QString FormatNumberPattern(const QString& pattern, double value) {
+    if (!std::isfinite(value)) // no digits to lay out: shown as the general format does
+        return FormatGeneralNumber(value, DecimalSep());
     // Only the first section of "pos;neg;zero" patterns is used, with a minus sign.
     QString section = pattern.section(QLatin1Char(';'), 0, 0);
     QString prefix, suffix;
@@ -280,6 +282,8 @@ QString FormatNumberPattern(const QString& pattern, double value) {
 }
 
 QString FormatNumberPrintf(const QString& format, double value) {
+    if (!std::isfinite(value))
+        return FormatGeneralNumber(value, DecimalSep());
     // "%.Nf" fixed, "%.Nn" grouped; N defaults to 2 as in the classic printf of money.
     int decimals = 2;
     const qsizetype dot = format.indexOf(QLatin1Char('.'));
@@ -288,7 +292,7 @@ QString FormatNumberPrintf(const QString& format, double value) {
         int n = 0;
         bool any = false;
         while (i < format.size() && format[i].isDigit()) {
-            n = n * 10 + format[i].digitValue();
+            n = std::min(n * 10 + format[i].digitValue(), 20); // a double has no more
             any = true;
             ++i;
         }

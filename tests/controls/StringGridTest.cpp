@@ -153,7 +153,7 @@ TEST(StringGrid, FrozenColumnCoversTheFixedColumnsOnly) {
     ASSERT_EQ(views.size(), 1);
     QTableView* frozen = views.front();
     EXPECT_TRUE(frozen->isVisible());
-    EXPECT_EQ(frozen->width(), 70);
+    EXPECT_EQ(frozen->width(), grid.ShownWidth(0));
     EXPECT_FALSE(frozen->isColumnHidden(0));
     EXPECT_TRUE(frozen->isColumnHidden(1));
     grid.horizontalScrollBar()->setValue(grid.horizontalScrollBar()->maximum());
@@ -173,4 +173,47 @@ TEST(StringGrid, LookHookColoursDataCellsOnly) {
     EXPECT_EQ(grid.CellLook(2, 3).Background, QColor(255, 0, 0));
     EXPECT_EQ(grid.CellLook(1, 3).Text, QColor(0, 0, 128));
     EXPECT_NE(grid.CellLook(2, 0).Text, QColor(0, 0, 128));
+}
+
+// Design widths are scaled by the face: the numbers a column was designed for show
+// whole in any face; what still does not fit shows "###" (a number) or ends in "…".
+TEST(StringGrid, DesignWidthsHoldTheirDigitsInAnyFace) {
+    struct Case {
+        const char* text;
+        int width;
+        Qt::Alignment alignment;
+        const char* shown; // nullptr: the whole text
+    };
+    const Case cases[] = {
+        {"1000301", 45, Qt::AlignRight, nullptr},    {"33510,9341", 60, Qt::AlignRight, nullptr},
+        {"3590970,17", 60, Qt::AlignRight, nullptr}, {"1 234 567,00", 20, Qt::AlignRight, "###"},
+        {"Сбербанк России", 40, Qt::AlignLeft, "…"},
+    };
+    QFont condensed(QStringLiteral("DejaVu Sans Condensed"), 8);
+    QFont wide(QStringLiteral("DejaVu Sans"), 13);
+    QFont wideBold(QStringLiteral("DejaVu Sans"), 16, QFont::Bold);
+    for (const QFont& font : {condensed, wide, wideBold}) {
+        TStringGrid grid;
+        grid.SetGridFont(font);
+        grid.SetFixedCols(0);
+        for (const Case& c : cases) {
+            TGridColumn* column = grid.AddColumn();
+            column->Width = c.width;
+            column->Alignment = c.alignment;
+        }
+        grid.ColumnsChanged();
+        for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
+            const QString text = QString::fromUtf8(cases[i].text);
+            const QString what = font.toString() + QStringLiteral(" / ") + text;
+            EXPECT_EQ(grid.ColumnWidth(i), cases[i].width) << what.toStdString();
+            EXPECT_EQ(grid.horizontalHeader()->sectionSize(i), grid.ShownWidth(i));
+            const QString shown = grid.FitText(i, text, font, grid.ShownWidth(i));
+            if (!cases[i].shown)
+                EXPECT_EQ(shown, text) << what.toStdString();
+            else if (QString::fromUtf8(cases[i].shown) == QStringLiteral("###"))
+                EXPECT_EQ(shown, QStringLiteral("###")) << what.toStdString();
+            else
+                EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+        }
+    }
 }

@@ -142,6 +142,13 @@ TEST_F(FilterDialog, KeysFlipChecksAndMove) {
     EXPECT_EQ(dialog.FocusedAccNode(), five);
     Key(view, Qt::Key_Space, Qt::ControlModifier);
     EXPECT_EQ(dialog.Logic().AccTree.Mark(five), CheckMark::Checked);
+    // Ctrl+arrows only move: no mark changes on the way down and back.
+    for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Up}) {
+        const int at = dialog.FocusedAccNode();
+        const CheckMark mark = dialog.Logic().AccTree.Mark(at);
+        Key(view, key, Qt::ControlModifier);
+        EXPECT_EQ(dialog.Logic().AccTree.Mark(at), mark);
+    }
     // The mixed top node flips to unchecked.
     dialog.Logic().AccTree.SetMark(five, CheckMark::Unchecked);
     const int root = dialog.Logic().AccTree.Root();

@@ -10,6 +10,10 @@
 #include <QListWidget>
 #include <QMenu>
 
+#include <QHeaderView>
+
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -131,6 +135,34 @@ TEST(AdvColumnGridSettings, RoundTripRestoresOrderWidthsHiddenAndFonts) {
     EXPECT_EQ(target.SaveSettings(), saved);
     // Cells travel with their column.
     EXPECT_EQ(target.Cell(1, 2), QStringLiteral("r2c4"));
+}
+
+// A wide face widens the columns on screen only: the settings string keeps design
+// pixels byte for byte, and a column the user drags is stored in design pixels too.
+TEST(AdvColumnGridSettings, WideFaceKeepsDesignWidthsInTheString) {
+    TAdvColumnGrid source;
+    BuildGrid(source, 4, 2);
+    for (int i = 1; i < 4; ++i)
+        source.Column(i)->Font = MakeFont(QStringLiteral("DejaVu Sans"), 16, true);
+    source.ColumnsChanged();
+    const QByteArray saved = source.SaveSettings();
+
+    TAdvColumnGrid target;
+    BuildGrid(target, 4, 2);
+    target.resize(600, 200);
+    target.show();
+    target.LoadSettings(saved);
+    ASSERT_GT(target.WidthScale(), 1.5);
+    EXPECT_EQ(target.horizontalHeader()->sectionSize(2), target.ShownWidth(2));
+    EXPECT_GT(target.ShownWidth(2), target.ColumnWidth(2));
+    EXPECT_EQ(target.SaveSettings(), saved);
+
+    const int design = target.ColumnWidth(2);
+    target.horizontalHeader()->resizeSection(2, target.ShownWidth(2)); // a drag back
+    EXPECT_EQ(target.SaveSettings(), saved);
+    const int wider = static_cast<int>(std::lround((design + 20) * target.WidthScale()));
+    target.horizontalHeader()->resizeSection(2, wider);
+    EXPECT_EQ(target.ColumnWidth(2), design + 20);
 }
 
 TEST(AdvColumnGridSettings, ToleratesForeignAndDamagedStrings) {
@@ -311,6 +343,7 @@ TEST(AdvColumnGridColumns, DialogMovesUncheckedEntryAndCancelKeepsAll) {
 
 TEST(AdvColumnGridLook, HeadersLeftRowHeightsFontsAndMenu) {
     TAdvColumnGrid grid;
+    grid.SetPopupMenu(new QMenu(&grid));
     BuildGrid(grid, 3, 1);
     grid.Column(2)->Alignment = Qt::AlignRight;
     EXPECT_TRUE(grid.CellAlignment(2, 0) & Qt::AlignLeft);
@@ -347,6 +380,12 @@ TEST(AdvColumnGridLook, HeadersLeftRowHeightsFontsAndMenu) {
     auto* own = new QAction(QStringLiteral("Информация по бумаге..."), &grid);
     grid.InsertPopupItem(own);
     EXPECT_EQ(grid.PopupMenu()->actions()[0], own);
+
+    // A grid without a popup menu gains none, nor the export shortcut.
+    TAdvColumnGrid bare;
+    BuildGrid(bare, 2, 1);
+    EXPECT_EQ(bare.PopupMenu(), nullptr);
+    EXPECT_TRUE(bare.actions().isEmpty());
 }
 
 TEST(AdvColumnGridSum, SumsOneRightAlignedColumnInTheLocale) {

@@ -7,9 +7,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMainWindow>
+#include <QMdiArea>
 #include <QMenu>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -181,7 +184,7 @@ TEST_F(ExportFixture, DialogForcesExtensionAndReportsFailures) {
         ASSERT_TRUE(process.waitForFinished(30000));
         const QString strings = QString::fromUtf8(process.readAllStandardOutput());
         EXPECT_TRUE(strings.contains(QStringLiteral("Кол1")));
-        EXPECT_TRUE(strings.contains(QStringLiteral("1250,00")));
+        EXPECT_FALSE(strings.contains(QStringLiteral("1250,00"))); // a number, not a text
         EXPECT_FALSE(strings.contains(QStringLiteral("СКРЫТО")));
     }
 
@@ -240,8 +243,89 @@ TEST_F(ExportFixture, PrintingWithoutPrinterLeavesAPdfAndSaysWhere) {
     EXPECT_TRUE(ReadAll(pdf).startsWith("%PDF"));
     ASSERT_EQ(messages->texts.size(), 1);
     EXPECT_TRUE(messages->texts[0].endsWith(pdf));
+    // A second printout of the same table does not overwrite the first.
+    const QString second = PrintGridToDefaultPrinter(grid);
+    EXPECT_EQ(second, pdf.chopped(4) + QStringLiteral(" (2).pdf"));
+    EXPECT_TRUE(QFileInfo::exists(pdf));
     QFile::remove(pdf);
+    QFile::remove(second);
     grid.setParent(nullptr);
     EXPECT_EQ(grid.PrintJobName(), QStringLiteral("Velmor-Orvex"));
     QStandardPaths::setTestModeEnabled(false);
+}
+
+// The print title is the caption of the nearest enclosing window: the frame's child
+// window when the grid sits in one, not the frame.
+TEST(PrintTitle, ComesFromTheNearestEnclosingWindow) {
+    QMainWindow frame;
+    frame.setWindowTitle(QStringLiteral("Брокер: Дилер"));
+    auto* area = new QMdiArea(&frame);
+    frame.setCentralWidget(area);
+    auto* child = new QWidget;
+    child->setWindowTitle(QStringLiteral("Заявки | Счет 1"));
+    auto* grid = new TAdvColumnGrid(new QWidget(child)); // nested inside the child window
+    area->addSubWindow(child);
+    TAdvColumnGrid loose;
+    const struct {
+        const TAdvColumnGrid* grid;
+        QString title;
+    } cases[] = {
+        {grid, QStringLiteral("Заявки | Счет 1")},
+        {&loose, QStringLiteral("Velmor-Orvex")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.grid->PrintJobName(), c.title);
+}
+
+// The workbook holds numbers as numbers in the column's format, dates as dates and
+// texts as texts (a code keeps its leading zero); read back from the sheet's XML.
+TEST(SpreadsheetExport, CellsKeepTheirKinds) {
+    const QString unzip = QStandardPaths::findExecutable(QStringLiteral("unzip"));
+    if (unzip.isEmpty())
+        GTEST_SKIP() << "no unzip on this machine";
+    WorkstationLocale spaced = WorkstationLocale::Russian();
+    spaced.thousandSeparator = QLatin1Char(' ');
+    ScopedWorkstationLocale locale(spaced);
+    TAdvColumnGrid grid;
+    BuildGrid(grid, 5, 1);
+    const struct {
+        TSortStyle sort;
+        const char* format;
+        const char* text;
+        const char* cell; // what the sheet's XML holds for it
+    } cases[] = {
+        {TSortStyle::Automatic, "", "007", "t=\"s\""},
+        {TSortStyle::Financial, "%.2n", "1 250,50", "<v>1250.5</v>"},
+        {TSortStyle::Automatic, "%.4f", "33510.9341", "<v>33510.9341</v>"},
+        {TSortStyle::Date, "", "05.03.2025", "<v>45721</v>"},
+        {TSortStyle::Numeric, "", "n/a", "t=\"s\""},
+    };
+    for (int c = 0; c < 5; ++c) {
+        grid.Column(c)->SortStyle = cases[c].sort;
+        grid.Column(c)->FloatFormat = QString::fromLatin1(cases[c].format);
+        grid.SetCell(c, 1, QString::fromUtf8(cases[c].text));
+    }
+    QTemporaryDir dir;
+    const QString book = dir.filePath(QStringLiteral("g.xls"));
+    QString error;
+    ASSERT_TRUE(WriteGridFile(grid, book, TExportKind::Spreadsheet, error)) << error.toStdString();
+    const auto part = [&](const char* name) {
+        QProcess process;
+        process.start(unzip, {QStringLiteral("-p"), book, QString::fromLatin1(name)});
+        process.waitForFinished(60000);
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    const QString sheet = part("xl/worksheets/sheet1.xml");
+    for (int c = 0; c < 5; ++c) {
+        const QString ref = QStringLiteral("%1%2").arg(QChar('A' + c)).arg(2);
+        const QRegularExpression cell(QStringLiteral("<c r=\"%1\"[^>]*>.*?</c>").arg(ref));
+        const QString xml = cell.match(sheet).captured(0);
+        EXPECT_TRUE(xml.contains(QString::fromLatin1(cases[c].cell))) << xml.toStdString();
+    }
+    EXPECT_TRUE(sheet.contains(QStringLiteral("<c r=\"B1\" t=\"s\""))); // headers are text
+    const QString styles = part("xl/styles.xml");
+    EXPECT_TRUE(styles.contains(QStringLiteral("formatCode=\"#,##0.00\""))) << styles.toStdString();
+    EXPECT_TRUE(styles.contains(QStringLiteral("formatCode=\"0.0000\"")));
+    EXPECT_TRUE(styles.contains(QStringLiteral("formatCode=\"dd.mm.yyyy\"")));
+    EXPECT_TRUE(part("xl/sharedStrings.xml").contains(QStringLiteral(">007<")));
 }

@@ -267,6 +267,39 @@ TEST(ComboBoxIndexed, ChangeEventWaitsUnlessEnterOrFocusLoss) {
     EXPECT_EQ(combo.Style(), TComboBoxIndexed::csOwnerDrawFixed);
 }
 
+// With the list open, typed characters feed the search (not the list's own
+// type-to-select) and Enter ends the search and raises the change at once.
+TEST(ComboBoxIndexed, OpenListTakesTypedTextAndEnterRaisesTheChangeAtOnce) {
+    FakeClock clock;
+    QWidget window;
+    auto* combo = new TComboBoxIndexed(&window);
+    combo->addItems({QStringLiteral("Сбербанк"), QStringLiteral("Газпром"), QStringLiteral("ГМК")});
+    int changes = 0;
+    combo->OnChange = [&changes] { ++changes; };
+    window.show();
+    const struct {
+        const char* typed; // characters typed into the open list, then Enter
+        int highlight;     // row highlighted in the list before Enter (-1: none)
+        int chosen;
+    } cases[] = {{"гм", -1, 2}, {"", 1, 1}, {"с", -1, 0}};
+    int expected = 0;
+    for (const auto& c : cases) {
+        combo->showPopup();
+        const int before = combo->view()->currentIndex().row();
+        for (const QChar ch : QString::fromUtf8(c.typed))
+            Key(combo->view(), Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        EXPECT_EQ(combo->view()->currentIndex().row(), before); // no type-to-select
+        EXPECT_EQ(combo->TypedText(), QString::fromUtf8(c.typed));
+        if (c.highlight >= 0)
+            combo->view()->setCurrentIndex(combo->model()->index(c.highlight, 0));
+        Key(combo->view(), Qt::Key_Return);
+        EXPECT_EQ(combo->currentIndex(), c.chosen) << c.typed;
+        EXPECT_EQ(changes, ++expected) << c.typed; // no wait for the change delay
+        EXPECT_FALSE(combo->ChangePending());
+        EXPECT_TRUE(combo->TypedText().isEmpty());
+    }
+}
+
 TEST(ComboBoxIndexed, TimerTickServesTheFocusedList) {
     FakeClock clock;
     QWidget window;

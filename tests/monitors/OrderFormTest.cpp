@@ -166,6 +166,14 @@ TEST_F(OrderForm, WithdrawingOneOrderAsksThenSendsCommand20) {
     EXPECT_TRUE(del->Last().command);
     EXPECT_EQ(del->Last().name, QStringLiteral("ExecQueryBB"));
     EXPECT_EQ(del->Last().params, Pieces({"chto", "20", "param0", "101"}));
+
+    // A merge in between keeps order 101 current: F8 again asks at once, no click.
+    form->RefreshByKeys({"K3"});
+    ses->FeedData(Echo(*ses, Orders({{"100", "K3"}})));
+    boxes->answer = MsgNo;
+    form->menuDelOrderClick();
+    ASSERT_EQ(boxes->texts.size(), 3);
+    EXPECT_EQ(boxes->texts[2], boxes->texts[0]);
 }
 
 TEST_F(OrderForm, MassWithdrawalsUseDecoratedNamesAndIds) {

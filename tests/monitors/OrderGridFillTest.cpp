@@ -267,3 +267,138 @@ TEST_F(OrderGridFill, MergeFindsRowsMovedOrRemovedBehindItsBack) {
     EXPECT_EQ(Keys(), (QStringList{"K3", "K2"}));
     EXPECT_EQ(At(TOrderForm::kStatusName, 1), QStringLiteral("Снята"));
 }
+
+// The dealer's place through merges: the current cell stays on its order, the selected
+// orders stay selected and the order at the top of the view stays at the top, in both
+// sort directions, whether the merge replaces, appends, deletes or moves rows.
+TEST_F(OrderGridFill, MergesKeepTheCurrentOrderSelectionAndTopRow) {
+    struct Case {
+        const char* name;
+        QStringList asked;
+        std::vector<OrderRow> returned;
+        QString current;    // key of the current order afterwards
+        QStringList marked; // keys of the selected orders afterwards
+    };
+    const QStringList block{"K30", "K31", "K32"};
+    const std::vector<Case> cases = {
+        {"replace", {"K31"}, {{"131", "K31", "11"}}, "K31", block},
+        {"append", {"K99"}, {{"199", "K99"}}, "K31", block},
+        {"delete above", {"K05"}, {}, "K31", block},
+        {"move the current order", {"K31"}, {{"099", "K31"}}, "K31", block},
+        {"delete the current order", {"K31"}, {}, "", {"K30", "K32"}},
+    };
+    form->resize(700, 300);
+    form->show();
+    const int numCol = gridcols::RealByTag(Grid(), TOrderForm::kOrderNum);
+    const auto rowOf = [&](const QString& key) { return static_cast<int>(Keys().indexOf(key)); };
+    const auto keyAt = [&](int dataRow) { return At(TOrderForm::kKeyField, dataRow); };
+    for (const bool ascending : {true, false}) {
+        for (const Case& c : cases) {
+            AnswerBuilder b = OrderFields();
+            for (int i = 0; i < 60; ++i)
+                AddOrder(b,
+                         {QString::number(100 + i).toLatin1().constData(),
+                          QStringLiteral("K%1").arg(i, 2, 10, QChar('0')).toLatin1().constData()});
+            form->RefreshList();
+            ses->FeedData(Echo(*ses, b.Build()));
+            Grid().SortByColumn(numCol, ascending);
+            Grid().SetTopRow(Grid().FixedRows() + rowOf("K20"));
+            const int top = std::min(rowOf("K30"), rowOf("K32"));
+            Grid().SetSelection({2, Grid().FixedRows() + top, 4, Grid().FixedRows() + top + 2});
+            Grid().selectionModel()->setCurrentIndex(Grid().model()->index(rowOf("K31"), 3),
+                                                     QItemSelectionModel::NoUpdate);
+            const int currentRowBefore = Grid().currentIndex().row();
+            const QString topBefore = keyAt(Grid().TopRow() - Grid().FixedRows());
+
+            form->RefreshByKeys(c.asked);
+            AnswerBuilder m = OrderFields();
+            for (const OrderRow& r : c.returned)
+                AddOrder(m, r);
+            ses->FeedData(Echo(*ses, m.Build()));
+
+            const std::string what = std::string(c.name) + (ascending ? " up" : " down");
+            const QModelIndex current = Grid().currentIndex();
+            ASSERT_TRUE(current.isValid()) << what;
+            EXPECT_EQ(current.column(), 3) << what;
+            if (c.current.isEmpty()) // the row that took its place
+                EXPECT_EQ(current.row(), std::min(currentRowBefore, DataRows() - 1)) << what;
+            else
+                EXPECT_EQ(keyAt(current.row()), c.current) << what;
+            QStringList marked;
+            for (const QModelIndex& index : Grid().selectionModel()->selectedIndexes())
+                if (!marked.contains(keyAt(index.row())))
+                    marked.append(keyAt(index.row()));
+            marked.sort();
+            EXPECT_EQ(marked, c.marked) << what;
+            EXPECT_EQ(keyAt(Grid().TopRow() - Grid().FixedRows()), topBefore) << what;
+        }
+    }
+}
+
+// A full load of the same orders puts the current cell, the selection and the top row
+// back where they were.
+TEST_F(OrderGridFill, FullLoadKeepsThePlaceByPosition) {
+    form->resize(700, 300);
+    form->show();
+    for (const bool ascending : {true, false}) {
+        AnswerBuilder b = OrderFields();
+        for (int i = 0; i < 60; ++i)
+            AddOrder(b, {QString::number(100 + i).toLatin1().constData(),
+                         QStringLiteral("K%1").arg(i).toLatin1().constData()});
+        form->RefreshList();
+        ses->FeedData(Echo(*ses, b.Build()));
+        Grid().SortByColumn(gridcols::RealByTag(Grid(), TOrderForm::kOrderNum), ascending);
+        const int first = Grid().FixedRows();
+        Grid().SetTopRow(first + 25);
+        Grid().SetSelection({2, first + 30, 4, first + 33});
+        Grid().selectionModel()->setCurrentIndex(Grid().model()->index(31, 3),
+                                                 QItemSelectionModel::NoUpdate);
+        form->RefreshList();
+        ses->FeedData(Echo(*ses, b.Build()));
+        EXPECT_EQ(Grid().TopRow(), first + 25);
+        EXPECT_EQ(Grid().currentIndex(), Grid().model()->index(31, 3));
+        const TGridRect rect = Grid().Selection();
+        EXPECT_EQ(rect.Top, first + 30);
+        EXPECT_EQ(rect.Bottom, first + 33);
+        EXPECT_EQ(rect.Left, 2);
+        EXPECT_EQ(rect.Right, 4);
+    }
+}
+
+// A grid out of order (a row dragged by the user) is merged into by a full stable
+// re-sort; a grid in order by placing the merged rows; both end as the re-sort would.
+TEST_F(OrderGridFill, MergeIntoAGridOutOfOrderSortsItAgain) {
+    for (const bool dragged : {false, true}) {
+        Load({{"101", "K1"}, {"102", "K2"}, {"103", "K3"}, {"104", "K4"}});
+        Grid().SortByColumn(gridcols::RealByTag(Grid(), TOrderForm::kOrderNum), true);
+        if (dragged)
+            Grid().MoveRow(Grid().FixedRows(), Grid().FixedRows() + 3); // K1 to the bottom
+        Merge({"K5"}, {{"100", "K5"}});
+        EXPECT_EQ(Keys(), (QStringList{"K5", "K1", "K2", "K3", "K4"})) << dragged;
+    }
+}
+
+// A full load keeps the current cell on its order when the answer still holds it,
+// wherever the order now stands; an order gone leaves the current cell at its row.
+TEST_F(OrderGridFill, FullLoadKeepsTheCurrentOrder) {
+    const struct {
+        const char* name;
+        std::vector<OrderRow> rows;
+        int currentRow; // data row of the current cell afterwards
+    } cases[] = {
+        {"new order above", {{"100", "K0"}, {"101", "K1"}, {"102", "K2"}, {"103", "K3"}}, 2},
+        {"current order gone", {{"101", "K1"}, {"103", "K3"}, {"104", "K4"}}, 1},
+    };
+    for (const auto& c : cases) {
+        Load({{"101", "K1"}, {"102", "K2"}, {"103", "K3"}});
+        Grid().SortByColumn(gridcols::RealByTag(Grid(), TOrderForm::kOrderNum), true);
+        Grid().setCurrentIndex(Grid().model()->index(1, 3)); // K2
+        form->RefreshList();
+        AnswerBuilder b = OrderFields();
+        for (const OrderRow& r : c.rows)
+            AddOrder(b, r);
+        ses->FeedData(Echo(*ses, b.Build()));
+        EXPECT_EQ(Grid().currentIndex(), Grid().model()->index(c.currentRow, 3)) << c.name;
+        EXPECT_TRUE(Grid().selectionModel()->isSelected(Grid().currentIndex())) << c.name;
+    }
+}

@@ -260,7 +260,9 @@ TEST_F(GetterTest, TextPacketsByTypeGroup) {
              .Field("D11", 11)
              .Row({"L01", "15", "1234.5", "05.03.2007 12:30:00", "-7", "0.000001", "31.12.2024"})
              .Row({"", "abc", "1.2.3", "5.3.2007", "", "", ""})
-             .Row({"x", "99999999999", "1e3", "30.02.2007"}));
+             .Row({"x", "99999999999", "1e3", "30.02.2007"})
+             .Row({"y", "1", "1", "05.03.-200"})
+             .Row({"z", "1", "1", "+5.03.2007"}));
     EXPECT_EQ(parser->GetText(QStringLiteral("ACC"), 0), QStringLiteral("L01"));
     EXPECT_EQ(parser->GetText(QStringLiteral("QTY"), 0), QStringLiteral("15"));
     EXPECT_EQ(parser->GetText(QStringLiteral("PRICE"), 0), QStringLiteral("1234,5"));
@@ -281,6 +283,8 @@ TEST_F(GetterTest, TextPacketsByTypeGroup) {
     EXPECT_EQ(parser->GetInt(QStringLiteral("QTY"), 2, 4), 4); // beyond 32 bits
     EXPECT_EQ(parser->GetFloat(QStringLiteral("PRICE"), 2, 0), 1000.0);
     EXPECT_EQ(parser->GetDate(QStringLiteral("DT"), 2, -3.0), -3.0); // no 30 February
+    for (const int signed_ : {3, 4}) // a sign in a date part is no digit
+        EXPECT_EQ(parser->GetDate(QStringLiteral("DT"), signed_, -4.0), -4.0);
     // Fields missing from a short row read as empty.
     EXPECT_EQ(parser->GetInt(QStringLiteral("SUB"), 2, 8), 8);
 }

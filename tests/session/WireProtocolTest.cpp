@@ -151,6 +151,29 @@ TEST(WireProtocol, ClaimedLengthIsNeverAllocatedBeforeTheBytesArrive) {
     EXPECT_TRUE(small.HasError());
 }
 
+// Rows and pairs are read one by one beyond what is reserved up front, and a count
+// the frame's bytes do not fill ends in the error state, not in a huge reservation.
+TEST(WireProtocol, LongListsGrowAsTheyAreRead) {
+    Message data = SampleData();
+    data.rows.assign(20000, QStringLiteral("r"));
+    for (int i = 0; i < 9000; ++i)
+        data.requestParams.emplace_back(QString::number(i), QStringLiteral("v"));
+    FrameDecoder decoder;
+    decoder.Feed(Encode(data));
+    Message got;
+    ASSERT_TRUE(decoder.Next(got));
+    EXPECT_EQ(got.rows.size(), 20000u);
+    EXPECT_EQ(got.requestParams.size(), data.requestParams.size());
+
+    QByteArray frame = Encode(data);
+    frame.truncate(frame.size() - 100000); // the rows claimed are not all there
+    qToLittleEndian(qFromLittleEndian<quint32>(frame.constData()) - 100000u, frame.data());
+    FrameDecoder cut;
+    cut.Feed(frame);
+    EXPECT_FALSE(cut.Next(got));
+    EXPECT_TRUE(cut.HasError());
+}
+
 TEST(WireProtocol, ParameterStringsSplitInBothForms) {
     const QString pair = QStringLiteral("chto=409") + Nul() + QStringLiteral("a=b=c") + Nul() +
                          QStringLiteral("flag") + Nul();

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 WorkstationLocale CommaSpace() {
@@ -82,6 +84,28 @@ TEST(NumberText, PrintfFormats) {
     EXPECT_EQ(FormatNumberPrintf("%.2n", 1234.5), "1 234,50");
     EXPECT_EQ(FormatNumberPrintf("%.0n", 1234567.49), "1 234 567");
     EXPECT_EQ(FormatNumberPrintf("%.4n", -0.5), "-0,5000");
+}
+
+// Not-a-number and the infinities, which a binary field can hold, show as the
+// general format shows them in every formatter; an absurd precision is bounded.
+TEST(NumberText, NonFiniteValuesAndHugePrecisions) {
+    ScopedWorkstationLocale locale(CommaSpace());
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        QString (*format)(const QString&, double);
+        const char* spec;
+        double value;
+        const char* shown;
+    } cases[] = {
+        {FormatNumberPattern, ",0.00", nan, "NAN"},  {FormatNumberPattern, "#0%", inf, "INF"},
+        {FormatNumberPattern, "0.##", -inf, "-INF"}, {FormatNumberPrintf, "%.2n", nan, "NAN"},
+        {FormatNumberPrintf, "%.4f", inf, "INF"},    {FormatNumberPrintf, "%.0n", -inf, "-INF"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.format(QString::fromLatin1(c.spec), c.value), QString::fromLatin1(c.shown))
+            << c.spec;
+    EXPECT_EQ(FormatNumberPrintf("%.99999999999f", 1.5).size(), 22); // "1," and 20 digits
 }
 
 TEST(CharacterClasses, WordCharactersAndStyleBits) {

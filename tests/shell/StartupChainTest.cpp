@@ -1,12 +1,16 @@
 // The login chain: what is sent, what is logged, what is reloaded when.
 #include "MainFormTestSupport.h"
 
+#include "shell/AboutBox.h"
 #include "shell/DateValue.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -308,4 +312,31 @@ TEST_F(StartupChain, DialogPreparationRunsInOrderOnlyWhenTheInterfaceIsStale) {
     Ses("SesTorg").RaiseDisconnect();
     FullStart();
     EXPECT_EQ(calls, QStringList({"break", "chat", "plugins"}));
+}
+
+// The main window's title is the session's text alone: the program sets no display
+// name, which the window system would append to every title; the window, the
+// message boxes and the about box carry the program's own icon.
+TEST_F(StartupChain, TitleIsTheSessionTextAloneUnderTheProductIcon) {
+    ApplyProductIdentity();
+    const QString name = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("probe"));
+    // Without a display name of its own the application reports its name, and the
+    // window system appends nothing.
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QStringLiteral("probe"));
+    QCoreApplication::setApplicationName(name);
+
+    Login();
+    FeedTorg("D1", "05.03.2007", "1");
+    FeedKto("C1", "S1", QStringLiteral("Брокер: Дилер"), "3");
+    form_->show();
+    ASSERT_NE(form_->windowHandle(), nullptr);
+    EXPECT_EQ(form_->windowHandle()->title(), QStringLiteral("Брокер: Дилер"));
+
+    for (const QIcon& icon : {form_->windowIcon(), QApplication::windowIcon()})
+        EXPECT_FALSE(icon.pixmap(32, 32).isNull());
+    TAboutBox about;
+    const auto* picture = about.findChild<QLabel*>(QStringLiteral("ProductIcon"));
+    ASSERT_NE(picture, nullptr);
+    EXPECT_FALSE(picture->pixmap().isNull());
 }

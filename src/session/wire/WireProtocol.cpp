@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cstring>
 #include <unistd.h>
 
@@ -98,6 +99,10 @@ Message Message::Data(quint32 id) {
 
 namespace {
 
+// Lists read from a frame reserve at most this many items up front; a count that the
+// frame's length allows but its items do not fill then costs no big allocation.
+constexpr quint32 kReserveLimit = 4096;
+
 class Writer {
 public:
     explicit Writer(QByteArray& out) : out_(out) {}
@@ -181,7 +186,7 @@ public:
         if (!Count(count, 8))
             return false;
         pairs.clear();
-        pairs.reserve(count);
+        pairs.reserve(std::min<quint32>(count, kReserveLimit));
         for (quint32 i = 0; i < count; ++i) {
             QString k, v;
             if (!Str(k) || !Str(v))
@@ -395,9 +400,16 @@ bool DecodeBody(quint8 type, QByteArrayView body, Message& m, QString& error) {
         quint32 rowCount = 0;
         ok = r.U32(m.id) && r.Count(rowCount, 4);
         if (ok) {
-            m.rows.resize(rowCount);
-            for (quint32 i = 0; ok && i < rowCount; ++i)
-                ok = r.Str(m.rows[i]);
+            // The count is only bounded by the frame's length, and a row object is far
+            // bigger than the four bytes it takes at the least: grow as rows are read.
+            m.rows.clear();
+            m.rows.reserve(std::min<quint32>(rowCount, kReserveLimit));
+            for (quint32 i = 0; ok && i < rowCount; ++i) {
+                QString row;
+                ok = r.Str(row);
+                if (ok)
+                    m.rows.push_back(std::move(row));
+            }
         }
         quint32 tableCount = 0;
         ok = ok && r.Count(tableCount, 8);
