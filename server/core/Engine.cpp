@@ -1,5 +1,6 @@
 #include "server/core/Engine.h"
 
+#include "server/core/RequestNumbers.h"
 #include "server/core/ServerLog.h"
 #include "server/core/Store.h"
 #include "server/core/WireText.h"
@@ -31,9 +32,9 @@ QString Engine::Precheck(const QString& request, const QString& params, bool com
         return QStringLiteral("unknown request \"%1\"").arg(request.left(100));
     const ParsedParams parsed =
         ParseParams(params, commandForm ? ParamForm::Alternating : ParamForm::Pair);
-    if (!parsed.ok)
-        return QStringLiteral("malformed parameter string for \"%1\": %2")
-            .arg(request, parsed.error);
+    const QString why = parsed.ok ? RequestNumbers::Check(request, parsed.params) : parsed.error;
+    if (!why.isEmpty())
+        return QStringLiteral("malformed parameter string for \"%1\": %2").arg(request, why);
     return {};
 }
 
@@ -41,11 +42,11 @@ EngineResult Engine::Handle(SessionState& session, const QString& request, const
                             bool commandForm) {
     const ParsedParams parsed =
         ParseParams(params, commandForm ? ParamForm::Alternating : ParamForm::Pair);
-    if (!parsed.ok) {
+    const QString why = parsed.ok ? RequestNumbers::Check(request, parsed.params) : parsed.error;
+    if (!why.isEmpty()) {
         EngineResult r;
         r.refused = true;
-        r.error =
-            QStringLiteral("malformed parameter string for \"%1\": %2").arg(request, parsed.error);
+        r.error = QStringLiteral("malformed parameter string for \"%1\": %2").arg(request, why);
         ServerLog::Line(r.error);
         return r;
     }

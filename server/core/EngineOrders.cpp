@@ -2,6 +2,7 @@
 #include "server/core/Engine.h"
 
 #include "server/core/FilterExpr.h"
+#include "server/core/RequestNumbers.h"
 #include "server/core/ServerLog.h"
 #include "server/core/Store.h"
 #include "server/core/WireText.h"
@@ -153,12 +154,11 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
         where += QStringLiteral(" AND o.sec_id IN (SELECT value FROM json_each(?))");
         binds << JsonArray(*ids);
     }
-    const QString statusText = params.Value(QStringLiteral("filter_order_status")).trimmed();
+    const QString statusText = params.Value(QStringLiteral("filter_order_status"));
     if (!statusText.isEmpty()) {
-        bool ok = false;
-        const qint64 mask = statusText.toLongLong(&ok);
+        const auto mask = RequestNumbers::Parse(statusText, RequestNumbers::Kind::StatusMask);
         QString cond;
-        if (!ok || !StatusCondition(mask, &cond))
+        if (!mask || !StatusCondition(*mask, &cond))
             return reject(QStringLiteral("filter_order_status \"%1\" is not a status mask")
                               .arg(statusText.left(40)));
         where += cond;
@@ -172,14 +172,11 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
             QStringLiteral("filter_buy_sell \"%1\" is not B, S or BS").arg(side.left(40)));
     }
     if (params.Has(QStringLiteral("filter_key_values"))) {
-        // Keys are order numbers; a key that is not one matches no order.
+        // Keys are order numbers (the request was refused when one is not).
         QList<qint64> keys;
-        for (const QString& k : ParseCommaText(params.Value(QStringLiteral("filter_key_values")))) {
-            bool ok = false;
-            const qint64 v = k.trimmed().toLongLong(&ok);
-            if (ok)
-                keys << v;
-        }
+        for (const QString& k : ParseCommaText(params.Value(QStringLiteral("filter_key_values"))))
+            if (const auto v = RequestNumbers::Parse(k, RequestNumbers::Kind::OrderNumber))
+                keys << *v;
         where += QStringLiteral(" AND o.order_num IN (SELECT value FROM json_each(?))");
         binds << JsonArray(keys);
     }
@@ -269,23 +266,23 @@ EngineResult Engine::Withdraw(int query, SessionState& session, const ParamList&
         return r;
     };
 
-    const QString value = params.Value(QStringLiteral("param0")).trimmed();
+    const QString value = params.Value(QStringLiteral("param0"));
     QString condition;
     QVariant bind;
     if (query == 50) {
-        if (value.isEmpty())
+        if (value.trimmed().isEmpty())
             return answer(-2, QString::fromUtf8("Не указан номер групповой заявки"), 0);
         condition = QStringLiteral("o.order_group = ?");
-        bind = value;
+        bind = value.trimmed();
     } else {
-        bool ok = false;
-        const qint64 id = value.toLongLong(&ok);
-        if (!ok)
+        const auto id = RequestNumbers::Parse(value, query == 20 ? RequestNumbers::Kind::OrderNumber
+                                                                 : RequestNumbers::Kind::Id);
+        if (!id)
             return answer(-2, QString::fromUtf8("Неверный параметр: ") + value.left(40), 0);
         condition = query == 20   ? QStringLiteral("o.order_num = ?")
                     : query == 30 ? QStringLiteral("o.acc_id = ?")
                                   : QStringLiteral("o.cli_id = ?");
-        bind = id;
+        bind = *id;
     }
 
     struct Withdrawn {

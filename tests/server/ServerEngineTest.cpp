@@ -319,7 +319,7 @@ TEST_F(ServerEngineTest, OrdersFiltersAndKeyedUpdate) {
                              QStringLiteral(" AND buy_sell = 'B'"));
     const qint64 sell = Count(QStringLiteral("SELECT MIN(order_num)") + day +
                               QStringLiteral(" AND buy_sell = 'S'"));
-    const QString keys = QStringLiteral("%1,%2,999999999,junk").arg(buy).arg(sell);
+    const QString keys = QStringLiteral("%1,%2,999999999").arg(buy).arg(sell);
     const EngineResult keyed =
         orders({{QStringLiteral("filter_acc"), QString()},
                 {QStringLiteral("filter_bum"), QString()},
@@ -352,11 +352,20 @@ TEST_F(ServerEngineTest, OrdersFiltersAndKeyedUpdate) {
 
 TEST_F(ServerEngineTest, RejectedOrderFiltersAnswerEmptyWithMetadataAndNeverRun) {
     const qint64 orders = Count(QStringLiteral("SELECT COUNT(*) FROM orders"));
+    // Id lists and the status mask are numbers: garbage there refuses the request.
+    for (const auto& [key, value] : QList<std::pair<QString, QString>>{
+             {QStringLiteral("filter_acc"), QStringLiteral("1) OR (1=1")},
+             {QStringLiteral("filter_bum"), QStringLiteral("1;DELETE FROM orders")},
+             {QStringLiteral("filter_order_status"), QStringLiteral("9")},
+             {QStringLiteral("filter_order_status"), QStringLiteral("1 OR 1=1")}})
+        EXPECT_TRUE(
+            engine_
+                ->Handle(session_, QStringLiteral("SpisokBB"),
+                         QStringLiteral("chto=211") + NUL + key + QLatin1Char('=') + value + NUL,
+                         false)
+                .refused)
+            << value.toStdString();
     const QList<std::pair<QString, QString>> bad = {
-        {QStringLiteral("filter_acc"), QStringLiteral("1) OR (1=1")},
-        {QStringLiteral("filter_bum"), QStringLiteral("1;DELETE FROM orders")},
-        {QStringLiteral("filter_order_status"), QStringLiteral("9")},
-        {QStringLiteral("filter_order_status"), QStringLiteral("1 OR 1=1")},
         {QStringLiteral("filter_buy_sell"), QStringLiteral("B' OR 'x'='x")},
         {QStringLiteral("fltr"), QStringLiteral(" AND (ID_ACC=4); DELETE FROM orders; --")},
         {QStringLiteral("fltr"), QStringLiteral(" AND (BOARD='EQS1' OR 1=1 --')")},
@@ -445,13 +454,13 @@ TEST_F(ServerEngineTest, WithdrawalChangesTheOrderAndReportsIt) {
         Alt(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("20")},
                                             {QStringLiteral("param0"), QString::number(old)}})
             .changes.isEmpty());
-    // A malformed number is refused with a log line.
+    // A malformed number refuses the request with a log line.
     const qsizetype before = ServerLog::Recent().size();
     EXPECT_TRUE(
         Alt(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("20")},
                                             {QStringLiteral("param0"), QStringLiteral("1 OR 1=1")}})
-            .changes.isEmpty());
-    EXPECT_TRUE(LoggedSince(before, QStringLiteral("refused")));
+            .refused);
+    EXPECT_TRUE(LoggedSince(before, QStringLiteral("malformed parameter string")));
 }
 
 TEST_F(ServerEngineTest, MassWithdrawalsByAccountClientAndGroup) {
@@ -551,8 +560,8 @@ TEST_F(ServerEngineTest, BadRequestsGetEmptyAnswersOrRefusals) {
     EXPECT_FALSE(unknownQuery.refused);
     EXPECT_TRUE(unknownQuery.answer.rows.isEmpty());
     EXPECT_EQ(unknownQuery.answer.echo.Value(QStringLiteral("chto")), QStringLiteral("99999"));
-    EXPECT_TRUE(Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("x")}})
-                    .answer.rows.isEmpty());
+    EXPECT_TRUE(
+        Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("x")}}).refused);
     EXPECT_TRUE(
         Alt(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("12345")}})
             .answer.rows.isEmpty());
