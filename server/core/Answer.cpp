@@ -16,6 +16,11 @@ const AnswerTable* Answer::Table(const QString& name) const {
     return nullptr;
 }
 
+void Refusal::Set(Answer& answer, const QString& why) {
+    answer.rows.clear();
+    answer.tables << AnswerTable{kTable, {qMakePair(kText, why)}};
+}
+
 ResultLayout::ResultLayout(QString metadataId, QList<FieldSpec> fields)
     : id_(std::move(metadataId)), fields_(std::move(fields)) {
     QCryptographicHash hash(QCryptographicHash::Sha1);

@@ -24,6 +24,15 @@ struct Answer {
     const AnswerTable* Table(const QString& name) const;
 };
 
+// A list request whose filter the server refused, or could not run, still gets its
+// answer (no rows, its metadata) and says why in this table, so a window can tell a
+// refused filter from an empty market. Clients that do not know the table ignore it.
+namespace Refusal {
+inline const QString kTable = QStringLiteral("REQUEST.ERROR");
+inline const QString kText = QStringLiteral("ERROR_TEXT");
+void Set(Answer& answer, const QString& why);
+} // namespace Refusal
+
 // Declared value types of answer fields (the workstation groups them: 6-8 float,
 // 2-4 and 25 integer, 9 and 11 date, anything else text).
 namespace FieldType {

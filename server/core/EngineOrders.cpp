@@ -130,6 +130,7 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
     session.metadata.Attach(r.answer, OrdersLayout(), cached);
     auto reject = [&](const QString& why) {
         ServerLog::Line(QStringLiteral("SpisokBB 211 rejected, empty answer: %1").arg(why));
+        Refusal::Set(r.answer, why);
         return r;
     };
 
@@ -207,16 +208,12 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
             "LEFT JOIN order_status st ON st.code = o.status "
             "LEFT JOIN order_type ty ON ty.code = o.order_type") +
         where + QStringLiteral(" ORDER BY o.order_num");
-    if (!q.prepare(sql)) {
-        ServerLog::Line(QStringLiteral("SpisokBB 211: %1").arg(q.lastError().text()));
-        return r;
-    }
+    if (!q.prepare(sql))
+        return reject(QStringLiteral("the store cannot run it: %1").arg(q.lastError().text()));
     for (int i = 0; i < binds.size(); ++i)
         q.bindValue(i, binds[i]);
-    if (!q.exec()) {
-        ServerLog::Line(QStringLiteral("SpisokBB 211: %1").arg(q.lastError().text()));
-        return r;
-    }
+    if (!q.exec())
+        return reject(QStringLiteral("the store cannot run it: %1").arg(q.lastError().text()));
     while (q.next()) {
         const QString num = q.value(0).toString();
         RowBuilder b;

@@ -381,6 +381,10 @@ TEST_F(ServerEngineTest, RejectedOrderFiltersAnswerEmptyWithMetadataAndNeverRun)
         EXPECT_TRUE(r.answer.rows.isEmpty()) << value.toStdString();
         EXPECT_TRUE(r.answer.Table(QStringLiteral("METADATA.HEADER"))) << value.toStdString();
         EXPECT_TRUE(LoggedSince(before, QStringLiteral("rejected"))) << value.toStdString();
+        // The answer says so, for the window to show.
+        const AnswerTable* refusal = r.answer.Table(Refusal::kTable);
+        ASSERT_TRUE(refusal) << value.toStdString();
+        EXPECT_FALSE(refusal->Value(Refusal::kText).isEmpty());
     }
     EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) FROM orders")), orders);
     EXPECT_EQ(store_.IntegrityCheck(), QStringLiteral("ok"));
@@ -396,6 +400,69 @@ TEST_F(ServerEngineTest, RejectedOrderFiltersAnswerEmptyWithMetadataAndNeverRun)
                   "SELECT COUNT(*) FROM orders o JOIN security s ON s.id = o.sec_id WHERE "
                   "o.order_date = '2026-03-02' AND (s.board_code = 'EQS1' OR o.sec_id = 1) "
                   "AND o.buy_sell = 'B'")));
+}
+
+TEST_F(ServerEngineTest, FiltersOfAnySizeAnswerExactly) {
+    // Board codes may hold a quote; the filter dialog doubles it inside the literal.
+    store_.Exec(QStringLiteral("UPDATE security SET board_code = 'A''B' WHERE id = 1"));
+    const QString day =
+        QStringLiteral(" FROM orders o JOIN security s ON s.id = o.sec_id WHERE o.order_date = "
+                       "'2026-03-02'");
+    // The dialog's account expression over 50,000 accounts: those checked, or inverted.
+    const auto accounts = [](bool inverted) {
+        QStringList terms;
+        for (int id = 1; id <= 50000; ++id)
+            if ((id % 7 == 0) != inverted)
+                terms << QStringLiteral("ID_ACC=%1").arg(id);
+        return QStringLiteral(" AND (") + terms.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+    };
+    // The clause for 1, 1 + step, 1 + 2 step, ...
+    const auto repeated = [](const QString& clause, int count, int step = 1) {
+        QString text;
+        for (int i = 0; i < count; ++i)
+            text += clause.arg(1 + i * step);
+        return text;
+    };
+    struct Case {
+        const char* what;
+        QString fltr;
+        QString sqlCondition; // over o and s
+    };
+    const Case cases[] = {
+        {"checked accounts of 50,000", accounts(false), QStringLiteral("o.acc_id % 7 = 0")},
+        {"inverted accounts of 50,000", accounts(true), QStringLiteral("o.acc_id % 7 <> 0")},
+        {"2,000 excluded accounts", repeated(QStringLiteral(" AND ID_ACC<>%1"), 2000, 2),
+         QStringLiteral("o.acc_id % 2 = 0 OR o.acc_id > 3999")},
+        {"1,500 comparisons in one OR",
+         QStringLiteral(" AND (") + repeated(QStringLiteral("ID_ACC<%1 OR "), 1500).chopped(4) +
+             QLatin1Char(')'),
+         QStringLiteral("o.acc_id < 1500")},
+        {"a board code with a quote", QStringLiteral(" AND (BOARD='A''B')"),
+         QStringLiteral("s.board_code = 'A''B'")},
+        {"a board code with a quote and a security",
+         QStringLiteral(" AND (BOARD='A''B' OR ID_BUM=2) AND BUY_SELL='B'"),
+         QStringLiteral("(s.board_code = 'A''B' OR o.sec_id = 2) AND o.buy_sell = 'B'")},
+    };
+    for (const Case& c : cases) {
+        const EngineResult r =
+            Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("211")},
+                                              {QStringLiteral("fltr"), c.fltr}});
+        EXPECT_FALSE(r.answer.Table(Refusal::kTable)) << c.what;
+        const qint64 expected = Count(QStringLiteral("SELECT COUNT(*)") + day +
+                                      QStringLiteral(" AND (") + c.sqlCondition + QLatin1Char(')'));
+        EXPECT_GT(expected, 0) << c.what;
+        EXPECT_EQ(r.answer.rows.size(), expected) << c.what;
+    }
+    // A doubled quote counts only inside a literal.
+    for (const QString& refused :
+         {QStringLiteral(" AND ID_ACC=5''"), QStringLiteral(" AND BOARD=''A'")}) {
+        const EngineResult r =
+            Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("211")},
+                                              {QStringLiteral("fltr"), refused}});
+        EXPECT_TRUE(r.answer.rows.isEmpty());
+        EXPECT_TRUE(r.answer.Table(Refusal::kTable)) << refused.left(40).toStdString();
+        EXPECT_TRUE(r.answer.Table(QStringLiteral("METADATA.HEADER")));
+    }
 }
 
 TEST_F(ServerEngineTest, WithdrawalChangesTheOrderAndReportsIt) {
