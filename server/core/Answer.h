@@ -63,11 +63,14 @@ public:
     const QString& Version() const { return version_; }
     const QList<FieldSpec>& Fields() const { return fields_; }
     int IndexOf(const QString& name) const; // -1 when absent
+    // "METADATA.FIELDS" of this layout, made once with the layout.
+    const AnswerTable& FieldsTable() const { return fieldsTable_; }
 
 private:
     QString id_;
     QString version_;
     QList<FieldSpec> fields_;
+    AnswerTable fieldsTable_;
 };
 
 // What one session was last sent, per metadata id, so that "NoSendMetadata=1" is

@@ -3,6 +3,7 @@
 #include "server/core/RequestNumbers.h"
 #include "server/core/ServerLog.h"
 #include "server/core/Store.h"
+#include "server/core/StoreReader.h"
 #include "server/core/WireText.h"
 
 #include <QSqlError>
@@ -17,6 +18,8 @@ QString DottedDate(const QString& isoDate) {
 }
 
 Engine::Engine(Store& store) : store_(store) {}
+
+Engine::~Engine() = default;
 
 QDate Engine::TradingDate() const {
     const QDate d = QDate::fromString(store_.State(QStringLiteral("trading_date")), Qt::ISODate);

@@ -5,12 +5,18 @@
 #include "server/core/RequestNumbers.h"
 #include "server/core/ServerLog.h"
 #include "server/core/Store.h"
+#include "server/core/StoreReader.h"
+#include "server/core/WireRowWriter.h"
 #include "server/core/WireText.h"
 
+#include <QMutex>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTime>
 
+#include <sqlite3.h>
+
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -67,14 +73,50 @@ bool StatusCondition(qint64 mask, QString* sql) {
     }
 }
 
-// Days since 30.12.1899 with the time of day as the fraction; 0 when the date is unreadable.
-double DayNumber(const QString& isoDate, const QString& time) {
-    const QDate d = QDate::fromString(isoDate, Qt::ISODate);
-    if (!d.isValid())
+// The forms of an order's stored day ("yyyy-MM-dd"): "dd.mm.yyyy" and the day number
+// (days since 30.12.1899); both empty or 0 when the date is unreadable. Kept from row
+// to row, since a list holds the orders of one day.
+struct OrderDay {
+    QByteArray iso;
+    char dotted[10] = {};
+    int dottedSize = 0;
+    double dayNumber = 0;
+    bool valid = false;
+
+    void Read(const unsigned char* bytes, int size) {
+        const QByteArrayView text(reinterpret_cast<const char*>(bytes), size);
+        if (bytes && text == iso && !iso.isNull())
+            return;
+        iso = text.toByteArray();
+        if (iso.isNull())
+            iso = QByteArray("");
+        const QDate d = QDate::fromString(QString::fromLatin1(iso), Qt::ISODate);
+        valid = d.isValid();
+        dottedSize = 0;
+        dayNumber = 0;
+        if (!valid)
+            return;
+        const QByteArray form = d.toString(QStringLiteral("dd.MM.yyyy")).toLatin1();
+        dottedSize = int(std::min<qsizetype>(form.size(), sizeof dotted));
+        std::memcpy(dotted, form.constData(), size_t(dottedSize));
+        dayNumber = WireText::DateTimeValue(d.year(), d.month(), d.day());
+    }
+};
+
+// Seconds of an "hh:mm:ss" time of day; 0 when it is not one.
+int SecondsOfDay(const unsigned char* t, int size) {
+    const auto two = [t](int at, int limit) {
+        if (t[at] < '0' || t[at] > '9' || t[at + 1] < '0' || t[at + 1] > '9')
+            return -1;
+        const int v = (t[at] - '0') * 10 + (t[at + 1] - '0');
+        return v < limit ? v : -1;
+    };
+    if (!t || size != 8 || t[2] != ':' || t[5] != ':')
         return 0;
-    const QTime t = QTime::fromString(time, QStringLiteral("hh:mm:ss"));
-    return WireText::DateTimeValue(d.year(), d.month(), d.day(), t.isValid() ? t.hour() : 0,
-                                   t.isValid() ? t.minute() : 0, t.isValid() ? t.second() : 0);
+    const int h = two(0, 24);
+    const int m = two(3, 60);
+    const int s = two(6, 60);
+    return h < 0 || m < 0 || s < 0 ? 0 : h * 3600 + m * 60 + s;
 }
 
 } // namespace
@@ -111,8 +153,11 @@ const ResultLayout& Engine::OrdersLayout() {
 }
 
 const ResultLayout& Engine::CommandResultLayout(const QString& query) {
-    // One layout per command number, made on first use and kept for the whole run.
+    // One layout per command number, made on first use and kept for the whole run; the
+    // engines of several threads share it.
+    static QMutex lock;
     static std::map<QString, std::unique_ptr<ResultLayout>> layouts;
+    const QMutexLocker locked(&lock);
     auto& slot = layouts[query];
     if (!slot)
         slot = std::make_unique<ResultLayout>(
@@ -191,8 +236,6 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
         binds << fsql.binds;
     }
 
-    QSqlQuery q(store_.Db());
-    q.setForwardOnly(true);
     const QString sql =
         QStringLiteral(
             "SELECT o.order_num, o.order_time, s.short_name, st.name, o.buy_sell, ty.name, "
@@ -208,39 +251,53 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
             "LEFT JOIN order_status st ON st.code = o.status "
             "LEFT JOIN order_type ty ON ty.code = o.order_type") +
         where + QStringLiteral(" ORDER BY o.order_num");
-    if (!q.prepare(sql))
-        return reject(QStringLiteral("the store cannot run it: %1").arg(q.lastError().text()));
-    for (int i = 0; i < binds.size(); ++i)
-        q.bindValue(i, binds[i]);
-    if (!q.exec())
-        return reject(QStringLiteral("the store cannot run it: %1").arg(q.lastError().text()));
-    while (q.next()) {
-        const QString num = q.value(0).toString();
-        RowBuilder b;
-        b.Raw(num)
-            .Text(q.value(1).toString())
-            .Text(q.value(2).toString())
-            .Text(q.value(3).toString())
-            .Text(q.value(4).toString())
-            .Text(q.value(5).toString())
-            .BinDouble(q.value(6).toDouble())
-            .Int(q.value(7).toLongLong())
-            .BinInt(q.value(8).toInt())
-            .Number(q.value(9).toDouble(), 2)
-            .Text(q.value(10).toString())
-            .Text(q.value(11).toString())
-            .Number(q.value(12).toDouble(), 2)
-            .Number(q.value(13).toDouble(), 2)
-            .Text(q.value(14).toString())
-            .Int(q.value(15).toLongLong())
-            .Int(q.value(16).toLongLong())
-            .BinInt(q.value(17).toInt())
-            .Int(q.value(18).toLongLong())
-            .Int(q.value(19).toLongLong())
-            .Text(num)
-            .Text(DottedDate(q.value(20).toString()))
-            .BinDouble(DayNumber(q.value(20).toString(), q.value(1).toString()));
-        r.answer.rows << b.Take();
+    if (!reader_)
+        reader_ = std::make_unique<StoreReader>();
+    StoreReader::Run run = reader_->Query(store_.Path(), sql, binds);
+    if (!run.Ok())
+        return reject(QStringLiteral("the store cannot run it: %1").arg(run.Error()));
+    sqlite3_stmt* q = run.Statement();
+    const auto text = [q](int col) {
+        return std::pair{sqlite3_column_text(q, col), sqlite3_column_bytes(q, col)};
+    };
+    WireRowWriter w;
+    OrderDay day; // every order of a list is usually of one day: its forms are kept
+    while (run.Next()) {
+        const qint64 num = sqlite3_column_int64(q, 0);
+        const auto [time, timeSize] = text(1);
+        const auto [date, dateSize] = text(20);
+        day.Read(date, dateSize);
+        w.Int(num);
+        w.Utf8Text(time, timeSize);
+        for (int col : {2, 3, 4, 5}) {
+            const auto [bytes, size] = text(col);
+            w.Utf8Text(bytes, size);
+        }
+        w.BinDouble(sqlite3_column_double(q, 6));
+        w.Int(sqlite3_column_int64(q, 7));
+        w.BinInt(qint32(sqlite3_column_int64(q, 8)));
+        w.Number(sqlite3_column_double(q, 9), 2);
+        for (int col : {10, 11}) {
+            const auto [bytes, size] = text(col);
+            w.Utf8Text(bytes, size);
+        }
+        w.Number(sqlite3_column_double(q, 12), 2);
+        w.Number(sqlite3_column_double(q, 13), 2);
+        const auto [group, groupSize] = text(14);
+        w.Utf8Text(group, groupSize);
+        w.Int(sqlite3_column_int64(q, 15));
+        w.Int(sqlite3_column_int64(q, 16));
+        w.BinInt(qint32(sqlite3_column_int64(q, 17)));
+        w.Int(sqlite3_column_int64(q, 18));
+        w.Int(sqlite3_column_int64(q, 19));
+        w.Int(num);
+        w.Latin1Text(day.dotted, day.dottedSize);
+        w.BinDouble(day.valid ? day.dayNumber + SecondsOfDay(time, timeSize) / 86400.0 : 0.0);
+        r.answer.rows << w.Take();
+    }
+    if (!run.Error().isEmpty()) {
+        r.answer.rows.clear();
+        return reject(QStringLiteral("the store cannot run it: %1").arg(run.Error()));
     }
     return r;
 }
