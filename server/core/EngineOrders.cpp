@@ -238,7 +238,7 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
 
     const QString sql =
         QStringLiteral(
-            "SELECT o.order_num, o.order_time, s.short_name, st.name, o.buy_sell, ty.name, "
+            "SELECT o.order_num, o.order_time, s.short_name, o.status, o.buy_sell, o.order_type, "
             "o.price, "
             "o.qty_first, o.qty_left, "
             "o.price * o.qty_first * CASE WHEN s.nominal > 0 THEN s.nominal / 100.0 "
@@ -247,12 +247,25 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
             "o.status, "
             "o.order_type, o.order_date "
             "FROM orders o LEFT JOIN security s ON s.id = o.sec_id "
-            "LEFT JOIN client c ON c.id = o.cli_id LEFT JOIN account a ON a.id = o.acc_id "
-            "LEFT JOIN order_status st ON st.code = o.status "
-            "LEFT JOIN order_type ty ON ty.code = o.order_type") +
+            "LEFT JOIN client c ON c.id = o.cli_id LEFT JOIN account a ON a.id = o.acc_id") +
         where + QStringLiteral(" ORDER BY o.order_num");
     if (!reader_)
         reader_ = std::make_unique<StoreReader>();
+    // The few status and type names are read once per request rather than joined to every
+    // order; a code missing from its table shows no name, as the join did.
+    const auto names = [this](const QString& table) {
+        QHash<qint64, QByteArray> byCode;
+        StoreReader::Run n =
+            reader_->Query(store_.Path(), QStringLiteral("SELECT code, name FROM ") + table, {});
+        while (n.Next())
+            byCode.insert(
+                sqlite3_column_int64(n.Statement(), 0),
+                QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(n.Statement(), 1)),
+                           sqlite3_column_bytes(n.Statement(), 1)));
+        return byCode;
+    };
+    const QHash<qint64, QByteArray> statusNames = names(QStringLiteral("order_status"));
+    const QHash<qint64, QByteArray> typeNames = names(QStringLiteral("order_type"));
     StoreReader::Run run = reader_->Query(store_.Path(), sql, binds);
     if (!run.Ok())
         return reject(QStringLiteral("the store cannot run it: %1").arg(run.Error()));
@@ -269,10 +282,14 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
         day.Read(date, dateSize);
         w.Int(num);
         w.Utf8Text(time, timeSize);
-        for (int col : {2, 3, 4, 5}) {
-            const auto [bytes, size] = text(col);
-            w.Utf8Text(bytes, size);
-        }
+        const auto [name, nameSize] = text(2);
+        w.Utf8Text(name, nameSize);
+        const QByteArray status = statusNames.value(sqlite3_column_int64(q, 3));
+        w.Utf8Text(reinterpret_cast<const unsigned char*>(status.constData()), int(status.size()));
+        const auto [side, sideSize] = text(4);
+        w.Utf8Text(side, sideSize);
+        const QByteArray type = typeNames.value(sqlite3_column_int64(q, 5));
+        w.Utf8Text(reinterpret_cast<const unsigned char*>(type.constData()), int(type.size()));
         w.BinDouble(sqlite3_column_double(q, 6));
         w.Int(sqlite3_column_int64(q, 7));
         w.BinInt(qint32(sqlite3_column_int64(q, 8)));

@@ -257,7 +257,9 @@ TEST_F(ServerEngineTest, FullOrdersListHasEveryFieldAndEchoesItsParameters) {
         EXPECT_EQ(rr.Text(QStringLiteral("KEY_FIELD")), QString::number(num));
         QSqlQuery q(store_.Db());
         q.prepare(QStringLiteral(
-            "SELECT price, qty_left, sec_id, status, acc_id FROM orders WHERE order_num = ?"));
+            "SELECT o.price, o.qty_left, o.sec_id, o.status, o.acc_id, st.name, ty.name FROM "
+            "orders o LEFT JOIN order_status st ON st.code = o.status LEFT JOIN order_type ty ON "
+            "ty.code = o.order_type WHERE o.order_num = ?"));
         q.addBindValue(num);
         ASSERT_TRUE(q.exec() && q.next());
         EXPECT_DOUBLE_EQ(rr.BinDouble(QStringLiteral("ORDER_PRICE")), q.value(0).toDouble());
@@ -265,6 +267,8 @@ TEST_F(ServerEngineTest, FullOrdersListHasEveryFieldAndEchoesItsParameters) {
         EXPECT_EQ(rr.BinInt(QStringLiteral("ID_BUM")), q.value(2).toInt());
         EXPECT_EQ(rr.Raw(QStringLiteral("ORDER_STATUS")), q.value(3).toString());
         EXPECT_EQ(rr.Raw(QStringLiteral("ID_ACC")), q.value(4).toString());
+        EXPECT_EQ(rr.Text(QStringLiteral("ORDER_STATUS_NAME")), q.value(5).toString());
+        EXPECT_EQ(rr.Text(QStringLiteral("ORDER_TYPE_NAME")), q.value(6).toString());
         EXPECT_TRUE(rr.Raw(QStringLiteral("BUY_SELL")) == QLatin1String("B") ||
                     rr.Raw(QStringLiteral("BUY_SELL")) == QLatin1String("S"));
         EXPECT_EQ(rr.Raw(QStringLiteral("ORDER_TIME")).size(), 8);
