@@ -63,15 +63,27 @@ TEST(OrdersFilterEndToEnd, RefusedFilterShowsInTheStatusBarAndAQuotedBoardCodeFi
     ASSERT_TRUE(dir.isValid());
     const QString db = dir.filePath(QStringLiteral("store.sqlite"));
     const QString socket = dir.filePath(QStringLiteral("parvane.sock"));
-    // The demo store made first, with a board code holding a quote, so that the
-    // workstation's reference data and the filter dialog's tree carry it.
+    // The demo store is made first and given a board code holding a quote, so that the
+    // workstation's reference data and the filter dialog's tree carry it. The store is
+    // written in one transaction: once its board is there it is complete, and the server
+    // that made it goes.
     {
         QProcess prepare;
         prepare.start(server, {QStringLiteral("--db"), db, QStringLiteral("--socket"),
                                dir.filePath(QStringLiteral("prepare.sock")),
-                               QStringLiteral("--idle"), QStringLiteral("1"),
+                               QStringLiteral("--idle"), QStringLiteral("0"),
                                QStringLiteral("--log"), dir.filePath(QStringLiteral("prep.log"))});
-        ASSERT_TRUE(prepare.waitForFinished(180000)) << "the server did not prepare its store";
+        ASSERT_TRUE(prepare.waitForStarted(30000));
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                return QFileInfo::exists(db) &&
+                       StoreQuery(db, QStringLiteral("SELECT COUNT(*) FROM board WHERE code = "
+                                                     "'EQS1'")) > 0;
+            },
+            180000, 100))
+            << "the server did not prepare its store";
+        prepare.terminate();
+        ASSERT_TRUE(prepare.waitForFinished(30000));
     }
     ASSERT_GT(StoreQuery(db, QStringLiteral("UPDATE board SET code = ? WHERE code = 'EQS1'"),
                          {kQuotedBoard}),
