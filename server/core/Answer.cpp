@@ -16,6 +16,11 @@ const AnswerTable* Answer::Table(const QString& name) const {
     return nullptr;
 }
 
+void Refusal::Set(Answer& answer, const QString& why) {
+    answer.rows.clear();
+    answer.tables << AnswerTable{kTable, {qMakePair(kText, why)}};
+}
+
 ResultLayout::ResultLayout(QString metadataId, QList<FieldSpec> fields)
     : id_(std::move(metadataId)), fields_(std::move(fields)) {
     QCryptographicHash hash(QCryptographicHash::Sha1);
@@ -24,6 +29,21 @@ ResultLayout::ResultLayout(QString metadataId, QList<FieldSpec> fields)
         hash.addData(QByteArray::number(f.dataType) + '/' + QByteArray::number(f.packetType) + ';');
     }
     version_ = QStringLiteral("1.") + QString::fromLatin1(hash.result().toHex().left(8));
+
+    fieldsTable_.name = QStringLiteral("METADATA.FIELDS");
+    fieldsTable_.values.reserve(fields_.size() * 7);
+    for (int n = 0; n < fields_.size(); ++n) {
+        const FieldSpec& f = fields_[n];
+        const QString s = QString::number(n);
+        fieldsTable_.values
+            << qMakePair(QStringLiteral("FIELD_NAME.") + s, f.name)
+            << qMakePair(QStringLiteral("FIELD_INDEX.") + s, s)
+            << qMakePair(QStringLiteral("PACKET_DATA_TYPE.") + s, QString::number(f.packetType))
+            << qMakePair(QStringLiteral("FIELD_DATA_TYPE.") + s, QString::number(f.dataType))
+            << qMakePair(QStringLiteral("VISIBLE_FLAG.") + s, QString::number(f.visibleFlag))
+            << qMakePair(QStringLiteral("VISIBLE_ALIGN.") + s, QString::number(f.visibleAlign))
+            << qMakePair(QStringLiteral("VISIBLE_FORMAT.") + s, f.visibleFormat);
+    }
 }
 
 int ResultLayout::IndexOf(const QString& name) const {
@@ -50,21 +70,6 @@ void MetadataMemory::Attach(Answer& answer, const ResultLayout& layout, bool cli
     if (headerOnly)
         return;
 
-    AnswerTable fields{QStringLiteral("METADATA.FIELDS"), {}};
-    const auto& specs = layout.Fields();
-    fields.values.reserve(specs.size() * 7);
-    for (int n = 0; n < specs.size(); ++n) {
-        const FieldSpec& f = specs[n];
-        const QString s = QString::number(n);
-        fields.values
-            << qMakePair(QStringLiteral("FIELD_NAME.") + s, f.name)
-            << qMakePair(QStringLiteral("FIELD_INDEX.") + s, s)
-            << qMakePair(QStringLiteral("PACKET_DATA_TYPE.") + s, QString::number(f.packetType))
-            << qMakePair(QStringLiteral("FIELD_DATA_TYPE.") + s, QString::number(f.dataType))
-            << qMakePair(QStringLiteral("VISIBLE_FLAG.") + s, QString::number(f.visibleFlag))
-            << qMakePair(QStringLiteral("VISIBLE_ALIGN.") + s, QString::number(f.visibleAlign))
-            << qMakePair(QStringLiteral("VISIBLE_FORMAT.") + s, f.visibleFormat);
-    }
-    answer.tables << fields;
+    answer.tables << layout.FieldsTable(); // shared, not copied
     sent_.insert(layout.Id(), layout.Version());
 }

@@ -24,6 +24,15 @@ struct Answer {
     const AnswerTable* Table(const QString& name) const;
 };
 
+// A list request whose filter the server refused, or could not run, still gets its
+// answer (no rows, its metadata) and says why in this table, so a window can tell a
+// refused filter from an empty market. Clients that do not know the table ignore it.
+namespace Refusal {
+inline const QString kTable = QStringLiteral("REQUEST.ERROR");
+inline const QString kText = QStringLiteral("ERROR_TEXT");
+void Set(Answer& answer, const QString& why);
+} // namespace Refusal
+
 // Declared value types of answer fields (the workstation groups them: 6-8 float,
 // 2-4 and 25 integer, 9 and 11 date, anything else text).
 namespace FieldType {
@@ -54,11 +63,14 @@ public:
     const QString& Version() const { return version_; }
     const QList<FieldSpec>& Fields() const { return fields_; }
     int IndexOf(const QString& name) const; // -1 when absent
+    // "METADATA.FIELDS" of this layout, made once with the layout.
+    const AnswerTable& FieldsTable() const { return fieldsTable_; }
 
 private:
     QString id_;
     QString version_;
     QList<FieldSpec> fields_;
+    AnswerTable fieldsTable_;
 };
 
 // What one session was last sent, per metadata id, so that "NoSendMetadata=1" is

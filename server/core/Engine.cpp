@@ -1,7 +1,9 @@
 #include "server/core/Engine.h"
 
+#include "server/core/RequestNumbers.h"
 #include "server/core/ServerLog.h"
 #include "server/core/Store.h"
+#include "server/core/StoreReader.h"
 #include "server/core/WireText.h"
 
 #include <QSqlError>
@@ -17,6 +19,8 @@ QString DottedDate(const QString& isoDate) {
 
 Engine::Engine(Store& store) : store_(store) {}
 
+Engine::~Engine() = default;
+
 QDate Engine::TradingDate() const {
     const QDate d = QDate::fromString(store_.State(QStringLiteral("trading_date")), Qt::ISODate);
     return d.isValid() ? d : QDate::currentDate();
@@ -31,9 +35,9 @@ QString Engine::Precheck(const QString& request, const QString& params, bool com
         return QStringLiteral("unknown request \"%1\"").arg(request.left(100));
     const ParsedParams parsed =
         ParseParams(params, commandForm ? ParamForm::Alternating : ParamForm::Pair);
-    if (!parsed.ok)
-        return QStringLiteral("malformed parameter string for \"%1\": %2")
-            .arg(request, parsed.error);
+    const QString why = parsed.ok ? RequestNumbers::Check(request, parsed.params) : parsed.error;
+    if (!why.isEmpty())
+        return QStringLiteral("malformed parameter string for \"%1\": %2").arg(request, why);
     return {};
 }
 
@@ -41,11 +45,11 @@ EngineResult Engine::Handle(SessionState& session, const QString& request, const
                             bool commandForm) {
     const ParsedParams parsed =
         ParseParams(params, commandForm ? ParamForm::Alternating : ParamForm::Pair);
-    if (!parsed.ok) {
+    const QString why = parsed.ok ? RequestNumbers::Check(request, parsed.params) : parsed.error;
+    if (!why.isEmpty()) {
         EngineResult r;
         r.refused = true;
-        r.error =
-            QStringLiteral("malformed parameter string for \"%1\": %2").arg(request, parsed.error);
+        r.error = QStringLiteral("malformed parameter string for \"%1\": %2").arg(request, why);
         ServerLog::Line(r.error);
         return r;
     }

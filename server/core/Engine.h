@@ -11,6 +11,7 @@
 #include <memory>
 
 class Store;
+class StoreReader;
 
 // What the server remembers about one attached session.
 struct SessionState {
@@ -32,6 +33,7 @@ struct EngineResult {
 class Engine {
 public:
     explicit Engine(Store& store);
+    ~Engine();
 
     EngineResult Handle(SessionState& session, const QString& request, const QString& params,
                         bool commandForm);
@@ -71,6 +73,7 @@ private:
 
     Store& store_;
     mutable std::unique_ptr<QSqlQuery> dealRow_; // prepared once, for the change stream
+    std::unique_ptr<StoreReader> reader_;        // this engine's own read connection
 };
 
 // "dd.mm.yyyy" of a stored "yyyy-MM-dd" date.

@@ -2,14 +2,21 @@
 #include "server/core/Engine.h"
 
 #include "server/core/FilterExpr.h"
+#include "server/core/RequestNumbers.h"
 #include "server/core/ServerLog.h"
 #include "server/core/Store.h"
+#include "server/core/StoreReader.h"
+#include "server/core/WireRowWriter.h"
 #include "server/core/WireText.h"
 
+#include <QMutex>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTime>
 
+#include <sqlite3.h>
+
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -66,14 +73,50 @@ bool StatusCondition(qint64 mask, QString* sql) {
     }
 }
 
-// Days since 30.12.1899 with the time of day as the fraction; 0 when the date is unreadable.
-double DayNumber(const QString& isoDate, const QString& time) {
-    const QDate d = QDate::fromString(isoDate, Qt::ISODate);
-    if (!d.isValid())
+// The forms of an order's stored day ("yyyy-MM-dd"): "dd.mm.yyyy" and the day number
+// (days since 30.12.1899); both empty or 0 when the date is unreadable. Kept from row
+// to row, since a list holds the orders of one day.
+struct OrderDay {
+    QByteArray iso;
+    char dotted[10] = {};
+    int dottedSize = 0;
+    double dayNumber = 0;
+    bool valid = false;
+
+    void Read(const unsigned char* bytes, int size) {
+        const QByteArrayView text(reinterpret_cast<const char*>(bytes), size);
+        if (bytes && text == iso && !iso.isNull())
+            return;
+        iso = text.toByteArray();
+        if (iso.isNull())
+            iso = QByteArray("");
+        const QDate d = QDate::fromString(QString::fromLatin1(iso), Qt::ISODate);
+        valid = d.isValid();
+        dottedSize = 0;
+        dayNumber = 0;
+        if (!valid)
+            return;
+        const QByteArray form = d.toString(QStringLiteral("dd.MM.yyyy")).toLatin1();
+        dottedSize = int(std::min<qsizetype>(form.size(), sizeof dotted));
+        std::memcpy(dotted, form.constData(), size_t(dottedSize));
+        dayNumber = WireText::DateTimeValue(d.year(), d.month(), d.day());
+    }
+};
+
+// Seconds of an "hh:mm:ss" time of day; 0 when it is not one.
+int SecondsOfDay(const unsigned char* t, int size) {
+    const auto two = [t](int at, int limit) {
+        if (t[at] < '0' || t[at] > '9' || t[at + 1] < '0' || t[at + 1] > '9')
+            return -1;
+        const int v = (t[at] - '0') * 10 + (t[at + 1] - '0');
+        return v < limit ? v : -1;
+    };
+    if (!t || size != 8 || t[2] != ':' || t[5] != ':')
         return 0;
-    const QTime t = QTime::fromString(time, QStringLiteral("hh:mm:ss"));
-    return WireText::DateTimeValue(d.year(), d.month(), d.day(), t.isValid() ? t.hour() : 0,
-                                   t.isValid() ? t.minute() : 0, t.isValid() ? t.second() : 0);
+    const int h = two(0, 24);
+    const int m = two(3, 60);
+    const int s = two(6, 60);
+    return h < 0 || m < 0 || s < 0 ? 0 : h * 3600 + m * 60 + s;
 }
 
 } // namespace
@@ -110,8 +153,11 @@ const ResultLayout& Engine::OrdersLayout() {
 }
 
 const ResultLayout& Engine::CommandResultLayout(const QString& query) {
-    // One layout per command number, made on first use and kept for the whole run.
+    // One layout per command number, made on first use and kept for the whole run; the
+    // engines of several threads share it.
+    static QMutex lock;
     static std::map<QString, std::unique_ptr<ResultLayout>> layouts;
+    const QMutexLocker locked(&lock);
     auto& slot = layouts[query];
     if (!slot)
         slot = std::make_unique<ResultLayout>(
@@ -129,6 +175,7 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
     session.metadata.Attach(r.answer, OrdersLayout(), cached);
     auto reject = [&](const QString& why) {
         ServerLog::Line(QStringLiteral("SpisokBB 211 rejected, empty answer: %1").arg(why));
+        Refusal::Set(r.answer, why);
         return r;
     };
 
@@ -153,12 +200,11 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
         where += QStringLiteral(" AND o.sec_id IN (SELECT value FROM json_each(?))");
         binds << JsonArray(*ids);
     }
-    const QString statusText = params.Value(QStringLiteral("filter_order_status")).trimmed();
+    const QString statusText = params.Value(QStringLiteral("filter_order_status"));
     if (!statusText.isEmpty()) {
-        bool ok = false;
-        const qint64 mask = statusText.toLongLong(&ok);
+        const auto mask = RequestNumbers::Parse(statusText, RequestNumbers::Kind::StatusMask);
         QString cond;
-        if (!ok || !StatusCondition(mask, &cond))
+        if (!mask || !StatusCondition(*mask, &cond))
             return reject(QStringLiteral("filter_order_status \"%1\" is not a status mask")
                               .arg(statusText.left(40)));
         where += cond;
@@ -172,14 +218,11 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
             QStringLiteral("filter_buy_sell \"%1\" is not B, S or BS").arg(side.left(40)));
     }
     if (params.Has(QStringLiteral("filter_key_values"))) {
-        // Keys are order numbers; a key that is not one matches no order.
+        // Keys are order numbers (the request was refused when one is not).
         QList<qint64> keys;
-        for (const QString& k : ParseCommaText(params.Value(QStringLiteral("filter_key_values")))) {
-            bool ok = false;
-            const qint64 v = k.trimmed().toLongLong(&ok);
-            if (ok)
-                keys << v;
-        }
+        for (const QString& k : ParseCommaText(params.Value(QStringLiteral("filter_key_values"))))
+            if (const auto v = RequestNumbers::Parse(k, RequestNumbers::Kind::OrderNumber))
+                keys << *v;
         where += QStringLiteral(" AND o.order_num IN (SELECT value FROM json_each(?))");
         binds << JsonArray(keys);
     }
@@ -193,11 +236,9 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
         binds << fsql.binds;
     }
 
-    QSqlQuery q(store_.Db());
-    q.setForwardOnly(true);
     const QString sql =
         QStringLiteral(
-            "SELECT o.order_num, o.order_time, s.short_name, st.name, o.buy_sell, ty.name, "
+            "SELECT o.order_num, o.order_time, s.short_name, o.status, o.buy_sell, o.order_type, "
             "o.price, "
             "o.qty_first, o.qty_left, "
             "o.price * o.qty_first * CASE WHEN s.nominal > 0 THEN s.nominal / 100.0 "
@@ -206,47 +247,74 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
             "o.status, "
             "o.order_type, o.order_date "
             "FROM orders o LEFT JOIN security s ON s.id = o.sec_id "
-            "LEFT JOIN client c ON c.id = o.cli_id LEFT JOIN account a ON a.id = o.acc_id "
-            "LEFT JOIN order_status st ON st.code = o.status "
-            "LEFT JOIN order_type ty ON ty.code = o.order_type") +
+            "LEFT JOIN client c ON c.id = o.cli_id LEFT JOIN account a ON a.id = o.acc_id") +
         where + QStringLiteral(" ORDER BY o.order_num");
-    if (!q.prepare(sql)) {
-        ServerLog::Line(QStringLiteral("SpisokBB 211: %1").arg(q.lastError().text()));
-        return r;
+    if (!reader_)
+        reader_ = std::make_unique<StoreReader>();
+    // The few status and type names are read once per request rather than joined to every
+    // order; a code missing from its table shows no name, as the join did.
+    const auto names = [this](const QString& table) {
+        QHash<qint64, QByteArray> byCode;
+        StoreReader::Run n =
+            reader_->Query(store_.Path(), QStringLiteral("SELECT code, name FROM ") + table, {});
+        while (n.Next())
+            byCode.insert(
+                sqlite3_column_int64(n.Statement(), 0),
+                QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(n.Statement(), 1)),
+                           sqlite3_column_bytes(n.Statement(), 1)));
+        return byCode;
+    };
+    const QHash<qint64, QByteArray> statusNames = names(QStringLiteral("order_status"));
+    const QHash<qint64, QByteArray> typeNames = names(QStringLiteral("order_type"));
+    StoreReader::Run run = reader_->Query(store_.Path(), sql, binds);
+    if (!run.Ok())
+        return reject(QStringLiteral("the store cannot run it: %1").arg(run.Error()));
+    sqlite3_stmt* q = run.Statement();
+    const auto text = [q](int col) {
+        return std::pair{sqlite3_column_text(q, col), sqlite3_column_bytes(q, col)};
+    };
+    WireRowWriter w;
+    OrderDay day; // every order of a list is usually of one day: its forms are kept
+    while (run.Next()) {
+        const qint64 num = sqlite3_column_int64(q, 0);
+        const auto [time, timeSize] = text(1);
+        const auto [date, dateSize] = text(20);
+        day.Read(date, dateSize);
+        w.Int(num);
+        w.Utf8Text(time, timeSize);
+        const auto [name, nameSize] = text(2);
+        w.Utf8Text(name, nameSize);
+        const QByteArray status = statusNames.value(sqlite3_column_int64(q, 3));
+        w.Utf8Text(reinterpret_cast<const unsigned char*>(status.constData()), int(status.size()));
+        const auto [side, sideSize] = text(4);
+        w.Utf8Text(side, sideSize);
+        const QByteArray type = typeNames.value(sqlite3_column_int64(q, 5));
+        w.Utf8Text(reinterpret_cast<const unsigned char*>(type.constData()), int(type.size()));
+        w.BinDouble(sqlite3_column_double(q, 6));
+        w.Int(sqlite3_column_int64(q, 7));
+        w.BinInt(qint32(sqlite3_column_int64(q, 8)));
+        w.Number(sqlite3_column_double(q, 9), 2);
+        for (int col : {10, 11}) {
+            const auto [bytes, size] = text(col);
+            w.Utf8Text(bytes, size);
+        }
+        w.Number(sqlite3_column_double(q, 12), 2);
+        w.Number(sqlite3_column_double(q, 13), 2);
+        const auto [group, groupSize] = text(14);
+        w.Utf8Text(group, groupSize);
+        w.Int(sqlite3_column_int64(q, 15));
+        w.Int(sqlite3_column_int64(q, 16));
+        w.BinInt(qint32(sqlite3_column_int64(q, 17)));
+        w.Int(sqlite3_column_int64(q, 18));
+        w.Int(sqlite3_column_int64(q, 19));
+        w.Int(num);
+        w.Latin1Text(day.dotted, day.dottedSize);
+        w.BinDouble(day.valid ? day.dayNumber + SecondsOfDay(time, timeSize) / 86400.0 : 0.0);
+        r.answer.rows << w.Take();
     }
-    for (int i = 0; i < binds.size(); ++i)
-        q.bindValue(i, binds[i]);
-    if (!q.exec()) {
-        ServerLog::Line(QStringLiteral("SpisokBB 211: %1").arg(q.lastError().text()));
-        return r;
-    }
-    while (q.next()) {
-        const QString num = q.value(0).toString();
-        RowBuilder b;
-        b.Raw(num)
-            .Text(q.value(1).toString())
-            .Text(q.value(2).toString())
-            .Text(q.value(3).toString())
-            .Text(q.value(4).toString())
-            .Text(q.value(5).toString())
-            .BinDouble(q.value(6).toDouble())
-            .Int(q.value(7).toLongLong())
-            .BinInt(q.value(8).toInt())
-            .Number(q.value(9).toDouble(), 2)
-            .Text(q.value(10).toString())
-            .Text(q.value(11).toString())
-            .Number(q.value(12).toDouble(), 2)
-            .Number(q.value(13).toDouble(), 2)
-            .Text(q.value(14).toString())
-            .Int(q.value(15).toLongLong())
-            .Int(q.value(16).toLongLong())
-            .BinInt(q.value(17).toInt())
-            .Int(q.value(18).toLongLong())
-            .Int(q.value(19).toLongLong())
-            .Text(num)
-            .Text(DottedDate(q.value(20).toString()))
-            .BinDouble(DayNumber(q.value(20).toString(), q.value(1).toString()));
-        r.answer.rows << b.Take();
+    if (!run.Error().isEmpty()) {
+        r.answer.rows.clear();
+        return reject(QStringLiteral("the store cannot run it: %1").arg(run.Error()));
     }
     return r;
 }
@@ -269,23 +337,23 @@ EngineResult Engine::Withdraw(int query, SessionState& session, const ParamList&
         return r;
     };
 
-    const QString value = params.Value(QStringLiteral("param0")).trimmed();
+    const QString value = params.Value(QStringLiteral("param0"));
     QString condition;
     QVariant bind;
     if (query == 50) {
-        if (value.isEmpty())
+        if (value.trimmed().isEmpty())
             return answer(-2, QString::fromUtf8("Не указан номер групповой заявки"), 0);
         condition = QStringLiteral("o.order_group = ?");
-        bind = value;
+        bind = value.trimmed();
     } else {
-        bool ok = false;
-        const qint64 id = value.toLongLong(&ok);
-        if (!ok)
+        const auto id = RequestNumbers::Parse(value, query == 20 ? RequestNumbers::Kind::OrderNumber
+                                                                 : RequestNumbers::Kind::Id);
+        if (!id)
             return answer(-2, QString::fromUtf8("Неверный параметр: ") + value.left(40), 0);
         condition = query == 20   ? QStringLiteral("o.order_num = ?")
                     : query == 30 ? QStringLiteral("o.acc_id = ?")
                                   : QStringLiteral("o.cli_id = ?");
-        bind = id;
+        bind = *id;
     }
 
     struct Withdrawn {

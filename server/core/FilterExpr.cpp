@@ -118,15 +118,25 @@ private:
         }
         SkipBlanks();
         if (Peek() == QLatin1Char('\'')) {
-            const qsizetype close = s_.indexOf(QLatin1Char('\''), pos_ + 1);
-            if (close < 0) {
-                error_ = QStringLiteral("unterminated quoted text");
-                return false;
-            }
+            // Quoted text; a doubled quote inside it stands for one quote (board codes
+            // may hold quotes, and the filter dialog doubles them).
             cmp.isText = true;
-            cmp.text = s_.mid(pos_ + 1, close - pos_ - 1);
-            pos_ = close + 1;
-            return true;
+            qsizetype i = pos_ + 1;
+            while (true) {
+                const qsizetype quote = s_.indexOf(QLatin1Char('\''), i);
+                if (quote < 0) {
+                    error_ = QStringLiteral("unterminated quoted text");
+                    return false;
+                }
+                cmp.text += QStringView(s_).mid(i, quote - i);
+                if (quote + 1 < s_.size() && s_[quote + 1] == QLatin1Char('\'')) {
+                    cmp.text += QLatin1Char('\'');
+                    i = quote + 2;
+                    continue;
+                }
+                pos_ = quote + 1;
+                return true;
+            }
         }
         const qsizetype numStart = pos_;
         if (Peek() == QLatin1Char('-'))
@@ -155,10 +165,17 @@ ParsedFilter ParseFilter(const QString& text) {
 }
 
 QString JsonArray(const QList<qint64>& values) {
-    QJsonArray a;
-    for (qint64 v : values)
-        a.append(double(v));
-    return QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Compact));
+    // Written digit by digit: a JSON number read as a double would lose ids beyond 2^53.
+    QString out;
+    out.reserve(values.size() * 8 + 2);
+    out += QLatin1Char('[');
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            out += QLatin1Char(',');
+        out += QString::number(values[i]);
+    }
+    out += QLatin1Char(']');
+    return out;
 }
 
 QString JsonArray(const QStringList& values) {
@@ -168,6 +185,43 @@ QString JsonArray(const QStringList& values) {
     return QString::fromUtf8(QJsonDocument(a).toJson(QJsonDocument::Compact));
 }
 
+namespace {
+
+// Terms joined with op as a balanced tree of parentheses: a chain of thousands of terms
+// nests about log2(n) deep instead of n, well within SQLite's expression depth limit.
+// The terms keep their order, and with it the order of their bound values.
+QString JoinBalanced(const QStringList& terms, qsizetype from, qsizetype to, const QString& op) {
+    if (to - from == 1)
+        return terms[from];
+    const qsizetype mid = from + (to - from) / 2;
+    return QLatin1Char('(') + JoinBalanced(terms, from, mid, op) + op +
+           JoinBalanced(terms, mid, to, op) + QLatin1Char(')');
+}
+
+QString JoinBalanced(const QStringList& terms, const QString& op) {
+    return terms.isEmpty() ? QString() : JoinBalanced(terms, 0, terms.size(), op);
+}
+
+// Values compared with one column, gathered: one value is a plain comparison, several
+// one membership test over a single bound JSON array.
+template <typename Values>
+void AddGathered(const QMap<int, Values>& byColumn, const QList<FilterColumn>& allowed,
+                 bool negated, QStringList& terms, QVariantList& binds) {
+    for (auto it = byColumn.cbegin(); it != byColumn.cend(); ++it) {
+        const QString& column = allowed[it.key()].sql;
+        if (it.value().size() == 1) {
+            terms << column + (negated ? QStringLiteral(" <> ?") : QStringLiteral(" = ?"));
+            binds << it.value().first();
+        } else {
+            terms << column + (negated ? QStringLiteral(" NOT IN") : QStringLiteral(" IN")) +
+                         QStringLiteral(" (SELECT value FROM json_each(?))");
+            binds << JsonArray(it.value());
+        }
+    }
+}
+
+} // namespace
+
 FilterSql FilterToSql(const ParsedFilter& filter, const QList<FilterColumn>& allowed) {
     FilterSql out;
     if (!filter.ok) {
@@ -175,6 +229,18 @@ FilterSql FilterToSql(const ParsedFilter& filter, const QList<FilterColumn>& all
         out.error = filter.error;
         return out;
     }
+    const auto fail = [&](const QString& why) {
+        out.ok = false;
+        out.error = why;
+        out.where.clear();
+        out.binds.clear();
+        return out;
+    };
+    // Clauses joined by AND; a clause that is a single "<>" joins the others of its column
+    // in one NOT IN (a dealer excluding thousands of accounts one by one).
+    QStringList clauses;
+    QVariantList clauseBinds;
+    QMap<int, QList<qint64>> excludedNumbers;
     for (const FilterClause& clause : filter.clauses) {
         // Equality terms per column first, gathered; other comparisons one by one.
         QMap<int, QList<qint64>> numbers;
@@ -186,19 +252,13 @@ FilterSql FilterToSql(const ParsedFilter& filter, const QList<FilterColumn>& all
             for (int i = 0; i < allowed.size(); ++i)
                 if (allowed[i].ident.compare(cmp.ident, Qt::CaseInsensitive) == 0)
                     col = i;
-            if (col < 0) {
-                out.ok = false;
-                out.error = QStringLiteral("column \"%1\" is not allowed here").arg(cmp.ident);
-                return out;
-            }
+            if (col < 0)
+                return fail(QStringLiteral("column \"%1\" is not allowed here").arg(cmp.ident));
             const FilterColumn& c = allowed[col];
-            if (c.isText != cmp.isText) {
-                out.ok = false;
-                out.error = QStringLiteral("column \"%1\" compared with a %2")
+            if (c.isText != cmp.isText)
+                return fail(QStringLiteral("column \"%1\" compared with a %2")
                                 .arg(cmp.ident, cmp.isText ? QStringLiteral("text")
-                                                           : QStringLiteral("number"));
-                return out;
-            }
+                                                           : QStringLiteral("number")));
             if (cmp.op == QLatin1String("=")) {
                 if (cmp.isText)
                     texts[col] << cmp.text;
@@ -206,34 +266,30 @@ FilterSql FilterToSql(const ParsedFilter& filter, const QList<FilterColumn>& all
                     numbers[col] << cmp.number;
                 continue;
             }
-            if (cmp.isText) {
-                out.ok = false;
-                out.error = QStringLiteral("only \"=\" compares text (%1)").arg(cmp.ident);
-                return out;
+            if (cmp.isText)
+                return fail(QStringLiteral("only \"=\" compares text (%1)").arg(cmp.ident));
+            if (clause.size() == 1 && cmp.op == QLatin1String("<>")) {
+                excludedNumbers[col] << cmp.number;
+                continue;
             }
             terms << QStringLiteral("%1 %2 ?").arg(c.sql, cmp.op);
             binds << cmp.number;
         }
-        // One value compares with "=", several go in as one bound JSON list.
-        const auto addEqualities = [&](const auto& valuesByColumn) {
-            for (auto it = valuesByColumn.cbegin(); it != valuesByColumn.cend(); ++it) {
-                if (it.value().size() == 1) {
-                    terms << allowed[it.key()].sql + QStringLiteral(" = ?");
-                    binds << it.value().first();
-                } else {
-                    terms << allowed[it.key()].sql +
-                                 QStringLiteral(" IN (SELECT value FROM json_each(?))");
-                    binds << JsonArray(it.value());
-                }
-            }
-        };
-        addEqualities(numbers);
-        addEqualities(texts);
+        AddGathered(numbers, allowed, false, terms, binds);
+        AddGathered(texts, allowed, false, terms, binds);
         if (terms.isEmpty())
             continue;
-        out.where +=
-            QStringLiteral(" AND (") + terms.join(QStringLiteral(" OR ")) + QLatin1Char(')');
-        out.binds << binds;
+        clauses << (terms.size() == 1
+                        ? terms.first()
+                        : QLatin1Char('(') + JoinBalanced(terms, QStringLiteral(" OR ")) +
+                              QLatin1Char(')'));
+        clauseBinds << binds;
     }
+    AddGathered(excludedNumbers, allowed, true, clauses, clauseBinds);
+    if (clauses.isEmpty())
+        return out;
+    out.where = QStringLiteral(" AND (") + JoinBalanced(clauses, QStringLiteral(" AND ")) +
+                QLatin1Char(')');
+    out.binds = clauseBinds;
     return out;
 }

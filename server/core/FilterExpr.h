@@ -8,7 +8,7 @@
 // clauses, each beginning with " AND ", optionally followed by " group by ID_BUM,INSTR ".
 //   clause     := " AND (" cmp { " OR " cmp } ")" | " AND " cmp
 //   cmp        := ident op literal        op: "=", "<>", "<", ">"
-//   literal    := integer | "'" text "'"  (the text runs to the next quote)
+//   literal    := integer | "'" text "'"  (a doubled quote inside the text is one quote)
 // Nothing of the text reaches SQL: identifiers are looked up in a per-query list of
 // allowed columns and every literal becomes a bound parameter.
 
@@ -48,8 +48,10 @@ struct FilterSql {
 };
 
 // Turns the parsed clauses into SQL over the allowed columns. Equality terms of one
-// column are gathered into one "IN (SELECT value FROM json_each(?))" with a single
-// bound JSON array, so lists of thousands of ids stay within SQLite's limits.
+// column within a clause are gathered into one "IN (SELECT value FROM json_each(?))"
+// with a single bound JSON array, clauses of a single "<>" on one column into one
+// "NOT IN (...)" likewise, and what remains is nested as a balanced tree, so filters
+// of tens of thousands of terms stay within SQLite's limits.
 FilterSql FilterToSql(const ParsedFilter& filter, const QList<FilterColumn>& allowed);
 
 // A JSON array text of the values, for "IN (SELECT value FROM json_each(?))".

@@ -1,5 +1,7 @@
 #include "server/core/Params.h"
 
+#include "server/core/RequestNumbers.h"
+
 bool ParamList::Has(const QString& key) const {
     for (const auto& [k, v] : items_)
         if (k.compare(key, Qt::CaseInsensitive) == 0)
@@ -17,11 +19,7 @@ QString ParamList::Value(const QString& key) const {
 std::optional<qint64> ParamList::Int(const QString& key) const {
     if (!Has(key))
         return std::nullopt;
-    bool ok = false;
-    const qint64 v = Value(key).trimmed().toLongLong(&ok);
-    if (!ok)
-        return std::nullopt;
-    return v;
+    return RequestNumbers::Parse(Value(key), RequestNumbers::Kind::Id);
 }
 
 void ParamList::Set(const QString& key, const QString& value) {
@@ -142,11 +140,10 @@ std::optional<QList<qint64>> ParseIdList(const QString& text) {
     QList<qint64> ids;
     ids.reserve(items.size());
     for (const QString& item : items) {
-        bool num = false;
-        const qint64 v = item.trimmed().toLongLong(&num);
-        if (!num)
+        const auto v = RequestNumbers::Parse(item, RequestNumbers::Kind::Id);
+        if (!v)
             return std::nullopt;
-        ids << v;
+        ids << *v;
     }
     return ids;
 }

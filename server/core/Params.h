@@ -14,7 +14,8 @@ public:
     void Add(const QString& key, const QString& value) { items_.append({key, value}); }
     bool Has(const QString& key) const;
     QString Value(const QString& key) const; // "" when absent
-    // A decimal integer value; nullopt when absent or not a number.
+    // A decimal integer value (digits, an optional minus sign, nothing else); nullopt when
+    // absent, not such a number or beyond 64 bits.
     std::optional<qint64> Int(const QString& key) const;
     void Set(const QString& key, const QString& value); // replace or add
     const QList<QPair<QString, QString>>& Items() const { return items_; }
@@ -45,5 +46,6 @@ ParsedParams ParseParams(const QString& text, ParamForm form);
 // quote is left open.
 QStringList ParseCommaText(const QString& text, bool* ok = nullptr);
 
-// Comma text of whole numbers only; nullopt when any item is not an integer.
+// Comma text of whole numbers only (read as ParamList::Int does); nullopt when any item
+// is not one.
 std::optional<QList<qint64>> ParseIdList(const QString& text);

@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QHash>
 #include <QMenu>
+#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -116,6 +117,10 @@ TOrderForm::TOrderForm(QWidget* parent) : QWidget(parent) {
     layout->addWidget(panel_);
     grid_ = new TAdvColumnGrid(this);
     layout->addWidget(grid_, 1);
+    statusBar_ = new QStatusBar(this);
+    statusBar_->setSizeGripEnabled(false);
+    statusBar_->hide();
+    layout->addWidget(statusBar_);
     BuildMenusAndPanel();
     BuildGrid();
     // Wide enough for every column; the main window bounds it by its own room.
@@ -296,6 +301,22 @@ void TOrderForm::SesOrdData() {
         MergeGridByKey(*parser_, *grid_, hook);
     else
         LoadGridFromResponse(*parser_, *grid_, hook);
+    // A filter the server refused answers no rows: say so, or the empty grid reads as a
+    // quiet market.
+    if (sesOrd_->GetTableSize(TBrokerSession::kRefusalTable) > 0) {
+        statusBar_->showMessage(QStringLiteral("Фильтр не принят сервером"));
+        statusBar_->setToolTip(
+            sesOrd_->GetTableValue(TBrokerSession::kRefusalTable, TBrokerSession::kRefusalText));
+        statusBar_->show();
+    } else if (!statusBar_->isHidden()) {
+        statusBar_->clearMessage();
+        statusBar_->setToolTip(QString());
+        statusBar_->hide();
+    }
+}
+
+QString TOrderForm::StatusText() const {
+    return statusBar_->currentMessage();
 }
 
 void TOrderForm::AfterRowFilled(int responseRow, int gridRow) {

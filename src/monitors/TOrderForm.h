@@ -10,6 +10,7 @@
 
 class QAction;
 class QMenu;
+class QStatusBar;
 class QToolBar;
 class TAdvColumnGrid;
 class TBrokerSession;
@@ -103,6 +104,9 @@ public:
     void menuShowPanelClick();
 
     TAdvColumnGrid& GridOrd() const { return *grid_; }
+    // The status bar's text: "Фильтр не принят сервером" while the server refuses the
+    // filter, else empty.
+    QString StatusText() const;
     TBrokerSession& SesOrd() const { return *sesOrd_; }
     TBrokerSession& SesNDel() const { return *sesNDel_; }
     TMetadataParser& Parser() const { return *parser_; }
@@ -143,6 +147,7 @@ private:
     std::unique_ptr<TMetadataParser> parser_;
     TAdvColumnGrid* grid_ = nullptr;
     QToolBar* panel_ = nullptr;
+    QStatusBar* statusBar_ = nullptr; // shown only while the server refuses the filter
     QMenu* popup_ = nullptr;
     QAction* showPanel_ = nullptr;
     QStringList filterBum_;

@@ -176,6 +176,17 @@ void TBrokerSession::SessionProcess(int totalCount, int readCount) {
 }
 
 void TBrokerSession::SessionData() {
+    // A request the server answered without running it (a refused filter) carries why;
+    // the log keeps it with the request it belongs to.
+    try {
+        if (GetTableSize(kRefusalTable) > 0)
+            WriteLog(QStringLiteral("Session %1: the session server did not accept request "
+                                    "chto=%2: %3")
+                         .arg(name_, GetRequestParam(QStringLiteral("chto")),
+                              GetTableValue(kRefusalTable, kRefusalText)));
+    } catch (const ESessionError&) {
+        // The answer is gone already; the handler finds out by itself.
+    }
     Raise(OnData, "OnData", true);
 }
 

@@ -56,6 +56,11 @@ public:
     QString GetTableValue(const QString& table, const QString& field, int row = 1);
     QString GetRequestParam(const QString& key, int n = 1);
 
+    // The table of an answer whose request the server did not run (a refused filter):
+    // it still carries its metadata and no rows, and says why in this field.
+    static inline const QString kRefusalTable = QStringLiteral("REQUEST.ERROR");
+    static inline const QString kRefusalText = QStringLiteral("ERROR_TEXT");
+
     // Field n (0-based) of the row as 8-bit text, not escape-decoded; empty when the
     // row holds fewer than n + 1 NUL-terminated fields. The row's field offsets are
     // cached with the row, so reading every field of a row costs one pass.

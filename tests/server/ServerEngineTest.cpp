@@ -257,7 +257,9 @@ TEST_F(ServerEngineTest, FullOrdersListHasEveryFieldAndEchoesItsParameters) {
         EXPECT_EQ(rr.Text(QStringLiteral("KEY_FIELD")), QString::number(num));
         QSqlQuery q(store_.Db());
         q.prepare(QStringLiteral(
-            "SELECT price, qty_left, sec_id, status, acc_id FROM orders WHERE order_num = ?"));
+            "SELECT o.price, o.qty_left, o.sec_id, o.status, o.acc_id, st.name, ty.name FROM "
+            "orders o LEFT JOIN order_status st ON st.code = o.status LEFT JOIN order_type ty ON "
+            "ty.code = o.order_type WHERE o.order_num = ?"));
         q.addBindValue(num);
         ASSERT_TRUE(q.exec() && q.next());
         EXPECT_DOUBLE_EQ(rr.BinDouble(QStringLiteral("ORDER_PRICE")), q.value(0).toDouble());
@@ -265,6 +267,8 @@ TEST_F(ServerEngineTest, FullOrdersListHasEveryFieldAndEchoesItsParameters) {
         EXPECT_EQ(rr.BinInt(QStringLiteral("ID_BUM")), q.value(2).toInt());
         EXPECT_EQ(rr.Raw(QStringLiteral("ORDER_STATUS")), q.value(3).toString());
         EXPECT_EQ(rr.Raw(QStringLiteral("ID_ACC")), q.value(4).toString());
+        EXPECT_EQ(rr.Text(QStringLiteral("ORDER_STATUS_NAME")), q.value(5).toString());
+        EXPECT_EQ(rr.Text(QStringLiteral("ORDER_TYPE_NAME")), q.value(6).toString());
         EXPECT_TRUE(rr.Raw(QStringLiteral("BUY_SELL")) == QLatin1String("B") ||
                     rr.Raw(QStringLiteral("BUY_SELL")) == QLatin1String("S"));
         EXPECT_EQ(rr.Raw(QStringLiteral("ORDER_TIME")).size(), 8);
@@ -319,7 +323,7 @@ TEST_F(ServerEngineTest, OrdersFiltersAndKeyedUpdate) {
                              QStringLiteral(" AND buy_sell = 'B'"));
     const qint64 sell = Count(QStringLiteral("SELECT MIN(order_num)") + day +
                               QStringLiteral(" AND buy_sell = 'S'"));
-    const QString keys = QStringLiteral("%1,%2,999999999,junk").arg(buy).arg(sell);
+    const QString keys = QStringLiteral("%1,%2,999999999").arg(buy).arg(sell);
     const EngineResult keyed =
         orders({{QStringLiteral("filter_acc"), QString()},
                 {QStringLiteral("filter_bum"), QString()},
@@ -352,11 +356,20 @@ TEST_F(ServerEngineTest, OrdersFiltersAndKeyedUpdate) {
 
 TEST_F(ServerEngineTest, RejectedOrderFiltersAnswerEmptyWithMetadataAndNeverRun) {
     const qint64 orders = Count(QStringLiteral("SELECT COUNT(*) FROM orders"));
+    // Id lists and the status mask are numbers: garbage there refuses the request.
+    for (const auto& [key, value] : QList<std::pair<QString, QString>>{
+             {QStringLiteral("filter_acc"), QStringLiteral("1) OR (1=1")},
+             {QStringLiteral("filter_bum"), QStringLiteral("1;DELETE FROM orders")},
+             {QStringLiteral("filter_order_status"), QStringLiteral("9")},
+             {QStringLiteral("filter_order_status"), QStringLiteral("1 OR 1=1")}})
+        EXPECT_TRUE(
+            engine_
+                ->Handle(session_, QStringLiteral("SpisokBB"),
+                         QStringLiteral("chto=211") + NUL + key + QLatin1Char('=') + value + NUL,
+                         false)
+                .refused)
+            << value.toStdString();
     const QList<std::pair<QString, QString>> bad = {
-        {QStringLiteral("filter_acc"), QStringLiteral("1) OR (1=1")},
-        {QStringLiteral("filter_bum"), QStringLiteral("1;DELETE FROM orders")},
-        {QStringLiteral("filter_order_status"), QStringLiteral("9")},
-        {QStringLiteral("filter_order_status"), QStringLiteral("1 OR 1=1")},
         {QStringLiteral("filter_buy_sell"), QStringLiteral("B' OR 'x'='x")},
         {QStringLiteral("fltr"), QStringLiteral(" AND (ID_ACC=4); DELETE FROM orders; --")},
         {QStringLiteral("fltr"), QStringLiteral(" AND (BOARD='EQS1' OR 1=1 --')")},
@@ -372,6 +385,10 @@ TEST_F(ServerEngineTest, RejectedOrderFiltersAnswerEmptyWithMetadataAndNeverRun)
         EXPECT_TRUE(r.answer.rows.isEmpty()) << value.toStdString();
         EXPECT_TRUE(r.answer.Table(QStringLiteral("METADATA.HEADER"))) << value.toStdString();
         EXPECT_TRUE(LoggedSince(before, QStringLiteral("rejected"))) << value.toStdString();
+        // The answer says so, for the window to show.
+        const AnswerTable* refusal = r.answer.Table(Refusal::kTable);
+        ASSERT_TRUE(refusal) << value.toStdString();
+        EXPECT_FALSE(refusal->Value(Refusal::kText).isEmpty());
     }
     EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) FROM orders")), orders);
     EXPECT_EQ(store_.IntegrityCheck(), QStringLiteral("ok"));
@@ -387,6 +404,69 @@ TEST_F(ServerEngineTest, RejectedOrderFiltersAnswerEmptyWithMetadataAndNeverRun)
                   "SELECT COUNT(*) FROM orders o JOIN security s ON s.id = o.sec_id WHERE "
                   "o.order_date = '2026-03-02' AND (s.board_code = 'EQS1' OR o.sec_id = 1) "
                   "AND o.buy_sell = 'B'")));
+}
+
+TEST_F(ServerEngineTest, FiltersOfAnySizeAnswerExactly) {
+    // Board codes may hold a quote; the filter dialog doubles it inside the literal.
+    store_.Exec(QStringLiteral("UPDATE security SET board_code = 'A''B' WHERE id = 1"));
+    const QString day =
+        QStringLiteral(" FROM orders o JOIN security s ON s.id = o.sec_id WHERE o.order_date = "
+                       "'2026-03-02'");
+    // The dialog's account expression over 50,000 accounts: those checked, or inverted.
+    const auto accounts = [](bool inverted) {
+        QStringList terms;
+        for (int id = 1; id <= 50000; ++id)
+            if ((id % 7 == 0) != inverted)
+                terms << QStringLiteral("ID_ACC=%1").arg(id);
+        return QStringLiteral(" AND (") + terms.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+    };
+    // The clause for 1, 1 + step, 1 + 2 step, ...
+    const auto repeated = [](const QString& clause, int count, int step = 1) {
+        QString text;
+        for (int i = 0; i < count; ++i)
+            text += clause.arg(1 + i * step);
+        return text;
+    };
+    struct Case {
+        const char* what;
+        QString fltr;
+        QString sqlCondition; // over o and s
+    };
+    const Case cases[] = {
+        {"checked accounts of 50,000", accounts(false), QStringLiteral("o.acc_id % 7 = 0")},
+        {"inverted accounts of 50,000", accounts(true), QStringLiteral("o.acc_id % 7 <> 0")},
+        {"2,000 excluded accounts", repeated(QStringLiteral(" AND ID_ACC<>%1"), 2000, 2),
+         QStringLiteral("o.acc_id % 2 = 0 OR o.acc_id > 3999")},
+        {"1,500 comparisons in one OR",
+         QStringLiteral(" AND (") + repeated(QStringLiteral("ID_ACC<%1 OR "), 1500).chopped(4) +
+             QLatin1Char(')'),
+         QStringLiteral("o.acc_id < 1500")},
+        {"a board code with a quote", QStringLiteral(" AND (BOARD='A''B')"),
+         QStringLiteral("s.board_code = 'A''B'")},
+        {"a board code with a quote and a security",
+         QStringLiteral(" AND (BOARD='A''B' OR ID_BUM=2) AND BUY_SELL='B'"),
+         QStringLiteral("(s.board_code = 'A''B' OR o.sec_id = 2) AND o.buy_sell = 'B'")},
+    };
+    for (const Case& c : cases) {
+        const EngineResult r =
+            Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("211")},
+                                              {QStringLiteral("fltr"), c.fltr}});
+        EXPECT_FALSE(r.answer.Table(Refusal::kTable)) << c.what;
+        const qint64 expected = Count(QStringLiteral("SELECT COUNT(*)") + day +
+                                      QStringLiteral(" AND (") + c.sqlCondition + QLatin1Char(')'));
+        EXPECT_GT(expected, 0) << c.what;
+        EXPECT_EQ(r.answer.rows.size(), expected) << c.what;
+    }
+    // A doubled quote counts only inside a literal.
+    for (const QString& refused :
+         {QStringLiteral(" AND ID_ACC=5''"), QStringLiteral(" AND BOARD=''A'")}) {
+        const EngineResult r =
+            Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("211")},
+                                              {QStringLiteral("fltr"), refused}});
+        EXPECT_TRUE(r.answer.rows.isEmpty());
+        EXPECT_TRUE(r.answer.Table(Refusal::kTable)) << refused.left(40).toStdString();
+        EXPECT_TRUE(r.answer.Table(QStringLiteral("METADATA.HEADER")));
+    }
 }
 
 TEST_F(ServerEngineTest, WithdrawalChangesTheOrderAndReportsIt) {
@@ -445,13 +525,13 @@ TEST_F(ServerEngineTest, WithdrawalChangesTheOrderAndReportsIt) {
         Alt(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("20")},
                                             {QStringLiteral("param0"), QString::number(old)}})
             .changes.isEmpty());
-    // A malformed number is refused with a log line.
+    // A malformed number refuses the request with a log line.
     const qsizetype before = ServerLog::Recent().size();
     EXPECT_TRUE(
         Alt(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("20")},
                                             {QStringLiteral("param0"), QStringLiteral("1 OR 1=1")}})
-            .changes.isEmpty());
-    EXPECT_TRUE(LoggedSince(before, QStringLiteral("refused")));
+            .refused);
+    EXPECT_TRUE(LoggedSince(before, QStringLiteral("malformed parameter string")));
 }
 
 TEST_F(ServerEngineTest, MassWithdrawalsByAccountClientAndGroup) {
@@ -551,8 +631,8 @@ TEST_F(ServerEngineTest, BadRequestsGetEmptyAnswersOrRefusals) {
     EXPECT_FALSE(unknownQuery.refused);
     EXPECT_TRUE(unknownQuery.answer.rows.isEmpty());
     EXPECT_EQ(unknownQuery.answer.echo.Value(QStringLiteral("chto")), QStringLiteral("99999"));
-    EXPECT_TRUE(Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("x")}})
-                    .answer.rows.isEmpty());
+    EXPECT_TRUE(
+        Pair(QStringLiteral("SpisokBB"), {{QStringLiteral("chto"), QStringLiteral("x")}}).refused);
     EXPECT_TRUE(
         Alt(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("12345")}})
             .answer.rows.isEmpty());

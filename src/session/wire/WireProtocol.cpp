@@ -265,7 +265,13 @@ QByteArray Encode(const Message& m) {
         w.I32(m.a);
         w.I32(m.b);
         break;
-    case MessageType::Data:
+    case MessageType::Data: {
+        // The rows' bytes are known: one allocation instead of growing a 38 MiB frame
+        // step by step.
+        qsizetype rowBytes = 0;
+        for (const QString& row : m.rows)
+            rowBytes += 4 + 2 * row.size();
+        out.reserve(out.size() + 8 + rowBytes + 4096);
         w.U32(m.id);
         w.U32(quint32(m.rows.size()));
         for (const QString& row : m.rows)
@@ -277,6 +283,7 @@ QByteArray Encode(const Message& m) {
         }
         w.PairList(m.requestParams);
         break;
+    }
     case MessageType::Ack:
         w.U32(m.id);
         w.I32(m.a);

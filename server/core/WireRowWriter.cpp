@@ -1,0 +1,166 @@
+#include "server/core/WireRowWriter.h"
+
+#include "server/core/WireText.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace {
+constexpr char16_t kEscape = 3;
+}
+
+WireRowWriter::WireRowWriter() {
+    for (int b = 0; b < 256; ++b)
+        codePage_[size_t(b)] = WireText::CharOfByte(quint8(b)).unicode();
+    buf_.reserve(512);
+}
+
+WireRowWriter& WireRowWriter::Latin1Text(const char* text, int size) {
+    for (int i = 0; i < size; ++i)
+        buf_.push_back(char16_t(quint8(text[i])));
+    EndField();
+    return *this;
+}
+
+WireRowWriter& WireRowWriter::Utf8Text(const unsigned char* s, int size) {
+    const auto put = [this](char32_t c) {
+        if (c == 0 || c == kEscape) {
+            buf_.push_back(kEscape);
+            buf_.push_back(char16_t(c + 48));
+        } else if (c < 0x10000) {
+            buf_.push_back(char16_t(c));
+        } else {
+            c -= 0x10000;
+            buf_.push_back(char16_t(0xD800 + (c >> 10)));
+            buf_.push_back(char16_t(0xDC00 + (c & 0x3FF)));
+        }
+    };
+    int i = 0;
+    while (i < size) {
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            put(b);
+            ++i;
+            continue;
+        }
+        // Lead byte: the length of the sequence and the smallest value it may encode.
+        int extra = 0;
+        char32_t c = 0;
+        char32_t least = 0;
+        if ((b & 0xE0) == 0xC0) {
+            extra = 1;
+            c = b & 0x1F;
+            least = 0x80;
+        } else if ((b & 0xF0) == 0xE0) {
+            extra = 2;
+            c = b & 0x0F;
+            least = 0x800;
+        } else if ((b & 0xF8) == 0xF0) {
+            extra = 3;
+            c = b & 0x07;
+            least = 0x10000;
+        } else {
+            put(0xFFFD);
+            ++i;
+            continue;
+        }
+        int n = 1;
+        while (n <= extra && i + n < size && (s[i + n] & 0xC0) == 0x80) {
+            c = (c << 6) | (s[i + n] & 0x3F);
+            ++n;
+        }
+        if (n <= extra || c < least || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+            // One replacement per byte of the broken sequence, as QString::fromUtf8 does.
+            for (int k = 0; k < n; ++k)
+                put(0xFFFD);
+            i += n;
+            continue;
+        }
+        put(c);
+        i += n;
+    }
+    EndField();
+    return *this;
+}
+
+WireRowWriter& WireRowWriter::Int(qint64 value) {
+    char digits[24];
+    const auto r = std::to_chars(digits, digits + sizeof digits, value);
+    for (const char* p = digits; p < r.ptr; ++p)
+        buf_.push_back(char16_t(*p));
+    EndField();
+    return *this;
+}
+
+WireRowWriter& WireRowWriter::Number(double value, int decimals) {
+    if (!std::isfinite(value)) {
+        buf_.push_back(u'0');
+        EndField();
+        return *this;
+    }
+    char text[400];
+    // A value halfway between two results (x.125 at two places) rounds away from zero in
+    // the row builder's form but to even here: such values, and the huge ones, take the
+    // row builder's path. Only those can end in 5 one place beyond the last.
+    const auto shortest = std::to_chars(text, text + sizeof text, value);
+    const char* point =
+        static_cast<const char*>(std::memchr(text, '.', size_t(shortest.ptr - text)));
+    if (std::fabs(value) >= 1e15 || std::memchr(text, 'e', size_t(shortest.ptr - text)) ||
+        (point && shortest.ptr - point - 1 == decimals + 1 && shortest.ptr[-1] == '5')) {
+        const QString form = WireText::DotNumber(value, decimals);
+        buf_.append(reinterpret_cast<const char16_t*>(form.utf16()), size_t(form.size()));
+        EndField();
+        return *this;
+    }
+    const auto r =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    const char* end = r.ptr;
+    // No trailing zeros, no lone decimal point, and no "-0".
+    if (std::memchr(text, '.', size_t(end - text))) {
+        while (end[-1] == '0')
+            --end;
+        if (end[-1] == '.')
+            --end;
+    }
+    if (end - text == 2 && text[0] == '-' && text[1] == '0') {
+        buf_.push_back(u'0');
+    } else {
+        for (const char* p = text; p < end; ++p)
+            buf_.push_back(char16_t(*p));
+    }
+    EndField();
+    return *this;
+}
+
+void WireRowWriter::Byte(quint8 b) {
+    if (b == 0 || b == 3 || b == 0x98) {
+        buf_.push_back(kEscape);
+        buf_.push_back(codePage_[quint8(b + 48)]);
+    } else {
+        buf_.push_back(codePage_[b]);
+    }
+}
+
+WireRowWriter& WireRowWriter::BinInt(qint32 value) {
+    const quint32 u = quint32(value);
+    for (int i = 0; i < 4; ++i)
+        Byte(quint8((u >> (8 * i)) & 0xFF));
+    EndField();
+    return *this;
+}
+
+WireRowWriter& WireRowWriter::BinDouble(double value) {
+    quint64 u = 0;
+    std::memcpy(&u, &value, sizeof u);
+    for (int i = 0; i < 8; ++i)
+        Byte(quint8((u >> (8 * i)) & 0xFF));
+    EndField();
+    return *this;
+}
+
+QString WireRowWriter::Take() {
+    QString row(reinterpret_cast<const QChar*>(buf_.data()), qsizetype(buf_.size()));
+    buf_.clear();
+    return row;
+}
