@@ -487,7 +487,10 @@ QString ServerSocketName() {
     const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtimeDir.isEmpty())
         return QDir(runtimeDir).filePath(QStringLiteral("orvex-parvane.sock"));
-    return QStringLiteral("/tmp/orvex-parvane-%1.sock").arg(::getuid());
+    // The shared temporary folder is writable by everyone: the socket goes into a
+    // private folder of the user there (created and checked by whoever uses it).
+    return QDir(QDir::tempPath())
+        .filePath(QStringLiteral("orvex-%1/parvane.sock").arg(::getuid()));
 }
 
 } // namespace wire
