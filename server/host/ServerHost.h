@@ -122,6 +122,7 @@ private:
     std::thread preparation_;
     bool storeReady_ = false;
     int preparePercent_ = 0;
+    int loggedPercent_ = 0;
     QLocalServer* server_ = nullptr;
     std::vector<std::unique_ptr<Connection>> connections_;
     // Connections that ended while one of their own handlers may still run; freed

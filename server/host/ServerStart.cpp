@@ -85,12 +85,9 @@ bool ServerHost::TakeSocket(QString* error) {
     qint64 holder = 0;
     QString why;
     if (!socketLock_.TryAcquire(wire::LockPathFor(options_.socketName), &holder, &why)) {
-        *error = holder > 0
-                     ? QStringLiteral("another session server (process %1) already serves "
-                                      "the socket %2")
-                           .arg(holder)
-                           .arg(options_.socketName)
-                     : QStringLiteral("the socket %1 is locked: %2").arg(options_.socketName, why);
+        *error = QStringLiteral("another session server%1 already serves the socket %2 (%3)")
+                     .arg(holder > 0 ? QStringLiteral(" (process %1)").arg(holder) : QString(),
+                          options_.socketName, why);
         return false;
     }
     bool isServer = false;
@@ -117,12 +114,11 @@ bool ServerHost::TakeStore(QString* error) {
     qint64 holder = 0;
     QString why;
     if (!storeLock_.TryAcquire(wire::LockPathFor(db.absoluteFilePath()), &holder, &why)) {
-        *error = holder > 0
-                     ? QStringLiteral("the database %1 is in use by another session server "
-                                      "(process %2); this one leaves it alone")
-                           .arg(options_.dbPath)
-                           .arg(holder)
-                     : QStringLiteral("the database %1 is locked: %2").arg(options_.dbPath, why);
+        *error =
+            QStringLiteral("the database %1 is in use by another session server%2 (%3); this "
+                           "one leaves it alone")
+                .arg(options_.dbPath,
+                     holder > 0 ? QStringLiteral(" (process %1)").arg(holder) : QString(), why);
         return false;
     }
     return true;
@@ -172,8 +168,10 @@ void ServerHost::OnPrepareProgress(int percent) {
     if (storeReady_ || percent <= preparePercent_)
         return;
     preparePercent_ = std::min(percent, 99);
-    if (preparePercent_ / 10 != (preparePercent_ - 1) / 10 || preparePercent_ % 10 == 0)
+    if (preparePercent_ >= loggedPercent_ + 10) {
+        loggedPercent_ = preparePercent_;
         ServerLog::Line(QStringLiteral("preparing the store: %1%").arg(preparePercent_));
+    }
     Broadcast(wire::Message::Progress(100, preparePercent_));
 }
 
