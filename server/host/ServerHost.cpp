@@ -5,12 +5,16 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 
+#include <iterator>
+
 namespace {
 constexpr int kReloginMs = 500;
 constexpr int kMaxRequestsInFlight = 64; // per connection; more are not read until answered
 constexpr qint64 kReadChunk = 1 << 20;
 // A change-stream subscriber may stay over its cap this long before it is let go.
 constexpr qint64 kSubscriberGraceMs = 5000;
+// Below this many changes per second the simulator works in bursts.
+constexpr double kBurstyBelowRate = 10;
 } // namespace
 
 ServerHost::ServerHost(ServerOptions options, QObject* parent)
@@ -105,6 +109,7 @@ void ServerHost::OnDisconnected(Connection* c) {
 void ServerHost::Fault(Connection* c, const QString& reason) {
     ServerLog::Line(QStringLiteral("wire: %1 (session %2), connection closed")
                         .arg(reason, c->peerName.isEmpty() ? QStringLiteral("?") : c->peerName));
+    c->socket->flush(); // a last Error frame still reaches a peer that reads
     c->socket->disconnectFromServer();
     if (c->socket->state() != QLocalSocket::UnconnectedState && c->socket->bytesToWrite() > 0)
         c->socket->abort(); // a peer that does not read would hold the close forever
@@ -409,6 +414,21 @@ void ServerHost::SimulatorTick() {
     // cannot do is dropped rather than piled up.
     constexpr int kBudgetMs = kSimulatorTickMs / 2;
     constexpr int kChunk = 100;
+    if (options_.simRate < kBurstyBelowRate) {
+        // A gentle market comes in bursts of 1 to 12 changes with pauses between
+        // them, as a real one does; the workstation dispatches changes a second after
+        // the last one, so it needs the pauses to show them, and a large burst now
+        // and then makes its orders windows reload in full.
+        static constexpr int kBursts[] = {1, 3, 2, 12, 1, 4, 2, 6};
+        simCarry_ += options_.simRate * kSimulatorTickMs / 1000.0;
+        const int burst = kBursts[burstIndex_ % std::size(kBursts)];
+        if (simCarry_ < burst)
+            return;
+        ++burstIndex_;
+        simCarry_ -= burst;
+        PushChanges(simulator_->Step(burst));
+        return;
+    }
     simCarry_ = std::min(simCarry_ + options_.simRate * kSimulatorTickMs / 1000.0,
                          std::max(1.0, options_.simRate * kSimulatorTickMs / 500.0));
     QElapsedTimer spent;

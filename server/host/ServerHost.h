@@ -141,4 +141,5 @@ private:
     quint64 nextSerial_ = 1;
     QElapsedTimer clock_;
     double simCarry_ = 0;
+    size_t burstIndex_ = 0;
 };

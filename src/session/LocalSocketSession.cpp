@@ -29,7 +29,7 @@ constexpr int kRestartPauseMs = 5000; // between starts of the server
 // A server that holds the socket's lock is alive: attaching waits for it this long.
 constexpr int kStartingServerWaitMs = 120000;
 // The market of the demo server moves gently unless the environment says otherwise.
-constexpr const char* kDemoSimulatorRate = "3";
+constexpr const char* kDemoSimulatorRate = "2";
 
 qint64 NowMs() {
     return QDateTime::currentMSecsSinceEpoch();

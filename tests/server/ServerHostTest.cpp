@@ -3,6 +3,7 @@
 // places its socket may live.
 #include "server/host/ServerHost.h"
 #include "WireClient.h"
+#include "server/core/Store.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -315,6 +316,63 @@ TEST(ServerHost, HostileClientsAreBoundedAndABystanderIsServed) {
         EXPECT_LT(peak - baseline, kGrowthBoundMiB);
     }
     EXPECT_EQ(s.process.state(), QProcess::Running);
+}
+
+TEST(ServerHost, ASquatterOnTheSocketIsNamedAndLeftAlone) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    // A plain listener of this user that is not a session server.
+    const QString path = dir.filePath(QStringLiteral("squat.sock"));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    std::memcpy(addr.sun_path, name.constData(), size_t(name.size()));
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(fd, 4), 0);
+    Server s;
+    s.Start(dir.path(), QStringLiteral("squat"), {}, {}, path);
+    ASSERT_TRUE(s.process.waitForFinished(30000));
+    EXPECT_EQ(s.process.exitCode(), 1);
+    EXPECT_TRUE(s.Log().contains(QStringLiteral("is held by process %1").arg(::getpid())))
+        << s.Log().toStdString();
+    EXPECT_TRUE(s.Log().contains(QStringLiteral("which is not a session server")));
+    EXPECT_TRUE(QFileInfo(path).exists()); // its socket is not taken over
+    EXPECT_FALSE(QFile::exists(s.db));
+    ::close(fd);
+}
+
+TEST(ServerHost, AStoreOfAnEarlierDayStartsTodaysTradingDay) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString db = dir.filePath(QStringLiteral("old.sqlite"));
+    {
+        Server first;
+        first.Start(dir.path(), QStringLiteral("first"), {}, db);
+        WireClient c;
+        ASSERT_TRUE(c.Connect(first.socket, QStringLiteral("SesTorg")));
+        ASSERT_TRUE(c.Login());
+    }
+    {
+        // The day the store was left on is over.
+        Store store;
+        QString error;
+        ASSERT_TRUE(store.Open(db, &error)) << error.toStdString();
+        store.SetState(QStringLiteral("trading_date"),
+                       QDate::currentDate().addDays(-1).toString(Qt::ISODate));
+    }
+    Server second;
+    second.Start(dir.path(), QStringLiteral("second"), {}, db);
+    WireClient c;
+    ASSERT_TRUE(c.Connect(second.socket, QStringLiteral("SesTorg")));
+    ASSERT_TRUE(c.Login());
+    wire::Message m;
+    const quint32 id = c.Request(QStringLiteral("SQLtorgBB"), Pair("vrs", QStringLiteral("3.72")));
+    ASSERT_TRUE(c.Answer(id, &m));
+    ASSERT_FALSE(m.rows.empty());
+    EXPECT_EQ(m.rows[0].split(NUL).value(1),
+              QDate::currentDate().toString(QStringLiteral("dd.MM.yyyy")));
+    EXPECT_TRUE(second.Log().contains(QStringLiteral("a new calendar day")));
 }
 
 } // namespace
