@@ -73,8 +73,7 @@ bool ServerHost::TakeSocket(QString* error) {
                                    ? options_.socketName
                                    : QDir(QDir::tempPath()).filePath(options_.socketName));
     const QString folder = socketFile.absolutePath();
-    if (folder == QFileInfo(wire::ServerSocketName()).absolutePath() &&
-        qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    if (wire::InPrivateSocketFolder(socketFile.absoluteFilePath())) {
         // The fallback socket folder in the shared temporary folder must be ours alone.
         if (!wire::EnsurePrivateFolder(folder, true, error))
             return false;

@@ -162,11 +162,9 @@ QString LocalSocketSession::ListenerText() const {
 }
 
 void LocalSocketSession::AttachNow() {
-    const QString folder = QFileInfo(socketName_).absolutePath();
     QString folderError;
-    if (folder == QFileInfo(wire::ServerSocketName()).absolutePath() &&
-        qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR") &&
-        !wire::EnsurePrivateFolder(folder, false, &folderError))
+    if (wire::InPrivateSocketFolder(socketName_) &&
+        !wire::EnsurePrivateFolder(wire::PrivateSocketFolder(), false, &folderError))
         throw ESessionError(folderError);
     if (!ConnectOnce(500)) {
         StartServerIfNoneRuns();

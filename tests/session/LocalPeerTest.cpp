@@ -67,6 +67,16 @@ TEST(LocalPeer, PrivateSocketFolderIsCreatedOrRefused) {
     }
 }
 
+TEST(LocalPeer, OnlyTheDefaultSocketFolderMustBePrivate) {
+    EXPECT_EQ(wire::PrivateSocketFolder(),
+              QDir::tempPath() + QStringLiteral("/orvex-%1").arg(::getuid()));
+    EXPECT_TRUE(
+        wire::InPrivateSocketFolder(wire::PrivateSocketFolder() + QStringLiteral("/parvane.sock")));
+    // A socket named by the environment or the command line lives where it is told.
+    EXPECT_FALSE(wire::InPrivateSocketFolder(QDir::tempPath() + QStringLiteral("/t/s.sock")));
+    EXPECT_FALSE(wire::InPrivateSocketFolder(QStringLiteral("/run/user/77/orvex-parvane.sock")));
+}
+
 TEST(LocalPeer, ExclusiveLockIsHeldByOneAndNamesItsHolder) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

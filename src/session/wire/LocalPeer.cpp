@@ -99,6 +99,14 @@ bool LockIsHeld(const QString& path) {
     return held;
 }
 
+QString PrivateSocketFolder() {
+    return QDir(QDir::tempPath()).filePath(QStringLiteral("orvex-%1").arg(::getuid()));
+}
+
+bool InPrivateSocketFolder(const QString& socketName) {
+    return QFileInfo(socketName).absolutePath() == PrivateSocketFolder();
+}
+
 bool EnsurePrivateFolder(const QString& folder, bool create, QString* error) {
     const QByteArray name = QFile::encodeName(folder);
     struct stat st {};

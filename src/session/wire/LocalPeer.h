@@ -45,6 +45,12 @@ private:
 // True while some process holds the exclusive lock on path (a server is alive).
 bool LockIsHeld(const QString& path);
 
+// The folder of the default socket when the user has no runtime folder: a folder of
+// the user's own inside the shared temporary folder ("<temp>/orvex-<uid>").
+QString PrivateSocketFolder();
+// True when the socket lives in that folder, which must then be private.
+bool InPrivateSocketFolder(const QString& socketName);
+
 // Makes sure folder exists as a private folder of this user (created 0700; an
 // existing one must be a real folder owned by this user with no access for others).
 // create false: a missing folder is fine, only a wrong one is refused.

@@ -1,5 +1,7 @@
 #include "session/wire/WireProtocol.h"
 
+#include "session/wire/LocalPeer.h"
+
 #include <QDir>
 #include <QtEndian>
 
@@ -489,8 +491,7 @@ QString ServerSocketName() {
         return QDir(runtimeDir).filePath(QStringLiteral("orvex-parvane.sock"));
     // The shared temporary folder is writable by everyone: the socket goes into a
     // private folder of the user there (created and checked by whoever uses it).
-    return QDir(QDir::tempPath())
-        .filePath(QStringLiteral("orvex-%1/parvane.sock").arg(::getuid()));
+    return QDir(PrivateSocketFolder()).filePath(QStringLiteral("parvane.sock"));
 }
 
 } // namespace wire
