@@ -21,6 +21,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using wireclient::ServerPath;
@@ -340,6 +341,49 @@ TEST(ServerHost, ASquatterOnTheSocketIsNamedAndLeftAlone) {
     EXPECT_TRUE(QFileInfo(path).exists()); // its socket is not taken over
     EXPECT_FALSE(QFile::exists(s.db));
     ::close(fd);
+}
+
+TEST(ServerHost, ConnectionsOfAnotherUserAreRefusedUnheard) {
+    if (::getuid() != 0)
+        GTEST_SKIP() << "needs root to connect as another user";
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Server s;
+    s.Start(dir.path(), QStringLiteral("peer"));
+    {
+        WireClient own;
+        ASSERT_TRUE(own.Connect(s.socket, QStringLiteral("SesTorg")));
+    }
+    // Past the file modes, so that only the peer check stands in the way.
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    ::chmod(QFile::encodeName(s.socket).constData(), 0777);
+    const QByteArray path = QFile::encodeName(s.socket);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Exit 0: connected and closed without a byte; 1: the server spoke; 2: no connection.
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(2);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::memcpy(addr.sun_path, path.constData(), size_t(path.size()));
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+            ::_exit(2);
+        char byte = 0;
+        ::_exit(::read(fd, &byte, 1) == 0 ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(PollUntil(
+        [&] {
+            return s.Log().contains(QStringLiteral("of user 65534 is not this "
+                                                   "server's user"));
+        },
+        10000))
+        << s.Log().toStdString();
 }
 
 TEST(ServerHost, AStoreOfAnEarlierDayStartsTodaysTradingDay) {
