@@ -393,6 +393,9 @@ TEST(ServerOptionsTest, CommandLineWinsOverEnvironmentAndBadValuesAreRefused) {
     EXPECT_EQ(o.idleSeconds, 3);
     EXPECT_EQ(o.scale, QStringLiteral("large"));
     EXPECT_EQ(o.dbPath, QStringLiteral("/tmp/x.sqlite"));
+    EXPECT_EQ(o.maxConnections, 256);
+    EXPECT_EQ(o.maxQueuedMiB, 256);
+    EXPECT_EQ(o.stuckSeconds, 30);
     EXPECT_FALSE(o.control);
     qunsetenv("ORVEX_SERVER_SIM_RATE");
     qunsetenv("ORVEX_SERVER_IDLE");
@@ -405,6 +408,10 @@ TEST(ServerOptionsTest, CommandLineWinsOverEnvironmentAndBadValuesAreRefused) {
                       QStringLiteral("fast")},
           QStringList{QStringLiteral("parvane"), QStringLiteral("--seed")},
           QStringList{QStringLiteral("parvane"), QStringLiteral("--frobnicate")},
+          QStringList{QStringLiteral("parvane"), QStringLiteral("--workers"), QStringLiteral("0")},
+          QStringList{QStringLiteral("parvane"), QStringLiteral("--max-queued-mb"),
+                      QStringLiteral("lots")},
+          QStringList{QStringLiteral("parvane"), QStringLiteral("--stuck-timeout")},
           QStringList{QStringLiteral("parvane"), QStringLiteral("--ctl")}}) {
         EXPECT_FALSE(ServerOptions::Parse(bad, &o, &error)) << bad.join(' ').toStdString();
         EXPECT_FALSE(error.isEmpty());
