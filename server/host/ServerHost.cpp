@@ -132,9 +132,11 @@ void ServerHost::ResumeIfBelowLimits(Connection* c) {
 }
 
 void ServerHost::OnReadyRead(Connection* c) {
+    bool framesDone = false;
     while (!c->ended && c->socket->state() == QLocalSocket::ConnectedState) {
         wire::Message m;
         while (!OverLimits(c) && c->decoder.Next(m)) {
+            framesDone = true;
             HandleMessage(c, m);
             if (c->ended || c->socket->state() != QLocalSocket::ConnectedState)
                 return;
@@ -154,9 +156,11 @@ void ServerHost::OnReadyRead(Connection* c) {
             break;
         c->decoder.Feed(c->socket->read(kReadChunk));
     }
+    // The clock of a half frame starts with the frame: a busy peer whose reads often
+    // end inside its next request is not stuck.
     if (!c->decoder.HasPartialFrame())
         c->partialSince = -1;
-    else if (c->partialSince < 0)
+    else if (c->partialSince < 0 || framesDone)
         c->partialSince = clock_.elapsed();
 }
 
