@@ -38,5 +38,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     QObject::connect(&host, &ServerHost::Finished, &app, &QCoreApplication::quit);
+    QObject::connect(&host, &ServerHost::Failed, &app, [&app] { app.exit(1); });
     return app.exec();
 }

@@ -142,12 +142,37 @@ public:
         : store_(store), scale_(scale), seed_(seed), date_(date), rnd(seed * 7919 + 17),
           db(store.Db()) {}
 
-    bool Run() {
-        return WriteDayState() && WriteTradingSystemsAndBoards() && WriteOrderStatusesAndTypes() &&
-               WriteSecurities() && WriteClients() && WriteAccounts() && WriteUserInformation() &&
-               WriteOrdersAndDeals() && WritePortfolios() && WriteTransactions() &&
-               WriteFutures() && WriteRpsRepoAndConditionalOrders() &&
-               WriteInterestMarginAndCommissions();
+    // progress (may be empty) hears the share done, 0 to 100, after each step.
+    bool Run(const std::function<void(int)>& progress) {
+        using Step = bool (Build::*)();
+        // Rough shares of the time each step takes at the large scale.
+        static constexpr struct {
+            Step step;
+            int weight;
+        } steps[] = {{&Build::WriteDayState, 1},
+                     {&Build::WriteTradingSystemsAndBoards, 1},
+                     {&Build::WriteOrderStatusesAndTypes, 1},
+                     {&Build::WriteSecurities, 12},
+                     {&Build::WriteClients, 6},
+                     {&Build::WriteAccounts, 8},
+                     {&Build::WriteUserInformation, 3},
+                     {&Build::WriteOrdersAndDeals, 40},
+                     {&Build::WritePortfolios, 14},
+                     {&Build::WriteTransactions, 6},
+                     {&Build::WriteFutures, 3},
+                     {&Build::WriteRpsRepoAndConditionalOrders, 3},
+                     {&Build::WriteInterestMarginAndCommissions, 2}};
+        int total = 0, done = 0;
+        for (const auto& s : steps)
+            total += s.weight;
+        for (const auto& s : steps) {
+            if (!(this->*s.step)())
+                return false;
+            done += s.weight;
+            if (progress)
+                progress(done * 100 / total);
+        }
+        return true;
     }
     const QString& Failure() const { return failure; }
 

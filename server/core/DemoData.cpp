@@ -381,7 +381,7 @@ bool DemoGenerator::Generate(QString* error) {
 
     // A large page cache keeps the indexes in memory while the tables fill.
     store_.Exec(QStringLiteral("PRAGMA cache_size=-262144"));
-    const bool ok = store_.Transaction([&] { return build.Run(); });
+    const bool ok = store_.Transaction([&] { return build.Run(progress_); });
     store_.Exec(QStringLiteral("PRAGMA cache_size=-32768"));
     if (!ok && error)
         *error = build.Failure().isEmpty() ? QStringLiteral("demo data generation failed")

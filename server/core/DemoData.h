@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QString>
 
+#include <functional>
+
 class Store;
 
 // A small deterministic random source (splitmix64), the same on every platform.
@@ -42,6 +44,8 @@ class DemoGenerator {
 public:
     DemoGenerator(Store& store, DemoScale scale, quint64 seed, QDate tradingDate);
     bool Generate(QString* error);
+    // Hears the share of the generation done (0 to 100) as it goes.
+    void SetProgress(std::function<void(int percent)> progress) { progress_ = std::move(progress); }
 
     // The firm's own client (the client key of the user's session).
     static constexpr int kFirmClientId = 1;
@@ -52,4 +56,5 @@ private:
     DemoScale scale_;
     quint64 seed_;
     QDate date_;
+    std::function<void(int)> progress_;
 };

@@ -1,18 +1,20 @@
 #include "server/host/ServerHost.h"
 
-#include "server/core/DemoData.h"
 #include "server/core/ServerLog.h"
-#include "server/core/WireText.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QRandomGenerator>
+
+#include <iterator>
 
 namespace {
 constexpr int kReloginMs = 500;
-constexpr int kRefusedLoginRetryMs = 2000;
-constexpr int kGatherMs = 1;
-constexpr int kSimulatorTickMs = 100;
+constexpr int kMaxRequestsInFlight = 64; // per connection; more are not read until answered
+constexpr qint64 kReadChunk = 1 << 20;
+// A change-stream subscriber may stay over its cap this long before it is let go.
+constexpr qint64 kSubscriberGraceMs = 5000;
+// Below this many changes per second the simulator works in bursts.
+constexpr double kBurstyBelowRate = 10;
 } // namespace
 
 ServerHost::ServerHost(ServerOptions options, QObject* parent)
@@ -27,13 +29,14 @@ ServerHost::ServerHost(ServerOptions options, QObject* parent)
     connect(&simTimer_, &QTimer::timeout, this, &ServerHost::SimulatorTick);
     flushTimer_.setSingleShot(true);
     connect(&flushTimer_, &QTimer::timeout, this, &ServerHost::FlushQueues);
-    pendingTimer_.setSingleShot(true);
-    pendingTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&pendingTimer_, &QTimer::timeout, this, &ServerHost::RunPendingRequest);
+    connect(&housekeepingTimer_, &QTimer::timeout, this, &ServerHost::Housekeeping);
     clock_.start();
 }
 
 ServerHost::~ServerHost() {
+    if (preparation_.joinable())
+        preparation_.join();
+    pool_.reset(); // the workers stop before the connections go
     for (auto& c : connections_) {
         c->socket->disconnect(this);
         c->socket->abort();
@@ -42,67 +45,39 @@ ServerHost::~ServerHost() {
     connections_.clear();
 }
 
-bool ServerHost::Start(QString* error) {
-    // One server per user: a server that answers on the socket keeps it. Checked first,
-    // so a second instance touches no database, and again before taking the socket over,
-    // in case another one started while this one prepared its store.
-    auto anotherServer = [&] {
-        QLocalSocket probe;
-        probe.connectToServer(options_.socketName);
-        if (!probe.waitForConnected(300))
-            return false;
-        *error = QStringLiteral("a server already listens on %1").arg(options_.socketName);
-        return true;
-    };
-    if (anotherServer())
-        return false;
-    if (!store_.Open(options_.dbPath, error))
-        return false;
-    if (store_.IsEmpty()) {
-        DemoScale scale;
-        DemoScale::FromName(options_.scale, &scale);
-        DemoGenerator generator(store_, scale, options_.seed, QDate::currentDate());
-        if (!generator.Generate(error))
-            return false;
-    } else {
-        ServerLog::Line(QStringLiteral("store %1 holds the \"%2\" data (seed %3)")
-                            .arg(options_.dbPath, store_.State(QStringLiteral("scale")),
-                                 store_.State(QStringLiteral("seed"))));
-    }
-    engine_ = std::make_unique<Engine>(store_);
-    simulator_ = std::make_unique<Simulator>(*engine_, options_.seed);
-    store_.SetState(QStringLiteral("login_state"), QStringLiteral("0"));
-
-    if (anotherServer())
-        return false;
-    QLocalServer::removeServer(options_.socketName);
-    server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server_->listen(options_.socketName)) {
-        *error = QStringLiteral("cannot listen on %1: %2")
-                     .arg(options_.socketName, server_->errorString());
-        return false;
-    }
-    connect(server_, &QLocalServer::newConnection, this, &ServerHost::OnNewConnection);
-    ServerLog::Line(
-        QStringLiteral("listening on %1, database %2%3")
-            .arg(server_->fullServerName(), options_.dbPath,
-                 options_.control ? QStringLiteral(", control requests enabled") : QString()));
-    loginTimer_.start(options_.loginDelayMs);
-    if (options_.simRate > 0)
-        simTimer_.start(kSimulatorTickMs);
-    UpdateIdle();
-    return true;
-}
+// ---- connections ----
 
 void ServerHost::OnNewConnection() {
     while (QLocalSocket* socket = server_->nextPendingConnection()) {
+        // Only the user who runs the server gets in; the socket's file mode says the
+        // same, the peer's credentials make sure of it.
+        const wire::PeerCredentials peer = wire::PeerOf(socket->socketDescriptor());
+        QString refusal;
+        if (!peer.known)
+            refusal = QStringLiteral("the peer's credentials are unknown");
+        else if (peer.uid != wire::OwnUid())
+            refusal = QStringLiteral("%1 is not this server's user").arg(wire::DescribePeer(peer));
+        else if (int(connections_.size()) >= options_.maxConnections)
+            refusal = QStringLiteral("the limit of %1 connections is reached")
+                          .arg(options_.maxConnections);
+        if (!refusal.isEmpty()) {
+            ServerLog::Line(QStringLiteral("connection refused: %1").arg(refusal));
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         auto c = std::make_unique<Connection>();
         c->socket = socket;
         c->serial = nextSerial_++;
+        c->connectedAt = clock_.elapsed();
+        c->jobs = pool_ ? pool_->Open(c->serial) : nullptr;
+        // Unread requests stay in the kernel rather than in this process.
+        socket->setReadBufferSize(kReadChunk);
         Connection* raw = c.get();
         connections_.push_back(std::move(c));
         connect(socket, &QLocalSocket::readyRead, this, [this, raw] { OnReadyRead(raw); });
+        connect(socket, &QLocalSocket::bytesWritten, this,
+                [this, raw] { ResumeIfBelowLimits(raw); });
         connect(socket, &QLocalSocket::disconnected, this, [this, raw] { OnDisconnected(raw); });
         Send(raw, wire::Message::Hello(QStringLiteral("parvane")));
         if (socket->bytesAvailable() > 0)
@@ -115,10 +90,12 @@ void ServerHost::OnDisconnected(Connection* c) {
     for (auto it = connections_.begin(); it != connections_.end(); ++it) {
         if (it->get() != c)
             continue;
-        if (c->decoder.HasPartialFrame())
+        if (c->decoder.HasPartialFrame() && !c->decoder.HasError())
             ServerLog::Line(QStringLiteral("wire: connection of %1 ended in the middle of a frame")
                                 .arg(c->peerName));
         c->ended = true;
+        if (c->jobs && pool_)
+            pool_->Close(c->jobs);
         c->socket->disconnect(this);
         c->socket->deleteLater();
         ended_.push_back(std::move(*it));
@@ -132,19 +109,59 @@ void ServerHost::OnDisconnected(Connection* c) {
 void ServerHost::Fault(Connection* c, const QString& reason) {
     ServerLog::Line(QStringLiteral("wire: %1 (session %2), connection closed")
                         .arg(reason, c->peerName.isEmpty() ? QStringLiteral("?") : c->peerName));
+    c->socket->flush(); // a last Error frame still reaches a peer that reads
     c->socket->disconnectFromServer();
+    if (c->socket->state() != QLocalSocket::UnconnectedState && c->socket->bytesToWrite() > 0)
+        c->socket->abort(); // a peer that does not read would hold the close forever
+}
+
+qint64 ServerHost::WaitingBytes(const Connection* c) const {
+    return c->socket->bytesToWrite() + c->queuedBytes;
+}
+
+bool ServerHost::OverLimits(const Connection* c) const {
+    return WaitingBytes(c) > qint64(options_.maxQueuedMiB) * 1024 * 1024 ||
+           c->inFlight >= kMaxRequestsInFlight;
+}
+
+void ServerHost::ResumeIfBelowLimits(Connection* c) {
+    if (c->paused && !c->ended && !OverLimits(c)) {
+        c->paused = false;
+        OnReadyRead(c);
+    }
 }
 
 void ServerHost::OnReadyRead(Connection* c) {
-    c->decoder.Feed(c->socket->readAll());
-    wire::Message m;
-    while (c->decoder.Next(m)) {
-        HandleMessage(c, m);
-        if (c->ended || c->socket->state() != QLocalSocket::ConnectedState)
+    bool framesDone = false;
+    while (!c->ended && c->socket->state() == QLocalSocket::ConnectedState) {
+        wire::Message m;
+        while (!OverLimits(c) && c->decoder.Next(m)) {
+            framesDone = true;
+            HandleMessage(c, m);
+            if (c->ended || c->socket->state() != QLocalSocket::ConnectedState)
+                return;
+        }
+        if (c->decoder.HasError()) {
+            Fault(c, c->decoder.ErrorText());
             return;
+        }
+        if (OverLimits(c)) {
+            // Back-pressure: the peer's further requests wait in the kernel until its
+            // answers have drained.
+            c->paused = true;
+            c->partialSince = -1;
+            return;
+        }
+        if (c->socket->bytesAvailable() <= 0)
+            break;
+        c->decoder.Feed(c->socket->read(kReadChunk));
     }
-    if (c->decoder.HasError())
-        Fault(c, c->decoder.ErrorText());
+    // The clock of a half frame starts with the frame: a busy peer whose reads often
+    // end inside its next request is not stuck.
+    if (!c->decoder.HasPartialFrame())
+        c->partialSince = -1;
+    else if (c->partialSince < 0 || framesDone)
+        c->partialSince = clock_.elapsed();
 }
 
 void ServerHost::HandleMessage(Connection* c, const wire::Message& m) {
@@ -163,13 +180,17 @@ void ServerHost::HandleMessage(Connection* c, const wire::Message& m) {
         }
         c->greeted = true;
         c->peerName = m.text.left(100);
+        if (c->jobs)
+            pool_->SetPeerName(c->jobs, c->peerName);
+        if (!storeReady_)
+            Send(c, wire::Message::Progress(100, preparePercent_));
         return;
     }
     switch (m.type) {
     case wire::MessageType::Login:
         if (loggedIn_)
             Send(c, wire::Message::LoggedIn());
-        else if (!loginTimer_.isActive())
+        else if (storeReady_ && !loginTimer_.isActive())
             loginTimer_.start(0);
         break;
     case wire::MessageType::Request:
@@ -192,13 +213,6 @@ void ServerHost::HandleRequest(Connection* c, const wire::Message& m) {
     if (m.text == ControlRequestName()) {
         const ParsedParams parsed =
             ParseParams(m.params, command ? ParamForm::Alternating : ParamForm::Pair);
-        if (!options_.control) {
-            ServerLog::Line(QStringLiteral("control request refused: control is not enabled"));
-            Send(c,
-                 wire::Message::Error(
-                     m.id, QStringLiteral("control requests are disabled (start with --control)")));
-            return;
-        }
         if (!parsed.ok) {
             Send(c, wire::Message::Error(m.id, parsed.error));
             return;
@@ -206,7 +220,9 @@ void ServerHost::HandleRequest(Connection* c, const wire::Message& m) {
         HandleControl(c, m, parsed.params);
         return;
     }
-    if (!loggedIn_) {
+    // While the store is being prepared the server is not logged in yet, but the
+    // requests are kept: they are answered once the store is ready.
+    if (!loggedIn_ && storeReady_) {
         Send(c, wire::Message::Error(m.id, QStringLiteral("the server is not logged in")));
         return;
     }
@@ -216,170 +232,60 @@ void ServerHost::HandleRequest(Connection* c, const wire::Message& m) {
         Send(c, wire::Message::Error(m.id, refusal));
         return;
     }
-    // Acknowledged before it runs, so the caller is not held behind a long list.
+    // Acknowledged at once; a worker builds the answer.
     Send(c, wire::Message::Ack(m.id, 0));
     c->socket->flush();
-    pending_.push_back({c, c->serial, m});
-    // A short gathering pause lets the requests a session sends in a row all be
-    // acknowledged before the first answer is built.
-    if (!pendingTimer_.isActive())
-        pendingTimer_.start(kGatherMs);
+    ++c->inFlight;
+    pool_->Submit(c->jobs, WorkJob{m.id, command, m.text, m.params, epoch_});
 }
 
-ServerHost::Connection* ServerHost::LiveConnection(Connection* c, quint64 serial) const {
+ServerHost::Connection* ServerHost::FindConnection(quint64 serial) const {
     for (const auto& live : connections_)
-        if (live.get() == c && c->serial == serial && !c->ended)
-            return c;
+        if (live->serial == serial && !live->ended)
+            return live.get();
     return nullptr;
 }
 
-void ServerHost::RunPendingRequest() {
-    if (pending_.empty())
-        return;
-    PendingRequest job = std::move(pending_.front());
-    pending_.pop_front();
-    if (Connection* c = LiveConnection(job.connection, job.serial); c && loggedIn_)
-        Answer(c, job.message);
-    if (!pending_.empty())
-        pendingTimer_.start(0); // new arrivals are read and acknowledged in between
-}
-
-void ServerHost::Answer(Connection* c, const wire::Message& m) {
-    const bool command = m.operation == wire::Operation::SendCommand;
-    const EngineResult result = engine_->Handle(c->state, m.text, m.params, command);
-    if (result.refused) {
-        Send(c, wire::Message::Error(m.id, result.error));
-        return;
-    }
-    ServerLog::Line(QStringLiteral("%1 #%2 %3 %4: %5 row(s)%6")
-                        .arg(c->peerName)
-                        .arg(m.id)
-                        .arg(m.text, result.answer.echo.Describe().left(160))
-                        .arg(result.answer.rows.size())
-                        .arg(result.changes.isEmpty()
-                                 ? QString()
-                                 : QStringLiteral(", %1 change(s)").arg(result.changes.size())));
-    if (m.text == QLatin1String("IzmenaBB"))
-        c->subscriptionId = m.id;
-    wire::Message data = wire::Message::Data(m.id);
-    data.rows.assign(result.answer.rows.cbegin(), result.answer.rows.cend());
-    for (const AnswerTable& t : result.answer.tables)
-        data.tables.push_back({t.name, wire::Pairs(t.values.cbegin(), t.values.cend())});
-    data.requestParams.assign(result.answer.echo.Items().cbegin(),
-                              result.answer.echo.Items().cend());
-    SendData(c, std::move(data));
-    if (!result.changes.isEmpty())
-        PushChanges(result.changes);
-}
-
-void ServerHost::HandleControl(Connection* c, const wire::Message& m, const ParamList& params) {
-    const QString action = params.Value(QStringLiteral("action")).trimmed().toLower();
-    QString reply;
-    bool ok = true;
-    auto newKey = [](const QString& prefix) {
-        return prefix + QString::number(QRandomGenerator::global()->bounded(100000000u));
-    };
-    if (action == QLatin1String("drop")) {
-        DropAll(kReloginMs);
-        reply = QStringLiteral("sessions dropped, logging in again");
-    } else if (action == QLatin1String("newday")) {
-        const QString dateText = params.Value(QStringLiteral("date"));
-        if (!dateText.isEmpty()) {
-            const QDate d = QDate::fromString(dateText, QStringLiteral("dd.MM.yyyy"));
-            if (!d.isValid()) {
-                ok = false;
-                reply = QStringLiteral("date must be dd.mm.yyyy");
-            } else {
-                store_.SetState(QStringLiteral("trading_date"), d.toString(Qt::ISODate));
+void ServerHost::OnResult(WorkResult result) {
+    Connection* c = FindConnection(result.connection);
+    if (!c)
+        return; // the session left meanwhile
+    --c->inFlight;
+    if (!result.skipped && result.epoch == epoch_) {
+        if (result.refused) {
+            ServerLog::Line(result.error);
+            Send(c, wire::Message::Error(result.id, result.error));
+        } else {
+            ServerLog::Line(result.logLine);
+            if (result.subscribes) {
+                c->subscribed = true;
+                c->subscriptionId = result.id;
             }
+            SendData(c, std::move(result.frame));
+            PushChanges(result.changes);
         }
-        if (ok) {
-            store_.SetState(QStringLiteral("trading_day_key"), newKey(QStringLiteral("TD")));
-            DropAll(kReloginMs);
-            reply = QStringLiteral("new trading day %1")
-                        .arg(store_.State(QStringLiteral("trading_day_key")));
-        }
-    } else if (action == QLatin1String("sessionkey")) {
-        store_.SetState(QStringLiteral("session_key"), newKey(QStringLiteral("S")));
-        DropAll(kReloginMs);
-        reply =
-            QStringLiteral("new session key %1").arg(store_.State(QStringLiteral("session_key")));
-    } else if (action == QLatin1String("clientkey")) {
-        const auto v = params.Int(QStringLiteral("value"));
-        if (!v || *v <= 0) {
-            ok = false;
-            reply = QStringLiteral("clientkey needs value=N (a client id)");
-        } else {
-            store_.SetState(QStringLiteral("client_key"), QString::number(*v));
-            DropAll(kReloginMs);
-            reply = QStringLiteral("client key %1").arg(*v);
-        }
-    } else if (action == QLatin1String("refuselogin")) {
-        refuseNextLogin_ = true;
-        reply = QStringLiteral("the next login will be refused");
-    } else if (action == QLatin1String("stall")) {
-        const auto v = params.Int(QStringLiteral("ms"));
-        if (!v || *v < 0 || *v > 600000) {
-            ok = false;
-            reply = QStringLiteral("stall needs ms=N (0 to 600000)");
-        } else {
-            stallMs_ = int(*v);
-            reply = QStringLiteral("answers held back %1 ms").arg(stallMs_);
-            if (stallMs_ == 0)
-                FlushQueues();
-        }
-    } else if (action == QLatin1String("simrate")) {
-        bool num = false;
-        const double rate = params.Value(QStringLiteral("rate")).toDouble(&num);
-        if (!num || rate < 0 || rate > 100000) {
-            ok = false;
-            reply = QStringLiteral("simrate needs rate=N (0 to 100000)");
-        } else {
-            options_.simRate = rate;
-            if (rate > 0)
-                simTimer_.start(kSimulatorTickMs);
-            else
-                simTimer_.stop();
-            reply = QStringLiteral("simulator at %1 changes/s").arg(rate);
-        }
-    } else if (action == QLatin1String("status")) {
-        reply = QStringLiteral("logged_in=%1 sessions=%2 day=%3 date=%4 session_key=%5 "
-                               "client_key=%6 stall=%7 sim_rate=%8 sim_events=%9")
-                    .arg(loggedIn_ ? 1 : 0)
-                    .arg(connections_.size())
-                    .arg(store_.State(QStringLiteral("trading_day_key")),
-                         store_.State(QStringLiteral("trading_date")),
-                         store_.State(QStringLiteral("session_key")),
-                         store_.State(QStringLiteral("client_key")))
-                    .arg(stallMs_)
-                    .arg(options_.simRate)
-                    .arg(simulator_->EventsDone());
-    } else {
-        ok = false;
-        reply = QStringLiteral("unknown control action \"%1\"").arg(action.left(40));
     }
-    ServerLog::Line(QStringLiteral("control %1: %2").arg(action.left(40), reply));
-    Send(c, wire::Message::Ack(m.id, ok ? 0 : -1));
-    wire::Message data = wire::Message::Data(m.id);
-    data.rows.push_back(WireText::RowBuilder()
-                            .Plain(ok ? QStringLiteral("OK") : QStringLiteral("ERROR"))
-                            .Plain(reply)
-                            .Take());
-    data.requestParams.assign(params.Items().cbegin(), params.Items().cend());
-    Send(c, data); // control answers are never stalled
+    ResumeIfBelowLimits(c);
 }
+
+// ---- sending ----
 
 void ServerHost::Send(Connection* c, const wire::Message& m) {
-    if (!c->ended && c->socket->state() == QLocalSocket::ConnectedState)
-        c->socket->write(wire::Encode(m));
+    SendFrame(c, wire::Encode(m));
 }
 
-void ServerHost::SendData(Connection* c, wire::Message m) {
+void ServerHost::SendFrame(Connection* c, const QByteArray& frame) {
+    if (!c->ended && c->socket->state() == QLocalSocket::ConnectedState)
+        c->socket->write(frame);
+}
+
+void ServerHost::SendData(Connection* c, QByteArray frame) {
     if (stallMs_ <= 0 && c->queue.empty()) {
-        Send(c, m);
+        SendFrame(c, frame);
         return;
     }
-    c->queue.push_back({clock_.elapsed() + stallMs_, std::move(m)});
+    c->queuedBytes += frame.size();
+    c->queue.push_back({clock_.elapsed() + stallMs_, std::move(frame)});
     if (!flushTimer_.isActive())
         flushTimer_.start(std::max(1, stallMs_));
 }
@@ -389,7 +295,8 @@ void ServerHost::FlushQueues() {
     qint64 next = -1;
     for (auto& c : connections_) {
         while (!c->queue.empty() && (stallMs_ == 0 || c->queue.front().releaseAt <= now)) {
-            Send(c.get(), c->queue.front().message);
+            SendFrame(c.get(), c->queue.front().frame);
+            c->queuedBytes -= c->queue.front().frame.size();
             c->queue.pop_front();
         }
         if (!c->queue.empty() && (next < 0 || c->queue.front().releaseAt < next))
@@ -400,28 +307,79 @@ void ServerHost::FlushQueues() {
 }
 
 void ServerHost::Broadcast(const wire::Message& m) {
+    const QByteArray frame = wire::Encode(m);
     for (auto& c : connections_)
         if (c->greeted)
-            Send(c.get(), m);
+            SendFrame(c.get(), frame);
 }
 
 void ServerHost::PushChanges(const QStringList& rows) {
-    if (rows.isEmpty())
+    if (rows.isEmpty() || !loggedIn_)
         return;
+    QByteArray frame;
+    quint32 frameId = 0;
     for (auto& c : connections_) {
-        if (!c->state.subscribed || !loggedIn_)
+        if (!c->subscribed)
             continue;
-        wire::Message data = wire::Message::Data(c->subscriptionId);
-        data.rows.assign(rows.cbegin(), rows.cend());
-        SendData(c.get(), std::move(data));
+        if (frame.isEmpty() || frameId != c->subscriptionId) {
+            wire::Message data = wire::Message::Data(c->subscriptionId);
+            data.rows.assign(rows.cbegin(), rows.cend());
+            frame = wire::Encode(data);
+            frameId = c->subscriptionId;
+        }
+        SendData(c.get(), frame);
     }
 }
 
+// ---- limits ----
+
+void ServerHost::Housekeeping() {
+    StartNewDayIfDue();
+    const qint64 now = clock_.elapsed();
+    const qint64 stuckMs = qint64(options_.stuckSeconds) * 1000;
+    const qint64 cap = qint64(options_.maxQueuedMiB) * 1024 * 1024;
+    std::vector<std::pair<Connection*, QString>> faults;
+    for (auto& c : connections_) {
+        if (c->ended)
+            continue;
+        if (!c->greeted && !c->decoder.HasPartialFrame() && now - c->connectedAt > stuckMs) {
+            faults.push_back({c.get(), QStringLiteral("nothing sent for %1 s after connecting")
+                                           .arg(options_.stuckSeconds)});
+            continue;
+        }
+        if (c->partialSince >= 0 && !c->paused && now - c->partialSince > stuckMs) {
+            faults.push_back({c.get(), QStringLiteral("half a frame (%1 bytes) held for %2 s")
+                                           .arg(c->decoder.BufferedBytes())
+                                           .arg(options_.stuckSeconds)});
+            continue;
+        }
+        if (WaitingBytes(c.get()) <= cap) {
+            c->overCapSince = -1;
+        } else if (c->subscribed) {
+            if (c->overCapSince < 0)
+                c->overCapSince = now;
+            else if (now - c->overCapSince > kSubscriberGraceMs)
+                faults.push_back(
+                    {c.get(), QStringLiteral("change-stream subscriber does not read: %1 MiB of "
+                                             "answers waiting, over the cap of %2 MiB")
+                                  .arg(WaitingBytes(c.get()) / (1024 * 1024))
+                                  .arg(options_.maxQueuedMiB)});
+        }
+    }
+    for (auto& [c, reason] : faults) {
+        Fault(c, reason);
+        c->socket->abort(); // its waiting answers are dropped with it
+    }
+}
+
+// ---- login, drops, simulator ----
+
 void ServerHost::AttemptLogin() {
-    if (loggedIn_)
+    if (loggedIn_ || !storeReady_)
         return;
     if (refuseNextLogin_) {
         refuseNextLogin_ = false;
+        constexpr int kRefusedLoginRetryMs = 2000;
         ServerLog::Line(QStringLiteral("login refused by the trading system, retrying in %1 ms")
                             .arg(kRefusedLoginRetryMs));
         loginTimer_.start(kRefusedLoginRetryMs);
@@ -438,24 +396,43 @@ void ServerHost::AttemptLogin() {
 void ServerHost::DropAll(int reloginMs) {
     loggedIn_ = false;
     store_.SetState(QStringLiteral("login_state"), QStringLiteral("0"));
-    pending_.clear(); // requests of the lost connection are never answered
+    // Requests of the lost connection are never answered.
+    ++epoch_;
+    if (pool_)
+        pool_->NewEpoch(epoch_);
     for (auto& c : connections_) {
         c->queue.clear(); // answers of the lost connection never arrive
-        c->state.subscribed = false;
-        c->state.metadata.Forget();
+        c->queuedBytes = 0;
+        c->subscribed = false;
     }
     Broadcast(wire::Message::Disconnected());
     ServerLog::Line(QStringLiteral("connection to the trading system dropped"));
-    loginTimer_.start(reloginMs);
+    loginTimer_.start(reloginMs < 0 ? kReloginMs : reloginMs);
 }
 
 void ServerHost::SimulatorTick() {
-    if (!loggedIn_ || options_.simRate <= 0)
+    if (!loggedIn_ || options_.simRate <= 0 || !simulator_)
         return;
+    constexpr int kSimulatorTickMs = 100;
     // Work at most half a tick per tick, so sessions are still served; what the machine
     // cannot do is dropped rather than piled up.
     constexpr int kBudgetMs = kSimulatorTickMs / 2;
     constexpr int kChunk = 100;
+    if (options_.simRate < kBurstyBelowRate) {
+        // A gentle market comes in bursts of 1 to 12 changes with pauses between
+        // them, as a real one does; the workstation dispatches changes a second after
+        // the last one, so it needs the pauses to show them, and a large burst now
+        // and then makes its orders windows reload in full.
+        static constexpr int kBursts[] = {1, 3, 2, 12, 1, 4, 2, 6};
+        simCarry_ += options_.simRate * kSimulatorTickMs / 1000.0;
+        const int burst = kBursts[burstIndex_ % std::size(kBursts)];
+        if (simCarry_ < burst)
+            return;
+        ++burstIndex_;
+        simCarry_ -= burst;
+        PushChanges(simulator_->Step(burst));
+        return;
+    }
     simCarry_ = std::min(simCarry_ + options_.simRate * kSimulatorTickMs / 1000.0,
                          std::max(1.0, options_.simRate * kSimulatorTickMs / 500.0));
     QElapsedTimer spent;

@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <iterator>
+
 #include "session/wire/WireProtocol.h"
 
 namespace {
@@ -55,6 +58,17 @@ QString ServerOptions::HelpText() {
                "                     [ORVEX_SERVER_LOGIN_DELAY] (default 200)\n"
                "  --socket NAME      local socket name [ORVEX_SERVER_SOCKET]\n"
                "                     (default %2)\n"
+               "  --workers N        threads that build answers [ORVEX_SERVER_WORKERS] (default "
+               "4)\n"
+               "  --max-connections N  sessions served at once, more are closed\n"
+               "                     [ORVEX_SERVER_MAX_CONNECTIONS] (default 256)\n"
+               "  --max-queued-mb N  answer bytes waiting for one session before its requests\n"
+               "                     are no longer read [ORVEX_SERVER_MAX_QUEUED_MB] (default "
+               "256)\n"
+               "  --stuck-timeout S  close a session that holds half a frame or never greets\n"
+               "                     for S seconds [ORVEX_SERVER_STUCK_TIMEOUT] (default 30)\n"
+               "  --prepare-delay MS hold the store preparation back (tests)\n"
+               "                     [ORVEX_SERVER_PREPARE_DELAY] (default 0)\n"
                "  --help             this text\n"
                "\n"
                "Control actions (the server must run with --control):\n"
@@ -64,8 +78,8 @@ QString ServerOptions::HelpText() {
                "  clientkey value=N         the user's client key becomes N, then log in again\n"
                "  refuselogin               refuse the next login (the server retries after 2 s)\n"
                "  stall ms=N                hold every answer back N ms (0 ends it)\n"
-               "  simrate rate=N            market simulator rate\n"
-               "  status                    one line of server state\n")
+               "  simrate rate=N            market simulator rate (allowed without --control)\n"
+               "  status                    one line of server state (allowed without --control)\n")
         .arg(DefaultDbPath(), wire::ServerSocketName());
 }
 
@@ -105,6 +119,27 @@ bool ServerOptions::Parse(const QStringList& arguments, ServerOptions* out, QStr
         o.loginDelayMs = int(number);
     }
 
+    // Whole-number options: flag, environment variable, range, target.
+    const struct {
+        const char* flag;
+        const char* env;
+        double lo, hi;
+        int* target;
+    } counts[] = {
+        {"--workers", "ORVEX_SERVER_WORKERS", 1, 64, &o.workers},
+        {"--max-connections", "ORVEX_SERVER_MAX_CONNECTIONS", 1, 100000, &o.maxConnections},
+        {"--max-queued-mb", "ORVEX_SERVER_MAX_QUEUED_MB", 1, 65536, &o.maxQueuedMiB},
+        {"--stuck-timeout", "ORVEX_SERVER_STUCK_TIMEOUT", 1, 86400, &o.stuckSeconds},
+        {"--prepare-delay", "ORVEX_SERVER_PREPARE_DELAY", 0, 600000, &o.prepareDelayMs},
+    };
+    for (const auto& c : counts) {
+        if (env(c.env).isEmpty())
+            continue;
+        if (!ParseNumber(QLatin1String(c.env), env(c.env), c.lo, c.hi, &number, error))
+            return false;
+        *c.target = int(number);
+    }
+
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         auto value = [&](QString* v) {
@@ -116,7 +151,13 @@ bool ServerOptions::Parse(const QStringList& arguments, ServerOptions* out, QStr
             return true;
         };
         QString v;
-        if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
+        const auto count = std::find_if(std::begin(counts), std::end(counts),
+                                        [&](const auto& c) { return a == QLatin1String(c.flag); });
+        if (count != std::end(counts)) {
+            if (!value(&v) || !ParseNumber(a, v, count->lo, count->hi, &number, error))
+                return false;
+            *count->target = int(number);
+        } else if (a == QLatin1String("--help") || a == QLatin1String("-h")) {
             o.help = true;
         } else if (a == QLatin1String("--control")) {
             o.control = true;

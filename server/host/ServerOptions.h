@@ -15,6 +15,11 @@ struct ServerOptions {
     bool control = false;                   // --control, ORVEX_SERVER_CONTROL=1
     int loginDelayMs = 200;                 // --login-delay, ORVEX_SERVER_LOGIN_DELAY
     QString socketName;                     // --socket; default wire::ServerSocketName()
+    int workers = 4;                        // --workers, ORVEX_SERVER_WORKERS
+    int maxConnections = 256;               // --max-connections, ORVEX_SERVER_MAX_CONNECTIONS
+    int maxQueuedMiB = 256;                 // --max-queued-mb, ORVEX_SERVER_MAX_QUEUED_MB
+    int stuckSeconds = 30;                  // --stuck-timeout, ORVEX_SERVER_STUCK_TIMEOUT
+    int prepareDelayMs = 0;                 // --prepare-delay, ORVEX_SERVER_PREPARE_DELAY (tests)
     bool help = false;
     QStringList ctl; // --ctl ACTION [key=value ...]: run as control client
 

@@ -33,6 +33,10 @@ public:
     virtual ~IBrokerSession() = default;
 
     virtual void SetEvents(IBrokerSessionEvents* events) = 0;
+    // Attaches the link to the server once events are set; throws ESessionError when
+    // that fails (a link may then keep trying in the background and raise OnLogin
+    // when it succeeds).
+    virtual void Open() {}
 
     // Returns at once; the answer comes as SessionData. params in pair form.
     virtual void SendRequest(const QString& request, const QString& params) = 0;

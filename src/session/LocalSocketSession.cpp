@@ -1,5 +1,7 @@
 #include "session/LocalSocketSession.h"
 
+#include "session/wire/LocalPeer.h"
+
 #include "shell/Log.h"
 #include "shell/Services.h"
 
@@ -16,11 +18,18 @@ namespace {
 int g_attachTimeoutMs = 5000;
 int g_reattachIntervalMs = 1000;
 bool g_firstFailureShown = false;
+// One restart pace for the whole workstation: every session notices a dead server
+// at once, and one start is enough.
+qint64 g_lastServerStart = 0; // ms since epoch
 
 constexpr int kRequestTimeoutMs = 30000;
 constexpr int kLoginStateTimeoutMs = 2000;
 constexpr int kHandshakeTimeoutMs = 3000;
-constexpr int kRestartPauseMs = 5000; // between starts of the server while re-attaching
+constexpr int kRestartPauseMs = 5000; // between starts of the server
+// A server that holds the socket's lock is alive: attaching waits for it this long.
+constexpr int kStartingServerWaitMs = 120000;
+// The market of the demo server moves gently unless the environment says otherwise.
+constexpr const char* kDemoSimulatorRate = "2";
 
 qint64 NowMs() {
     return QDateTime::currentMSecsSinceEpoch();
@@ -40,12 +49,11 @@ bool IsReply(const wire::Message& m) {
 
 } // namespace
 
-std::unique_ptr<IBrokerSession> LocalSocketSession::Attach(const QString& sessionName) {
-    auto session = std::make_unique<LocalSocketSession>(sessionName);
+void LocalSocketSession::Open() {
     try {
-        session->AttachNow();
+        AttachNow();
     } catch (const ESessionError& e) {
-        WriteLog(QStringLiteral("Session %1 could not attach: %2").arg(sessionName, e.Message()));
+        WriteLog(QStringLiteral("Session %1 could not attach: %2").arg(name_, e.Message()));
         if (!g_firstFailureShown) {
             g_firstFailureShown = true;
             Services::MessageBox().Show(
@@ -54,9 +62,13 @@ std::unique_ptr<IBrokerSession> LocalSocketSession::Attach(const QString& sessio
                     QStringLiteral("Возможно библиотека Parvane.exe не зарегистрирована!"),
                 QStringLiteral("Error"), MsgKind::Error, MsgOk, true);
         }
+        // The owner learns the link is down as after a lost link, and a server started
+        // later is picked up by the background attempts.
+        inbox_.push_back(wire::Message::Disconnected());
+        SchedulePump();
+        StartReattaching();
         throw;
     }
-    return session;
 }
 
 void LocalSocketSession::SetAttachTimeout(int milliseconds) {
@@ -73,6 +85,7 @@ void LocalSocketSession::SetReattachInterval(int milliseconds) {
 
 void LocalSocketSession::ResetFirstFailure() {
     g_firstFailureShown = false;
+    g_lastServerStart = 0;
 }
 
 LocalSocketSession::LocalSocketSession(const QString& sessionName)
@@ -108,26 +121,61 @@ bool LocalSocketSession::ConnectOnce(int timeoutMs) {
     return socket_->waitForConnected(timeoutMs) && socket_->state() == QLocalSocket::ConnectedState;
 }
 
+void LocalSocketSession::StartServerIfNoneRuns() {
+    // A server holding the socket's lock is alive (still starting); and one start per
+    // pause is enough for every session of the workstation.
+    if (wire::LockIsHeld(wire::LockPathFor(socketName_)))
+        return;
+    if (g_lastServerStart != 0 && NowMs() - g_lastServerStart < kRestartPauseMs)
+        return;
+    StartServer();
+}
+
 void LocalSocketSession::StartServer() {
     const QString program = ServerProgram();
-    lastServerStart_ = NowMs();
+    g_lastServerStart = NowMs();
     const QString folder = QFileInfo(program).absolutePath();
     // The server's log goes beside the workstation's own rather than into the
     // terminal the workstation was started from (unless the environment names one).
     QStringList arguments;
     if (qEnvironmentVariableIsEmpty("ORVEX_SERVER_LOG"))
         arguments << QStringLiteral("--log") << folder + QStringLiteral("/parvane.log");
+    if (qEnvironmentVariableIsEmpty("ORVEX_SERVER_SIM_RATE"))
+        arguments << QStringLiteral("--sim-rate") << QLatin1String(kDemoSimulatorRate);
     const bool started = Services::Process().StartDetached(program, arguments, folder);
     WriteLog(started ? QStringLiteral("Session server started: %1").arg(program)
                      : QStringLiteral("Session server could not be started: %1").arg(program));
 }
 
+QString LocalSocketSession::ForeignListener() const {
+    const wire::PeerCredentials peer = wire::PeerOf(socket_->socketDescriptor());
+    if (peer.known && peer.uid == wire::OwnUid())
+        return {};
+    return QStringLiteral("the socket %1 is held by %2, not by a server of this user; it is "
+                          "not talked to")
+        .arg(socketName_, wire::DescribePeer(peer));
+}
+
+QString LocalSocketSession::ListenerText() const {
+    return QStringLiteral("the socket is held by %1, which does not answer as a session server")
+        .arg(wire::DescribePeer(wire::PeerOf(socket_->socketDescriptor())));
+}
+
 void LocalSocketSession::AttachNow() {
+    QString folderError;
+    if (wire::InPrivateSocketFolder(socketName_) &&
+        !wire::EnsurePrivateFolder(wire::PrivateSocketFolder(), false, &folderError))
+        throw ESessionError(folderError);
     if (!ConnectOnce(500)) {
-        StartServer();
-        QDeadlineTimer deadline(g_attachTimeoutMs);
+        StartServerIfNoneRuns();
+        // Keep trying while the start is recent, and while a server is alive (it holds
+        // the lock) even when it is slow to listen.
+        const QString lock = wire::LockPathFor(socketName_);
+        QDeadlineTimer deadline(
+            std::max<qint64>(0, g_lastServerStart + g_attachTimeoutMs - NowMs()));
+        QDeadlineTimer hardLimit(kStartingServerWaitMs);
         while (!ConnectOnce(200)) {
-            if (deadline.hasExpired()) {
+            if ((deadline.hasExpired() && !wire::LockIsHeld(lock)) || hardLimit.hasExpired()) {
                 const QString reason = socket_->errorString();
                 socket_->abort();
                 throw ESessionError(QStringLiteral("The session server does not answer on %1 (%2)")
@@ -136,17 +184,31 @@ void LocalSocketSession::AttachNow() {
             QThread::msleep(100);
         }
     }
+    if (const QString foreign = ForeignListener(); !foreign.isEmpty()) {
+        socket_->abort();
+        throw ESessionError(foreign);
+    }
     state_ = State::Handshaking;
     lastFault_.clear();
     Send(wire::Message::Hello(name_));
     if (!WaitFor([this] { return state_ == State::Attached; }, kHandshakeTimeoutMs)) {
+        const QString listener =
+            socket_->state() == QLocalSocket::ConnectedState ? ListenerText() : QString();
         Break(QString());
         QString text = QStringLiteral("The session server on %1 did not complete the handshake")
                            .arg(socketName_);
         if (!lastFault_.isEmpty())
             text += QStringLiteral(": ") + lastFault_;
+        else if (!listener.isEmpty())
+            text += QStringLiteral(": ") + listener;
         throw ESessionError(text);
     }
+}
+
+void LocalSocketSession::StartReattaching() {
+    reattaching_ = true;
+    if (!reattachTimer_.isActive())
+        reattachTimer_.start(g_reattachIntervalMs);
 }
 
 void LocalSocketSession::TryReattach() {
@@ -160,14 +222,21 @@ void LocalSocketSession::TryReattach() {
         return;
     }
     if (ConnectOnce(200)) {
+        if (const QString foreign = ForeignListener(); !foreign.isEmpty()) {
+            if (foreign != lastFault_) {
+                lastFault_ = foreign;
+                WriteLog(QStringLiteral("Session %1: %2").arg(name_, foreign));
+            }
+            socket_->abort();
+            return;
+        }
         state_ = State::Handshaking;
         Send(wire::Message::Hello(name_));
         OnReadyRead(); // the greeting may have arrived while connecting
         return;
     }
-    // Nobody listens: the server died. Start it again, but give a starting one time.
-    if (NowMs() - lastServerStart_ >= qMin(g_attachTimeoutMs, kRestartPauseMs))
-        StartServer();
+    // Nobody listens: the server died. Start it again, unless one is starting.
+    StartServerIfNoneRuns();
 }
 
 // ---- incoming bytes ----
@@ -261,11 +330,8 @@ void LocalSocketSession::Break(const QString& reason) {
         inbox_.push_back(wire::Message::Disconnected());
         SchedulePump();
     }
-    if (wasAttached || reattaching_) {
-        reattaching_ = true;
-        if (!reattachTimer_.isActive())
-            reattachTimer_.start(g_reattachIntervalMs);
-    }
+    if (wasAttached || reattaching_)
+        StartReattaching();
 }
 
 void LocalSocketSession::Send(const wire::Message& message) {
@@ -413,8 +479,10 @@ void LocalSocketSession::Login() {
 }
 
 bool LocalSocketSession::GetLoginState() {
-    // Without a link no server waits for a password.
-    if (state_ != State::Attached)
+    // Without a link no server waits for a password, nor does one that is logged in:
+    // the link's own state answers without a round trip (this runs on every
+    // activation of the main window).
+    if (state_ != State::Attached || loggedIn_)
         return false;
     return Exchange(wire::Message::LoginStateQuery(nextId_++), kLoginStateTimeoutMs) != 0;
 }

@@ -19,29 +19,33 @@ class QLocalSocket;
 // socket (docs/wire-protocol.md).
 //
 // Attaching starts the server from the workstation's folder when none answers and
-// keeps trying for a few seconds. Sending waits for the server to accept or refuse
-// the request, so a refusal reaches the caller as ESessionError. Answers are kept
-// locally: the getters never go to the server. When the link breaks, OnDisconnect
+// waits while a server holds the socket's lock (it is starting). Only a server of
+// this user is talked to. Sending waits for the server to accept or refuse the
+// request (the server acknowledges from its socket loop at once), so a refusal
+// reaches the caller as ESessionError. Answers are kept locally: the getters never
+// go to the server. When the link breaks, or the first attach fails, OnDisconnect
 // is raised, the link re-attaches in the background (starting the server again when
-// it died) and OnLogin follows once the server is logged in again.
+// none runs, at most once in 5 s for the whole workstation) and OnLogin follows once
+// the server is logged in.
 class LocalSocketSession : public QObject, public IBrokerSession {
 public:
-    // Attaches or throws ESessionError. The first failure in a run also shows the
-    // top-most "Error" box through the message-box service.
-    static std::unique_ptr<IBrokerSession> Attach(const QString& sessionName);
-
     // How long attaching keeps trying after starting the server (tests shorten it).
     static void SetAttachTimeout(int milliseconds);
     static int AttachTimeout();
     // Pause between background re-attach attempts.
     static void SetReattachInterval(int milliseconds);
-    // Forget that the first failure was already shown (tests).
+    // Forget that the first failure was already shown and when the server was last
+    // started (tests).
     static void ResetFirstFailure();
 
     explicit LocalSocketSession(const QString& sessionName);
     ~LocalSocketSession() override;
 
     void SetEvents(IBrokerSessionEvents* events) override;
+    // Attaches or throws ESessionError. The first failure in a run also shows the
+    // top-most "Error" box through the message-box service; the link then keeps
+    // trying in the background.
+    void Open() override;
     void SendRequest(const QString& request, const QString& params) override;
     int SendCommand(const QString& request, const QString& params, int a, int b) override;
     void Login() override;
@@ -67,7 +71,13 @@ private:
 
     void AttachNow(); // throws ESessionError
     bool ConnectOnce(int timeoutMs);
+    // Why the listener just reached must not be talked to; empty when it is ours.
+    QString ForeignListener() const;
+    // Who holds the socket, for the text of a failed handshake.
+    QString ListenerText() const;
+    void StartServerIfNoneRuns();
     void StartServer();
+    void StartReattaching();
     void OnReadyRead();
     void OnSocketGone();
     void Fault(const QString& reason);
@@ -92,8 +102,7 @@ private:
     bool pumpScheduled_ = false;
     int waitDepth_ = 0;
     quint32 nextId_ = 1;
-    qint64 lastServerStart_ = 0; // ms since epoch
-    QString lastFault_;          // reason of the last wire fault, for attach errors
+    QString lastFault_; // reason of the last wire fault, for attach errors
     std::deque<wire::Message> inbox_;
     Answer answer_;
     IBrokerSessionEvents* events_ = nullptr;

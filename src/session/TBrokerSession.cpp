@@ -21,7 +21,7 @@ SessionFactory::Creator& CreatorSlot() {
 std::unique_ptr<IBrokerSession> SessionFactory::Create(const QString& sessionName) {
     if (CreatorSlot())
         return CreatorSlot()(sessionName);
-    return LocalSocketSession::Attach(sessionName);
+    return std::make_unique<LocalSocketSession>(sessionName);
 }
 
 void SessionFactory::SetCreator(Creator creator) {
@@ -47,6 +47,8 @@ IBrokerSession& TBrokerSession::Link() {
             throw ESessionError(QStringLiteral("No session link for %1").arg(name_));
         link->SetEvents(this);
         link_ = std::move(link);
+        // A failed attach keeps the link: it goes on trying in the background.
+        link_->Open();
     }
     return *link_;
 }

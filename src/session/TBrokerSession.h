@@ -66,7 +66,8 @@ public:
     // cached with the row, so reading every field of a row costs one pass.
     QByteArray GetField(int row, int n);
 
-    // The link, attached on demand (throws ESessionError when attaching fails).
+    // The link, attached on demand (throws ESessionError when the first attach fails;
+    // the link then keeps trying in the background and raises OnLogin once attached).
     IBrokerSession& Link();
     bool IsAttached() const { return link_ != nullptr; }
 

@@ -137,6 +137,12 @@ void TMainForm::CreateSessions() {
     sesTorg_->OnLogin = [this](TBrokerSession*) { SesTorgLogin(); };
     sesTorg_->OnData = [this](TBrokerSession*) { SesTorgData(); };
     sesTorg_->OnDisconnect = [this](TBrokerSession*) { SesTorgDisconnect(); };
+    // Before its login the server reports how far the preparation of its data is.
+    sesTorg_->OnProcess = [this](TBrokerSession*, int total, int read) {
+        if (total > 0 && read < total)
+            status_->SetPanelText(
+                3, QStringLiteral("*Сервер готовит данные... %1%").arg(read * 100 / total));
+    };
     sesKto_->OnData = [this](TBrokerSession*) { SesKtoData(); };
     sesTs_->OnData = [this](TBrokerSession*) { SesTsData(); };
     sesBoard_->OnData = [this](TBrokerSession*) { SesBoardData(); };

@@ -1,5 +1,6 @@
 // The server process end to end: the wire protocol, login, the change stream,
 // control requests, faults, idle exit and a kill in the middle of a command.
+#include "WireClient.h"
 #include "server/core/Store.h"
 #include "server/core/WireText.h"
 #include "server/host/ServerOptions.h"
@@ -18,112 +19,13 @@
 #include <deque>
 #include <functional>
 
+using wireclient::ServerPath;
+using wireclient::WireClient;
 using WireText::SplitRow;
 
 namespace {
 
 const QChar NUL(u'\0');
-
-QString ServerPath() {
-    const QString dir = qEnvironmentVariable("ORVEX_BIN_DIR");
-    return (dir.isEmpty() ? QCoreApplication::applicationDirPath() : dir) +
-           QStringLiteral("/parvane");
-}
-
-// One session's connection, read synchronously.
-class WireClient {
-public:
-    bool Connect(const QString& socketName, const QString& role, int timeoutMs = 20000) {
-        const QDeadlineTimer deadline(timeoutMs);
-        while (!deadline.hasExpired()) {
-            socket_.connectToServer(socketName);
-            if (socket_.waitForConnected(500)) {
-                Send(wire::Message::Hello(role));
-                wire::Message hello;
-                return Next(&hello, 5000) && hello.type == wire::MessageType::Hello;
-            }
-            QThread::msleep(100);
-        }
-        return false;
-    }
-    void Send(const wire::Message& m) {
-        socket_.write(wire::Encode(m));
-        socket_.flush();
-    }
-    void SendRaw(const QByteArray& bytes) {
-        socket_.write(bytes);
-        socket_.flush();
-    }
-    quint32 Request(const QString& name, const QString& params, bool command = false) {
-        const quint32 id = ++lastId_;
-        Send(wire::Message::Request(
-            id, command ? wire::Operation::SendCommand : wire::Operation::SendRequest, name,
-            params));
-        return id;
-    }
-    // The next message, waiting up to timeoutMs.
-    bool Next(wire::Message* out, int timeoutMs = 10000) {
-        const QDeadlineTimer deadline(timeoutMs);
-        while (true) {
-            if (!pending_.empty()) {
-                *out = std::move(pending_.front());
-                pending_.pop_front();
-                return true;
-            }
-            if (decoder_.HasError() || deadline.hasExpired())
-                return false;
-            if (socket_.bytesAvailable() == 0 &&
-                !socket_.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime()))))
-                return false;
-            decoder_.Feed(socket_.readAll());
-            wire::Message m;
-            while (decoder_.Next(m))
-                pending_.push_back(m);
-        }
-    }
-    // Skips messages until one matches.
-    bool WaitFor(const std::function<bool(const wire::Message&)>& match, wire::Message* out,
-                 int timeoutMs = 10000) {
-        const QDeadlineTimer deadline(timeoutMs);
-        wire::Message m;
-        while (Next(&m, int(std::max<qint64>(1, deadline.remainingTime())))) {
-            if (match(m)) {
-                if (out)
-                    *out = m;
-                return true;
-            }
-        }
-        return false;
-    }
-    bool WaitType(wire::MessageType type, wire::Message* out = nullptr, int timeoutMs = 10000) {
-        return WaitFor([type](const wire::Message& m) { return m.type == type; }, out, timeoutMs);
-    }
-    bool Answer(quint32 id, wire::Message* out, int timeoutMs = 20000) {
-        return WaitFor(
-            [id](const wire::Message& m) {
-                return (m.type == wire::MessageType::Data || m.type == wire::MessageType::Error) &&
-                       m.id == id;
-            },
-            out, timeoutMs);
-    }
-    bool Login() {
-        Send(wire::Message::Login());
-        return WaitType(wire::MessageType::LoggedIn);
-    }
-    bool Closed(int timeoutMs = 5000) {
-        if (socket_.state() == QLocalSocket::UnconnectedState)
-            return true;
-        return socket_.waitForDisconnected(timeoutMs) ||
-               socket_.state() == QLocalSocket::UnconnectedState;
-    }
-    QLocalSocket& Socket() { return socket_; }
-
-private:
-    QLocalSocket socket_;
-    wire::FrameDecoder decoder_;
-    std::deque<wire::Message> pending_;
-    quint32 lastId_ = 0;
-};
 
 QString FirstRow(const wire::Message& m) {
     return m.rows.empty() ? QString() : m.rows.front();
@@ -491,6 +393,9 @@ TEST(ServerOptionsTest, CommandLineWinsOverEnvironmentAndBadValuesAreRefused) {
     EXPECT_EQ(o.idleSeconds, 3);
     EXPECT_EQ(o.scale, QStringLiteral("large"));
     EXPECT_EQ(o.dbPath, QStringLiteral("/tmp/x.sqlite"));
+    EXPECT_EQ(o.maxConnections, 256);
+    EXPECT_EQ(o.maxQueuedMiB, 256);
+    EXPECT_EQ(o.stuckSeconds, 30);
     EXPECT_FALSE(o.control);
     qunsetenv("ORVEX_SERVER_SIM_RATE");
     qunsetenv("ORVEX_SERVER_IDLE");
@@ -503,6 +408,10 @@ TEST(ServerOptionsTest, CommandLineWinsOverEnvironmentAndBadValuesAreRefused) {
                       QStringLiteral("fast")},
           QStringList{QStringLiteral("parvane"), QStringLiteral("--seed")},
           QStringList{QStringLiteral("parvane"), QStringLiteral("--frobnicate")},
+          QStringList{QStringLiteral("parvane"), QStringLiteral("--workers"), QStringLiteral("0")},
+          QStringList{QStringLiteral("parvane"), QStringLiteral("--max-queued-mb"),
+                      QStringLiteral("lots")},
+          QStringList{QStringLiteral("parvane"), QStringLiteral("--stuck-timeout")},
           QStringList{QStringLiteral("parvane"), QStringLiteral("--ctl")}}) {
         EXPECT_FALSE(ServerOptions::Parse(bad, &o, &error)) << bad.join(' ').toStdString();
         EXPECT_FALSE(error.isEmpty());

@@ -18,8 +18,16 @@
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <csignal>
+#include <cstring>
 #include <map>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace wire;
 
@@ -36,6 +44,7 @@ public:
 
     std::atomic<int> accepted{0};
     std::atomic<int> requests{0};
+    std::atomic<int> loginStateQueries{0};
     std::atomic<quint32> helloVersion{kProtocolVersion};
 
     void Listen() {
@@ -97,6 +106,7 @@ private:
             socket->write(Encode(Message::LoggedIn())); // a broadcast arriving as well
             break;
         case MessageType::LoginStateQuery:
+            ++loginStateQueries;
             socket->write(Encode(Message::LoginStateAnswer(m.id, true)));
             break;
         case MessageType::Request:
@@ -274,8 +284,13 @@ TEST_F(LocalSocketTest, RequestsAnswersAndRefusalsOverTheSocket) {
         code = session.Parser().GetText(QStringLiteral("code"), 1);
     };
 
+    // Before the login the server is asked whether it waits for a password; once
+    // logged in the link answers by itself.
+    EXPECT_TRUE(session.GetLoginState());
     session.Login();
     ASSERT_TRUE(WaitUntil([&] { return log.logins > 0; }));
+    EXPECT_FALSE(session.GetLoginState());
+    EXPECT_EQ(server->loginStateQueries.load(), 1);
     const QString params = QStringLiteral("chto=409") + Nul();
     session.Parser().SendList(QStringLiteral("SpisokBB"), QStringLiteral("409"), params);
     ASSERT_TRUE(WaitUntil([&] { return log.data == 1; }));
@@ -305,7 +320,6 @@ TEST_F(LocalSocketTest, RequestsAnswersAndRefusalsOverTheSocket) {
     } catch (const ESessionError& e) {
         EXPECT_EQ(e.Message(), QStringLiteral("Нет такого запроса"));
     }
-    EXPECT_TRUE(session.GetLoginState());
 
     // The server losing the trading system: OnDisconnect, then OnLogin once it is back,
     // on the same link.
@@ -344,13 +358,25 @@ TEST_F(LocalSocketTest, WireFaultsCloseTheLinkWhichThenComesBack) {
     EXPECT_TRUE(text.contains("wire: truncated frame")) << text.data();
 }
 
-TEST_F(LocalSocketTest, DeadServerIsRestartedAndTheSessionLogsInAgain) {
+TEST_F(LocalSocketTest, DeadServerIsRestartedOnceAndEverySessionLogsInAgain) {
     Listen();
     TBrokerSession session(QStringLiteral("SesOrd"), true);
     EventLog log;
     log.Watch(session);
     session.Login();
     ASSERT_TRUE(WaitUntil([&] { return log.logins == 1; }));
+    // Ten more windows' sessions notice the same death at the same moment.
+    std::vector<std::unique_ptr<TBrokerSession>> others;
+    std::vector<EventLog> otherLogs(10);
+    for (int i = 0; i < 10; ++i) {
+        others.push_back(std::make_unique<TBrokerSession>(QStringLiteral("SesWin%1").arg(i), true));
+        otherLogs[size_t(i)].Watch(*others.back());
+        others.back()->Login();
+    }
+    ASSERT_TRUE(WaitUntil([&] {
+        return std::all_of(otherLogs.begin(), otherLogs.end(),
+                           [](const EventLog& l) { return l.logins == 1; });
+    }));
 
     process->onStart = [this] {
         QMetaObject::invokeMethod(
@@ -363,7 +389,11 @@ TEST_F(LocalSocketTest, DeadServerIsRestartedAndTheSessionLogsInAgain) {
     EXPECT_THROW(session.SendRequest(QStringLiteral("SpisokBB"), QString()), ESessionError);
     EXPECT_FALSE(session.GetLoginState());
     ASSERT_TRUE(WaitUntil([&] { return log.logins == 2; }));
-    EXPECT_GE(process->starts.load(), 1);
+    ASSERT_TRUE(WaitUntil([&] {
+        return std::all_of(otherLogs.begin(), otherLogs.end(),
+                           [](const EventLog& l) { return l.logins == 2; });
+    }));
+    EXPECT_EQ(process->starts.load(), 1); // one restart pace for the whole workstation
     EXPECT_EQ(process->program, QStringLiteral("/nonexistent/parvane"));
     EXPECT_EQ(box->shown, 0); // background re-attaching never shows the box
     EXPECT_EQ(log.disconnects, 1);
@@ -381,12 +411,20 @@ TEST_F(LocalSocketTest, FirstFailureToAttachShowsTheBoxOnceAndRaises) {
         QStringLiteral("\r\nВозможно библиотека Parvane.exe не зарегистрирована!")));
 
     TBrokerSession lazy(QStringLiteral("SesB"));
+    EventLog log;
+    log.Watch(lazy);
     EXPECT_THROW(lazy.SendRequest(QStringLiteral("SpisokBB"), QString()), ESessionError);
     EXPECT_EQ(box->shown, 1);
+    // The owner hears of the missing link as of a lost one ("Отбой связи").
+    ASSERT_TRUE(WaitUntil([&] { return log.disconnects == 1; }));
+    // Failing again at once does not block: the link is known to be down.
+    EXPECT_THROW(lazy.SendRequest(QStringLiteral("SpisokBB"), QString()), ESessionError);
 
-    // The server comes up meanwhile: the next use attaches.
+    // A server started later is picked up in the background, and the session logs in.
     Listen();
+    ASSERT_TRUE(WaitUntil([&] { return log.logins == 1; }));
     EXPECT_NO_THROW(lazy.SendRequest(QStringLiteral("SpisokBB"), QString()));
+    EXPECT_EQ(box->shown, 1);
 }
 
 TEST_F(LocalSocketTest, ServerOfAnotherProtocolVersionIsRefused) {
@@ -412,6 +450,96 @@ TEST_F(LocalSocketTest, AttachWaitsForAServerThatIsStarting) {
     EXPECT_TRUE(session.IsAttached());
     EXPECT_EQ(process->starts.load(), 1);
     EXPECT_EQ(box->shown, 0);
+}
+
+// A listener on the socket path that is not a session server: a plain socket that
+// accepts into its backlog and never says a word. Run as another user when uid is
+// given (in a child process, which the test ends).
+struct SilentListener {
+    pid_t child = 0;
+    int fd = -1;
+    bool Start(const QString& path, uid_t uid = 0) {
+        int ready[2];
+        if (::pipe(ready) != 0)
+            return false;
+        const pid_t pid = uid ? ::fork() : 0;
+        if (pid < 0)
+            return false;
+        if (pid == 0) {
+            if (uid && (::setgid(uid) != 0 || ::setuid(uid) != 0))
+                ::_exit(1);
+            const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un addr{};
+            addr.sun_family = AF_UNIX;
+            const QByteArray name = QFile::encodeName(path);
+            std::memcpy(addr.sun_path, name.constData(), size_t(name.size()));
+            const bool ok = ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+                            ::chmod(name.constData(), 0777) == 0 && ::listen(s, 16) == 0;
+            if (!uid) {
+                fd = s;
+                ::close(ready[0]);
+                ::close(ready[1]);
+                return ok;
+            }
+            const char byte = ok ? '1' : '0';
+            if (::write(ready[1], &byte, 1) != 1 || !ok)
+                ::_exit(1);
+            while (true)
+                ::pause();
+        }
+        child = pid;
+        char byte = 0;
+        ::close(ready[1]);
+        const bool ok = ::read(ready[0], &byte, 1) == 1 && byte == '1';
+        ::close(ready[0]);
+        return ok;
+    }
+    ~SilentListener() {
+        if (fd >= 0)
+            ::close(fd);
+        if (child > 0) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
+    }
+};
+
+TEST_F(LocalSocketTest, ListenersThatAreNotOurServerAreRefusedNamingTheirProcess) {
+    struct Case {
+        const char* name;
+        uid_t uid; // 0: this user
+        QString expected;
+    };
+    const std::vector<Case> cases = {
+        {"squatter of this user", 0, QStringLiteral("process %1").arg(::getpid())},
+        {"listener of another user", 65534, QStringLiteral("not by a server of this user")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.uid && ::getuid() != 0) {
+            std::printf("skipped \"%s\": needs root to listen as another user\n", c.name);
+            continue;
+        }
+        QTemporaryDir open;
+        ASSERT_TRUE(open.isValid());
+        ::chmod(QFile::encodeName(open.path()).constData(), 0777);
+        const QString path = open.filePath(QStringLiteral("s.sock"));
+        qputenv("ORVEX_SERVER_SOCKET", path.toUtf8());
+        SilentListener listener;
+        ASSERT_TRUE(listener.Start(path, c.uid));
+        LocalSocketSession::ResetFirstFailure();
+        box->shown = 0;
+        try {
+            TBrokerSession session(QStringLiteral("SesSquat"), true);
+            ADD_FAILURE() << "a listener that is not our server must be refused";
+        } catch (const ESessionError& e) {
+            EXPECT_TRUE(e.Message().contains(c.expected)) << e.what();
+        }
+        ASSERT_EQ(box->shown, 1);
+        EXPECT_TRUE(box->text.contains(c.expected)) << box->text.toStdString();
+        EXPECT_EQ(process->starts.load(), 0); // something listens: nothing is started
+    }
+    qputenv("ORVEX_SERVER_SOCKET", socketName.toUtf8());
 }
 
 } // namespace

@@ -61,6 +61,8 @@ TEST(EndToEndStartup, StartsReconnectsReloadsForANewDayAndSurvivesAKill) {
     qputenv("ORVEX_SERVER_CONTROL", "1");
     qputenv("ORVEX_SERVER_PATH", server.toUtf8());
     qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
+    // A slow machine: the server reports its preparation before it logs in.
+    qputenv("ORVEX_SERVER_PREPARE_DELAY", "3000");
     TRegistry::ReloadStores();
     auto process = std::make_shared<RecordingProcess>();
     Services::SetProcess(process);
@@ -75,7 +77,15 @@ TEST(EndToEndStartup, StartsReconnectsReloadsForANewDayAndSurvivesAKill) {
     {
         TMainForm form;
         SetLogFileName(log);
-        ASSERT_TRUE(WaitUntil([&] { return form.WorkStarted(); }, 60000));
+        bool sawPreparation = false;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                sawPreparation |= form.StatusPanels().PanelText(3).contains(
+                    QStringLiteral("Сервер готовит данные... "));
+                return form.WorkStarted();
+            },
+            60000));
+        EXPECT_TRUE(sawPreparation);
         EXPECT_GT(form.Refs().Securities.Count(), 0);
         EXPECT_GT(form.Refs().Clients.Count(), 0);
         EXPECT_GT(form.Refs().OrderStatuses.Count(), 0);
@@ -137,5 +147,6 @@ TEST(EndToEndStartup, StartsReconnectsReloadsForANewDayAndSurvivesAKill) {
     }
     Services::SetProcess(nullptr);
     qunsetenv("ORVEX_CONFIG_DIR");
+    qunsetenv("ORVEX_SERVER_PREPARE_DELAY");
     TRegistry::ReloadStores();
 }

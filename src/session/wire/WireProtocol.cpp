@@ -1,5 +1,7 @@
 #include "session/wire/WireProtocol.h"
 
+#include "session/wire/LocalPeer.h"
+
 #include <QDir>
 #include <QtEndian>
 
@@ -506,7 +508,9 @@ QString ServerSocketName() {
     const QString runtimeDir = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtimeDir.isEmpty())
         return QDir(runtimeDir).filePath(QStringLiteral("orvex-parvane.sock"));
-    return QStringLiteral("/tmp/orvex-parvane-%1.sock").arg(::getuid());
+    // The shared temporary folder is writable by everyone: the socket goes into a
+    // private folder of the user there (created and checked by whoever uses it).
+    return QDir(PrivateSocketFolder()).filePath(QStringLiteral("parvane.sock"));
 }
 
 } // namespace wire

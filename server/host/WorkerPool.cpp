@@ -1,0 +1,167 @@
+#include "server/host/WorkerPool.h"
+
+#include "server/core/ServerLog.h"
+#include "server/core/Store.h"
+#include "session/wire/WireProtocol.h"
+
+#include <algorithm>
+
+WorkerPool::WorkerPool(QString dbPath, int workers, Deliver deliver)
+    : dbPath_(std::move(dbPath)), workerCount_(std::max(1, workers)), deliver_(std::move(deliver)) {
+}
+
+WorkerPool::~WorkerPool() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    started_.notify_all();
+    for (std::thread& t : threads_)
+        t.join();
+}
+
+bool WorkerPool::Start(QString* error) {
+    for (int i = 0; i < workerCount_; ++i)
+        threads_.emplace_back([this, i] { Run(i); });
+    std::unique_lock lock(mutex_);
+    started_.wait(lock, [this] { return opened_ == workerCount_ || !openError_.isEmpty(); });
+    if (!openError_.isEmpty()) {
+        *error = openError_;
+        return false;
+    }
+    return true;
+}
+
+std::shared_ptr<SessionJobs> WorkerPool::Open(quint64 serial) {
+    auto session = std::make_shared<SessionJobs>();
+    session->serial = serial;
+    std::lock_guard lock(mutex_);
+    sessions_.push_back(session);
+    return session;
+}
+
+void WorkerPool::SetPeerName(const std::shared_ptr<SessionJobs>& session, const QString& name) {
+    std::lock_guard lock(mutex_);
+    session->peerName = name;
+}
+
+void WorkerPool::Submit(const std::shared_ptr<SessionJobs>& session, WorkJob job) {
+    {
+        std::lock_guard lock(mutex_);
+        if (session->closed)
+            return;
+        session->jobs.push_back(std::move(job));
+        if (session->busy || session->jobs.size() > 1)
+            return; // already waiting for a worker or being worked on
+        ready_.push_back(session);
+    }
+    wake_.notify_one();
+}
+
+void WorkerPool::Close(const std::shared_ptr<SessionJobs>& session) {
+    std::lock_guard lock(mutex_);
+    session->closed = true;
+    session->jobs.clear();
+    sessions_.erase(std::remove(sessions_.begin(), sessions_.end(), session), sessions_.end());
+    ready_.erase(std::remove(ready_.begin(), ready_.end(), session), ready_.end());
+}
+
+void WorkerPool::NewEpoch(quint64 epoch) {
+    std::lock_guard lock(mutex_);
+    epoch_ = epoch;
+    for (const auto& session : sessions_)
+        session->forget = true;
+}
+
+void WorkerPool::Run(int index) {
+    // The store and the engine belong to this thread: SQLite handles and Qt SQL
+    // connections must stay on the thread that opened them.
+    Store store;
+    QString error;
+    const bool ok = store.Open(dbPath_, &error);
+    {
+        std::lock_guard lock(mutex_);
+        if (ok)
+            ++opened_;
+        else
+            openError_ =
+                QStringLiteral("worker %1 cannot open the store: %2").arg(index).arg(error);
+    }
+    started_.notify_all();
+    if (!ok)
+        return;
+    Engine engine(store);
+
+    std::unique_lock lock(mutex_);
+    while (true) {
+        wake_.wait(lock, [this] { return stopping_ || !ready_.empty(); });
+        if (stopping_)
+            return;
+        std::shared_ptr<SessionJobs> session = std::move(ready_.front());
+        ready_.pop_front();
+        if (session->closed || session->jobs.empty())
+            continue;
+        session->busy = true;
+        WorkJob job = std::move(session->jobs.front());
+        session->jobs.pop_front();
+        if (session->forget) {
+            session->forget = false;
+            session->state.metadata.Forget();
+            session->state.subscribed = false;
+        }
+        lock.unlock();
+
+        WorkResult result;
+        if (job.epoch != epoch_.load()) {
+            result.skipped = true; // the login it was sent in is gone
+        } else {
+            result = Build(*session, job, engine);
+        }
+        result.connection = session->serial;
+        result.id = job.id;
+        result.epoch = job.epoch;
+        // Handed over before the next job of this session can start, so the answers
+        // reach the socket loop in request order.
+        deliver_(std::move(result));
+
+        lock.lock();
+        session->busy = false;
+        if (!session->closed && !session->jobs.empty())
+            ready_.push_back(session);
+    }
+}
+
+WorkResult WorkerPool::Build(SessionJobs& session, const WorkJob& job, Engine& engine) {
+    WorkResult out;
+    EngineResult result = engine.Handle(session.state, job.request, job.params, job.command);
+    if (result.refused) {
+        out.refused = true;
+        out.error = result.error;
+        return out;
+    }
+    QString peer;
+    {
+        std::lock_guard lock(mutex_);
+        peer = session.peerName;
+    }
+    out.logLine = QStringLiteral("%1 #%2 %3 %4: %5 row(s)%6")
+                      .arg(peer)
+                      .arg(job.id)
+                      .arg(job.request, result.answer.echo.Describe().left(160))
+                      .arg(result.answer.rows.size())
+                      .arg(result.changes.isEmpty()
+                               ? QString()
+                               : QStringLiteral(", %1 change(s)").arg(result.changes.size()));
+    out.subscribes = job.request == QLatin1String("IzmenaBB");
+    wire::Message data = wire::Message::Data(job.id);
+    data.rows.assign(result.answer.rows.cbegin(), result.answer.rows.cend());
+    result.answer.rows.clear(); // the rows live once at a time: large lists are large
+    for (const AnswerTable& t : result.answer.tables)
+        data.tables.push_back({t.name, wire::Pairs(t.values.cbegin(), t.values.cend())});
+    data.requestParams.assign(result.answer.echo.Items().cbegin(),
+                              result.answer.echo.Items().cend());
+    out.frame = wire::Encode(data);
+    out.changes = std::move(result.changes);
+    return out;
+}
