@@ -1,9 +1,9 @@
 #include "GridExport.h"
 
 #include "grids/TAdvColumnGrid.h"
-#include "shell/Cp1251.h"
-#include "shell/Log.h"
-#include "shell/Services.h"
+#include "session/wire/Cp1251.h"
+#include "shell/base/Log.h"
+#include "shell/base/Services.h"
 
 #include <QApplication>
 #include <QDir>

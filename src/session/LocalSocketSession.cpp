@@ -1,7 +1,7 @@
 #include "session/LocalSocketSession.h"
 
-#include "shell/Log.h"
-#include "shell/Services.h"
+#include "shell/base/Log.h"
+#include "shell/base/Services.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

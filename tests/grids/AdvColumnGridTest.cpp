@@ -3,8 +3,9 @@
 #include "grids/GridEvents.h"
 #include "grids/SettingsStream.h"
 #include "grids/TFormCols.h"
-#include "shell/WorkstationLocale.h"
+#include "shell/base/WorkstationLocale.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QCoreApplication>
 #include <QListWidget>
@@ -16,6 +17,8 @@
 #include <random>
 
 namespace {
+// Qt's model checks run on every change of the grid's model; a broken contract aborts.
+constexpr auto kFatalModelCheck = QAbstractItemModelTester::FailureReportingMode::Fatal;
 
 QFont MakeFont(const QString& family, int points, bool bold = false, bool italic = false) {
     QFont font(family);
@@ -64,6 +67,7 @@ struct EventCounter : QObject {
 
 TEST(AdvColumnGridSettings, WritesTheStringByteForByte) {
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 4, 0);
     for (int i = 1; i < 4; ++i)
         grid.Column(i)->Font = MakeFont(QStringLiteral("Arial"), 8, true, true);
@@ -135,6 +139,7 @@ TEST(AdvColumnGridSettings, RoundTripRestoresOrderWidthsHiddenAndFonts) {
 
 TEST(AdvColumnGridSettings, ToleratesForeignAndDamagedStrings) {
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 4, 1);
     const QByteArray before = grid.SaveSettings();
 
@@ -185,6 +190,7 @@ TEST(AdvColumnGridSettings, ToleratesForeignAndDamagedStrings) {
 
 TEST(AdvColumnGridSettings, GarbageAfterTheSignatureNeverBreaksTheGrid) {
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 6, 2);
     const QByteArray good = grid.SaveSettings();
     std::mt19937 random(1237);
@@ -221,6 +227,7 @@ TEST(AdvColumnGridSettings, GarbageAfterTheSignatureNeverBreaksTheGrid) {
 
 TEST(AdvColumnGridSettings, KeepsOneDataColumnShown) {
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 4, 1);
     TSettingsWriter out;
     out.WriteString(QStringLiteral("acg04"));
@@ -240,6 +247,7 @@ TEST(AdvColumnGridSettings, KeepsOneDataColumnShown) {
 
 TEST(AdvColumnGridSettings, InternalColumnsStayHiddenAndUnsaved) {
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 4, 2);
     const QByteArray defaults = grid.DefaultSettings();
     TGridColumn* key = grid.AddHiddenColumn(-10);
@@ -275,6 +283,7 @@ TEST(AdvColumnGridSettings, InternalColumnsStayHiddenAndUnsaved) {
 
 TEST(AdvColumnGridColumns, DialogMovesUncheckedEntryAndCancelKeepsAll) {
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 5, 1);
     grid.HideColumn(2);
     ScriptedColsDialog dialog;
@@ -311,6 +320,7 @@ TEST(AdvColumnGridColumns, DialogMovesUncheckedEntryAndCancelKeepsAll) {
 
 TEST(AdvColumnGridLook, HeadersLeftRowHeightsFontsAndMenu) {
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 3, 1);
     grid.Column(2)->Alignment = Qt::AlignRight;
     EXPECT_TRUE(grid.CellAlignment(2, 0) & Qt::AlignLeft);
@@ -357,6 +367,7 @@ TEST(AdvColumnGridSum, SumsOneRightAlignedColumnInTheLocale) {
     SetGridSumReceiver(&receiver);
 
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 3, 4);
     grid.Column(2)->Alignment = Qt::AlignRight;
     grid.SetCell(2, 1, QStringLiteral("1 000,50"));
@@ -393,6 +404,7 @@ TEST(AdvColumnGridSum, SumsOneRightAlignedColumnInTheLocale) {
 
 TEST(AdvColumnGridSum, WindowHintHandlerRunsFirst) {
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     grid.AddColumn();
     grid.AddColumn();
     int calls = 0;
@@ -409,6 +421,7 @@ TEST(AdvColumnGridSum, WindowHintHandlerRunsFirst) {
 TEST(AdvColumnGridText, SaveTextDropsGroupingInFinancialColumnsOnly) {
     ScopedWorkstationLocale locale(WorkstationLocale::Russian());
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 3, 1);
     grid.Column(1)->SortStyle = TSortStyle::Financial;
     const QString grouped = QStringLiteral("1") + QChar(0xA0) + QStringLiteral("250,00");

@@ -1,4 +1,4 @@
-#include "shell/Registry.h"
+#include "shell/base/Registry.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // The login chain: what is sent, what is logged, what is reloaded when.
 #include "MainFormTestSupport.h"
 
-#include "shell/DateValue.h"
+#include "shell/base/DateValue.h"
 
 #include <QAction>
 #include <QCoreApplication>

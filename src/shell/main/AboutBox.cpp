@@ -1,5 +1,7 @@
 #include "AboutBox.h"
 
+#include "shell/base/ProgramVersion.h"
+
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
@@ -15,7 +17,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     big.setBold(true);
     product->setFont(big);
     product->setAlignment(Qt::AlignCenter);
-    auto* version = new QLabel(QStringLiteral("Версия 3.72"), this);
+    auto* version = new QLabel(QStringLiteral("Версия ") + kProgramVersion, this);
     version->setAlignment(Qt::AlignCenter);
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
