@@ -23,7 +23,10 @@ QString PlainText(const QString& value) {
 }
 
 QString EscapeBytes(const QByteArray& bytes) {
-    return Cp1251::Decode(wire::EscapeFieldBytes(bytes));
+    QString out;
+    out.reserve(bytes.size() + 4);
+    wire::ForEachEscapedByte(bytes, [&out](char b) { out += Cp1251::DecodeChar(b); });
+    return out;
 }
 
 QByteArray DecodeEscaped(const QString& field) {

@@ -4,10 +4,6 @@
 
 namespace wire {
 
-namespace {
-constexpr int kEscapeOffset = 48;
-} // namespace
-
 QString EscapeFieldText(QStringView text) {
     const auto needsEscape = [](QChar c) { return c.unicode() == 0 || c.unicode() == 3; };
     if (std::none_of(text.begin(), text.end(), needsEscape))
@@ -17,7 +13,7 @@ QString EscapeFieldText(QStringView text) {
     for (const QChar c : text) {
         if (needsEscape(c)) {
             out += QChar(char16_t(kFieldEscape));
-            out += QChar(char16_t(c.unicode() + kEscapeOffset));
+            out += QChar(char16_t(c.unicode() + kFieldEscapeOffset));
         } else {
             out += c;
         }
@@ -28,15 +24,7 @@ QString EscapeFieldText(QStringView text) {
 QByteArray EscapeFieldBytes(QByteArrayView bytes) {
     QByteArray out;
     out.reserve(bytes.size() + 4);
-    for (const char c : bytes) {
-        const auto b = quint8(c);
-        if (b == 0 || b == 3 || b == 0x98) {
-            out += kFieldEscape;
-            out += char(quint8(b + kEscapeOffset));
-        } else {
-            out += c;
-        }
-    }
+    ForEachEscapedByte(bytes, [&out](char b) { out += b; });
     return out;
 }
 
@@ -49,7 +37,7 @@ QByteArray UnescapeField(QByteArrayView raw) {
     for (qsizetype i = 0; i < n; ++i) {
         const char c = raw[i];
         if (c == kFieldEscape && i + 1 < n) {
-            out.append(char(quint8(quint8(raw[i + 1]) - kEscapeOffset)));
+            out.append(char(quint8(quint8(raw[i + 1]) - kFieldEscapeOffset)));
             ++i;
         } else {
             out.append(c);
