@@ -116,7 +116,8 @@ bool TResponseDataField::IsDate() const {
 }
 
 QByteArray DecodeFieldText(const QByteArray& raw) {
-    return wire::UnescapeField(raw);
+    // Most fields hold no escape: they come back shared, not copied.
+    return raw.contains(wire::kFieldEscape) ? wire::UnescapeField(raw) : raw;
 }
 
 TMetadataParser::TMetadataParser(TBrokerSession* session) : session_(session) {}

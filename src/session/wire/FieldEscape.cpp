@@ -4,10 +4,10 @@
 
 namespace wire {
 
-QString EscapeFieldText(QStringView text) {
+QString EscapeFieldText(const QString& text) {
     const auto needsEscape = [](QChar c) { return c.unicode() == 0 || c.unicode() == 3; };
     if (std::none_of(text.begin(), text.end(), needsEscape))
-        return text.toString();
+        return text;
     QString out;
     out.reserve(text.size() + 4);
     for (const QChar c : text) {

@@ -13,8 +13,9 @@ namespace wire {
 constexpr char kFieldEscape = '\x03';
 constexpr int kFieldEscapeOffset = 48; // the escaped byte travels as byte + 48
 
-// Text fields: NUL and U+0003 become the escape pair, every other character stays.
-QString EscapeFieldText(QStringView text);
+// Text fields: NUL and U+0003 become the escape pair, every other character stays
+// (a text without either comes back shared, not copied).
+QString EscapeFieldText(const QString& text);
 // Binary fields (raw little-endian numbers): NUL, 3 and 0x98, the byte the
 // workstation's code page leaves unassigned, become the escape pair.
 QByteArray EscapeFieldBytes(QByteArrayView bytes);
