@@ -3,7 +3,7 @@
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
 #include "session/wire/WireProtocol.h"
-#include "shell/WorkstationLocale.h"
+#include "shell/base/WorkstationLocale.h"
 #include "support/ScriptedSession.h"
 
 #include <QStringList>

@@ -2,8 +2,8 @@
 // securities, 20,000 clients, 50,000 accounts): building each tree, as the logic alone
 // and through the dialog, and checking its top node. Prints one line per figure.
 #include "filter/TFormFiltr.h"
-#include "shell/Log.h"
-#include "shell/ReferenceData.h"
+#include "shell/base/Log.h"
+#include "shell/refs/ReferenceData.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

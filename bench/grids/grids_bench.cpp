@@ -3,7 +3,7 @@
 #include "GridSample.h"
 
 #include "grids/GridExport.h"
-#include "shell/WorkstationLocale.h"
+#include "shell/base/WorkstationLocale.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -6,8 +6,8 @@
 #include "monitors/GridFill.h"
 #include "monitors/TOrderForm.h"
 #include "session/TMetadataParser.h"
-#include "shell/Log.h"
-#include "shell/ReferenceData.h"
+#include "shell/base/Log.h"
+#include "shell/refs/ReferenceData.h"
 #include "support/ScriptedSession.h"
 
 #include <QApplication>

@@ -10,11 +10,11 @@
 #include "monitors/TOrderForm.h"
 #include "session/LocalSocketSession.h"
 #include "session/TBrokerSession.h"
-#include "shell/Log.h"
-#include "shell/MainForm.h"
-#include "shell/Registry.h"
-#include "shell/Services.h"
-#include "shell/WindowCatalog.h"
+#include "shell/base/Log.h"
+#include "shell/base/Registry.h"
+#include "shell/base/Services.h"
+#include "shell/contract/WindowCatalog.h"
+#include "shell/main/MainForm.h"
 #include "support/RealServer.h"
 
 #include <QApplication>

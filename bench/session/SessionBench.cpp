@@ -3,8 +3,8 @@
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
 #include "session/wire/WireProtocol.h"
-#include "shell/DateValue.h"
-#include "shell/WorkstationLocale.h"
+#include "shell/base/DateValue.h"
+#include "shell/base/WorkstationLocale.h"
 #include "support/ScriptedSession.h"
 
 #include <QCoreApplication>

@@ -5,11 +5,11 @@
 //     shell_startup_bench [scale]      (parvane is looked for beside this program)
 #include "session/LocalSocketSession.h"
 #include "session/TBrokerSession.h"
-#include "shell/Cp1251.h"
-#include "shell/Log.h"
-#include "shell/MainForm.h"
-#include "shell/Registry.h"
-#include "shell/Services.h"
+#include "session/wire/Cp1251.h"
+#include "shell/base/Log.h"
+#include "shell/base/Registry.h"
+#include "shell/base/Services.h"
+#include "shell/main/MainForm.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>

@@ -5,6 +5,7 @@
 #include "server/core/Store.h"
 #include "server/core/StoreReader.h"
 #include "server/core/WireText.h"
+#include "session/wire/Vocabulary.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -26,12 +27,41 @@ QDate Engine::TradingDate() const {
     return d.isValid() ? d : QDate::currentDate();
 }
 
+// The requests the server answers, each with its handler: the request check and the
+// dispatch both read this one table.
+struct Engine::RequestEntry {
+    QLatin1StringView name;
+    EngineResult (*handle)(Engine& engine, SessionState& session, const ParamList& params);
+};
+
+const Engine::RequestEntry* Engine::FindRequest(const QString& request) {
+    static const RequestEntry table[] = {
+        {vocab::request::kTradingDay,
+         [](Engine& e, SessionState&, const ParamList& p) { return e.TradingDay(p); }},
+        {vocab::request::kUserSession,
+         [](Engine& e, SessionState&, const ParamList& p) { return e.UserSession(p); }},
+        {vocab::request::kChangeStream,
+         [](Engine&, SessionState& s, const ParamList& p) {
+             s.subscribed = true;
+             EngineResult r;
+             r.answer.echo = p;
+             return r;
+         }},
+        {vocab::request::kPluginSupport,
+         [](Engine& e, SessionState&, const ParamList& p) { return e.PluginSupport(p); }},
+        {vocab::request::kList,
+         [](Engine& e, SessionState& s, const ParamList& p) { return e.List(s, p); }},
+        {vocab::request::kCommand,
+         [](Engine& e, SessionState& s, const ParamList& p) { return e.Command(s, p); }},
+    };
+    for (const RequestEntry& entry : table)
+        if (request == entry.name)
+            return &entry;
+    return nullptr;
+}
+
 QString Engine::Precheck(const QString& request, const QString& params, bool commandForm) {
-    static const QStringList known = {
-        QStringLiteral("SQLtorgBB"), QStringLiteral("SQLktoExt"),
-        QStringLiteral("IzmenaBB"),  QStringLiteral("NorvanePluginSupport"),
-        QStringLiteral("SpisokBB"),  QStringLiteral("ExecQueryBB")};
-    if (!known.contains(request))
+    if (!FindRequest(request))
         return QStringLiteral("unknown request \"%1\"").arg(request.left(100));
     const ParsedParams parsed =
         ParseParams(params, commandForm ? ParamForm::Alternating : ParamForm::Pair);
@@ -53,45 +83,32 @@ EngineResult Engine::Handle(SessionState& session, const QString& request, const
         ServerLog::Line(r.error);
         return r;
     }
-    const ParamList& p = parsed.params;
-    EngineResult result;
-    if (request == QLatin1String("SQLtorgBB"))
-        result = TradingDay(p);
-    else if (request == QLatin1String("SQLktoExt"))
-        result = UserSession(p);
-    else if (request == QLatin1String("IzmenaBB")) {
-        session.subscribed = true;
-        result.answer.echo = p;
-    } else if (request == QLatin1String("NorvanePluginSupport"))
-        result = PluginSupport(p);
-    else if (request == QLatin1String("SpisokBB"))
-        result = List(session, p);
-    else if (request == QLatin1String("ExecQueryBB"))
-        result = Command(session, p);
-    else {
+    const RequestEntry* entry = FindRequest(request);
+    if (!entry) {
+        EngineResult result;
         result.refused = true;
         result.error = QStringLiteral("unknown request \"%1\"").arg(request.left(100));
         ServerLog::Line(result.error);
         return result;
     }
-    return result;
+    return entry->handle(*this, session, parsed.params);
 }
 
 EngineResult Engine::List(SessionState& session, const ParamList& params) {
     const auto chto = params.Int(QStringLiteral("chto"));
     const int query = chto ? int(*chto) : -1;
     switch (query) {
-    case 402:
-    case 403:
-    case 404:
-    case 405:
-    case 407:
-    case 408:
-    case 409:
-    case 420:
-    case 421:
+    case vocab::list::kClients:
+    case vocab::list::kAccounts:
+    case vocab::list::kTradingSystems:
+    case vocab::list::kBoards:
+    case vocab::list::kTransactionAccounts:
+    case vocab::list::kOrderStatuses:
+    case vocab::list::kSecurities:
+    case vocab::list::kUserInfoTypes:
+    case vocab::list::kUserInfoValues:
         return ReferenceList(query, session, params);
-    case 211:
+    case vocab::list::kOrders:
         return Orders(session, params);
     default:
         break;
@@ -108,12 +125,12 @@ EngineResult Engine::Command(SessionState& session, const ParamList& params) {
     const auto chto = params.Int(QStringLiteral("chto"));
     const int query = chto ? int(*chto) : -1;
     switch (query) {
-    case 20:
-    case 30:
-    case 40:
-    case 50:
+    case vocab::command::kWithdrawOrder:
+    case vocab::command::kWithdrawAccountOrders:
+    case vocab::command::kWithdrawClientOrders:
+    case vocab::command::kWithdrawGroupOrders:
         return Withdraw(query, session, params);
-    case 1821:
+    case vocab::command::kChangeUserInfo:
         return UserInfoChange(params);
     default:
         break;

@@ -60,6 +60,9 @@ public:
     static const ResultLayout& CommandResultLayout(const QString& query);
 
 private:
+    struct RequestEntry;
+    static const RequestEntry* FindRequest(const QString& request);
+
     EngineResult List(SessionState& session, const ParamList& params);
     EngineResult Command(SessionState& session, const ParamList& params);
 

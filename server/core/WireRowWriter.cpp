@@ -1,18 +1,20 @@
 #include "server/core/WireRowWriter.h"
 
 #include "server/core/WireText.h"
+#include "session/wire/Cp1251.h"
+#include "session/wire/FieldEscape.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
 namespace {
-constexpr char16_t kEscape = 3;
+constexpr char16_t kEscape = char16_t(wire::kFieldEscape);
 }
 
 WireRowWriter::WireRowWriter() {
     for (int b = 0; b < 256; ++b)
-        codePage_[size_t(b)] = WireText::CharOfByte(quint8(b)).unicode();
+        codePage_[size_t(b)] = Cp1251::DecodeChar(char(b)).unicode();
     buf_.reserve(512);
 }
 
@@ -27,7 +29,7 @@ WireRowWriter& WireRowWriter::Utf8Text(const unsigned char* s, int size) {
     const auto put = [this](char32_t c) {
         if (c == 0 || c == kEscape) {
             buf_.push_back(kEscape);
-            buf_.push_back(char16_t(c + 48));
+            buf_.push_back(char16_t(c + wire::kFieldEscapeOffset));
         } else if (c < 0x10000) {
             buf_.push_back(char16_t(c));
         } else {
@@ -134,12 +136,9 @@ WireRowWriter& WireRowWriter::Number(double value, int decimals) {
 }
 
 void WireRowWriter::Byte(quint8 b) {
-    if (b == 0 || b == 3 || b == 0x98) {
-        buf_.push_back(kEscape);
-        buf_.push_back(codePage_[quint8(b + 48)]);
-    } else {
-        buf_.push_back(codePage_[b]);
-    }
+    const char byte = char(b);
+    wire::ForEachEscapedByte(QByteArrayView(&byte, 1),
+                             [this](char c) { buf_.push_back(codePage_[quint8(c)]); });
 }
 
 WireRowWriter& WireRowWriter::BinInt(qint32 value) {

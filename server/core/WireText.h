@@ -6,16 +6,11 @@
 
 // How values are written into answer rows. A row is a text in which every field
 // is followed by NUL. Fields read by name are escape-decoded by the workstation
-// (byte 3 followed by c stands for the byte c - 48), positional fields are not.
-// Binary fields carry raw little-endian bytes that must survive the trip through
-// the workstation's 8-bit code page, so each byte travels as the character the
+// (session/wire/FieldEscape.h), positional fields are not. Binary fields carry raw
+// little-endian bytes that must survive the trip through the workstation's 8-bit
+// code page (session/wire/Cp1251.h), so each byte travels as the character the
 // code page assigns to it.
 namespace WireText {
-
-// The character of the workstation's code page for one byte.
-QChar CharOfByte(quint8 byte);
-// The byte of a character, -1 when the code page has none.
-int ByteOfChar(QChar c);
 
 // A field read by name: NUL and U+0003 travel as escapes.
 QString EscapeText(const QString& value);

@@ -5,11 +5,11 @@
 #include "grids/TComboBoxIndexed.h"
 #include "grids/TFormCols.h"
 #include "monitors/TOrderForm.h"
-#include "shell/AboutBox.h"
-#include "shell/Beep.h"
-#include "shell/MainForm.h"
-#include "shell/Registry.h"
-#include "shell/Services.h"
+#include "shell/base/Beep.h"
+#include "shell/base/Registry.h"
+#include "shell/base/Services.h"
+#include "shell/main/AboutBox.h"
+#include "shell/main/MainForm.h"
 
 #include <QApplication>
 #include <QFont>
@@ -38,8 +38,6 @@ int main(int argc, char** argv) {
     Services::InstallInteractive();
     SetBeepHandler([] { QApplication::beep(); });
 
-    // The desktop store is created here, before any window, once it is built.
-
     // The main window creates its reference lists and sessions and asks the
     // session server to log in; the answers arrive through the event loop.
     TMainForm mainForm;
@@ -47,7 +45,7 @@ int main(int argc, char** argv) {
     // The shared dialogs, all hidden until used, in their fixed order: filter,
     // new transaction, about, broker-percent update, column order, desktop save,
     // the four margin rule dialogs, the five commission dialogs, transaction
-    // description. Each is added here as its unit is built.
+    // description (each in its place among those the program has).
     TFormFiltr& filter = TFormFiltr::Instance();
     TStartupHooks& hooks = mainForm.Hooks();
     hooks.ClearReferenceTrees = [&filter] { filter.ClearTrees(); };

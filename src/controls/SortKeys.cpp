@@ -1,6 +1,6 @@
 #include "SortKeys.h"
 
-#include "shell/WorkstationLocale.h"
+#include "shell/base/WorkstationLocale.h"
 
 #include <QHash>
 #include <algorithm>

@@ -1,7 +1,7 @@
 // Building the two filter trees from the reference data.
 #include "filter/FilterLogic.h"
-#include "shell/Log.h"
-#include "shell/ReferenceData.h"
+#include "shell/base/Log.h"
+#include "shell/refs/ReferenceData.h"
 
 #include <QElapsedTimer>
 #include <QHash>

@@ -1,9 +1,9 @@
 #include "filter/TFormFiltr.h"
 #include "filter/FilterTreeModel.h"
-#include "shell/Cp1251.h"
-#include "shell/NumberText.h"
-#include "shell/ReferenceData.h"
-#include "shell/Services.h"
+#include "session/wire/Cp1251.h"
+#include "shell/base/NumberText.h"
+#include "shell/base/Services.h"
+#include "shell/refs/ReferenceData.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QEvent>
+#include "shell/contract/ShellEvents.h"
+
 #include <QString>
 
 class QObject;
@@ -8,13 +9,8 @@ class QObject;
 // The selection sum of the data grids. Whenever a grid changes the application-wide
 // sum text, it posts an event without parameters of type GridSumEventType() to the
 // receiver set here (the main window), which shows GridSumText() followed by two
-// spaces in the fifth panel of its status bar. The event number is the one the
-// program has always used for this message; Qt's user range is its base.
-constexpr int kEventGridSum = 1237;
-
-inline QEvent::Type GridSumEventType() {
-    return static_cast<QEvent::Type>(QEvent::User + kEventGridSum);
-}
+// spaces in the fifth panel of its status bar. The event number (1237) is one of
+// the window contract's.
 
 // The text of the last selection sum, shared by all grids ("" when there is none).
 QString& GridSumText();

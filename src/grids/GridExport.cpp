@@ -1,12 +1,12 @@
 #include "GridExport.h"
 
 #include "grids/TAdvColumnGrid.h"
-#include "shell/Cp1251.h"
-#include "shell/DateValue.h"
-#include "shell/Log.h"
-#include "shell/NumberText.h"
-#include "shell/Services.h"
-#include "shell/WorkstationLocale.h"
+#include "session/wire/Cp1251.h"
+#include "shell/base/DateValue.h"
+#include "shell/base/Log.h"
+#include "shell/base/NumberText.h"
+#include "shell/base/Services.h"
+#include "shell/base/WorkstationLocale.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,8 +4,8 @@
 // the page width when the grid is wider.
 #include "grids/GridExport.h"
 #include "grids/TAdvColumnGrid.h"
-#include "shell/Log.h"
-#include "shell/Services.h"
+#include "shell/base/Log.h"
+#include "shell/base/Services.h"
 
 #include <QDir>
 #include <QPainter>

@@ -1,6 +1,6 @@
 #include "NodeOps.h"
 
-#include "shell/ReferenceObjects.h"
+#include "shell/refs/ReferenceObjects.h"
 
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>

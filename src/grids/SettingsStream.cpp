@@ -1,6 +1,6 @@
 #include "SettingsStream.h"
 
-#include "shell/Cp1251.h"
+#include "session/wire/Cp1251.h"
 
 namespace {
 enum : unsigned char {

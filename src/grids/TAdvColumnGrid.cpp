@@ -4,9 +4,9 @@
 #include "grids/GridExport.h"
 #include "grids/SettingsStream.h"
 #include "grids/TFormCols.h"
-#include "shell/NumberText.h"
-#include "shell/Services.h"
-#include "shell/WorkstationLocale.h"
+#include "shell/base/NumberText.h"
+#include "shell/base/Services.h"
+#include "shell/base/WorkstationLocale.h"
 
 #include <QAction>
 #include <QMdiSubWindow>

@@ -1,7 +1,7 @@
 #include "TAdvStringGrid.h"
 
 #include "grids/GridExport.h"
-#include "shell/Services.h"
+#include "shell/base/Services.h"
 
 #include <QMenu>
 #include <QScrollBar>

@@ -1,11 +1,15 @@
 #include "TComboBoxIndexed.h"
 
+#include "shell/refs/ReferenceObjects.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QTimer>
+
+Q_DECLARE_METATYPE(const TBaseSimpleObject*)
 
 namespace {
 
@@ -221,4 +225,22 @@ bool TComboBoxIndexed::event(QEvent* event) {
         return true;
     }
     return QComboBox::event(event);
+}
+
+void AddComboObject(QComboBox& box, const QString& text, const TBaseSimpleObject* object) {
+    box.addItem(text, QVariant::fromValue(object));
+}
+
+const TBaseSimpleObject* ComboObject(const QComboBox& box, int index) {
+    const QVariant v = box.itemData(index);
+    return v.canConvert<const TBaseSimpleObject*>() ? v.value<const TBaseSimpleObject*>() : nullptr;
+}
+
+int IndexOfObjectId(const QComboBox& box, qint32 id) {
+    for (int i = 0; i < box.count(); ++i) {
+        const TBaseSimpleObject* o = ComboObject(box, i);
+        if (o && o->Id == id)
+            return i;
+    }
+    return -1;
 }

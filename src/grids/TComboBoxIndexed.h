@@ -7,6 +7,7 @@
 
 class QKeyEvent;
 class QTimer;
+class TBaseSimpleObject;
 
 // The one application-wide 100 ms timer that drives the typed search of the
 // drop-down lists. Each tick runs ProcessSearch of the list that has the focus.
@@ -76,3 +77,10 @@ private:
     bool changePending_ = false;
     qint64 changeDeadline_ = 0;
 };
+
+// Items of a drop-down list that carry a reference object: adding one, the object
+// of an item (null for items without one), and the position of the first item whose
+// object has that id (-1 when none has).
+void AddComboObject(QComboBox& box, const QString& text, const TBaseSimpleObject* object);
+const TBaseSimpleObject* ComboObject(const QComboBox& box, int index);
+int IndexOfObjectId(const QComboBox& box, qint32 id);

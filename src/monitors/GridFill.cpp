@@ -1,5 +1,6 @@
 #include "monitors/GridFill.h"
 #include "controls/SortKeys.h"
+#include "controls/UpdateBatch.h"
 #include "controls/WaitCursor.h"
 #include "grids/TAdvColumnGrid.h"
 #include "monitors/CommaText.h"
@@ -24,18 +25,6 @@ std::function<void(int)>& SecurityInfoOpener() {
     static std::function<void(int)> opener;
     return opener;
 }
-
-// Collects repaints of a batch fill; the grid repaints once at the end.
-class UpdateBatch {
-public:
-    explicit UpdateBatch(TAdvColumnGrid& grid) : grid_(grid) { grid_.BeginUpdate(); }
-    ~UpdateBatch() { grid_.EndUpdate(); }
-    UpdateBatch(const UpdateBatch&) = delete;
-    UpdateBatch& operator=(const UpdateBatch&) = delete;
-
-private:
-    TAdvColumnGrid& grid_;
-};
 
 bool MenuHolds(const QMenu& menu, const QString& text) {
     for (const QAction* a : menu.actions())

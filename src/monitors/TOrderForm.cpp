@@ -6,12 +6,14 @@
 #include "monitors/GridFill.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "shell/ConvertError.h"
-#include "shell/Cp1251.h"
-#include "shell/ErrorGuard.h"
-#include "shell/ReferenceData.h"
-#include "shell/Services.h"
-#include "shell/WindowCatalog.h"
+#include "session/wire/Cp1251.h"
+#include "session/wire/Vocabulary.h"
+#include "shell/base/ConvertError.h"
+#include "shell/base/ErrorGuard.h"
+#include "shell/base/Services.h"
+#include "shell/contract/OrderStatusColors.h"
+#include "shell/contract/WindowCatalog.h"
+#include "shell/refs/ReferenceData.h"
 
 #include <QAction>
 #include <QHash>
@@ -65,36 +67,13 @@ TOrderForm::OrderDetailsOpener& DetailsOpener() {
     return opener;
 }
 
+// The orders list's query number as its request sends it.
+const QString kOrdersQuery = QString::number(vocab::list::kOrders);
+
 bool ReadInt(const QString& text, int& value) {
     bool ok = false;
     value = text.trimmed().toInt(&ok);
     return ok;
-}
-
-// Background of the status cell by order status; false: keep the default.
-bool StatusBackground(int status, QColor& colour) {
-    switch (status) {
-    case 10:
-        colour = QColor(255, 255, 0);
-        return true;
-    case 11:
-        colour = QColor(0, 255, 0);
-        return true;
-    case 20:
-        colour = QColor(208, 208, 208);
-        return true;
-    case 21:
-    case 23:
-    case 25:
-        colour = QColor(255, 192, 175);
-        return true;
-    case 22:
-    case 24:
-        colour = QColor(192, 192, 192);
-        return true;
-    default:
-        return false;
-    }
 }
 
 } // namespace
@@ -255,14 +234,15 @@ void TOrderForm::SetRestoredComplete(int) {
 
 QString TOrderForm::FilterParams() const {
     const QChar nul(0);
-    return QStringLiteral("chto=211") + nul + QStringLiteral("filter_acc=") +
-           ToCommaText(filterAcc_) + nul + QStringLiteral("filter_bum=") + ToCommaText(filterBum_) +
-           nul + QStringLiteral("filter_order_status=") + QString::number(statusMask_) + nul +
+    return vocab::key::kQuery + QLatin1Char('=') + kOrdersQuery + nul +
+           QStringLiteral("filter_acc=") + ToCommaText(filterAcc_) + nul +
+           QStringLiteral("filter_bum=") + ToCommaText(filterBum_) + nul +
+           QStringLiteral("filter_order_status=") + QString::number(statusMask_) + nul +
            QStringLiteral("filter_buy_sell=") + buySell_ + nul;
 }
 
 void TOrderForm::SesOrdLogin() {
-    parser_->SendList(QStringLiteral("SpisokBB"), QStringLiteral("211"), FilterParams());
+    parser_->SendList(vocab::request::kList, kOrdersQuery, FilterParams());
 }
 
 void TOrderForm::RefreshByKeys(const QStringList& keys) {
@@ -273,7 +253,7 @@ void TOrderForm::RefreshByKeys(const QStringList& keys) {
                                nul + QStringLiteral("LoopBackCount=2") + nul +
                                QStringLiteral("LoopBack0=") + kUpdateWithKey + nul +
                                QStringLiteral("LoopBack1=") + keyText + nul;
-        parser_->SendList(QStringLiteral("SpisokBB"), QStringLiteral("211"), params);
+        parser_->SendList(vocab::request::kList, kOrdersQuery, params);
     });
 }
 
@@ -356,7 +336,8 @@ void TOrderForm::CellLook(int realCol, int row, TCellLook& look) const {
     if (realCol == gridcols::RealByTag(*grid_, kStatusName)) {
         int status = 0;
         QColor background;
-        if (ReadInt(Cell(kStatus, row), status) && StatusBackground(status, background))
+        if (ReadInt(Cell(kStatus, row), status) &&
+            FindOrderStatusColor(StatusPalette::ExchangeOrders, status, background))
             look.Background = background;
     }
 }
@@ -380,15 +361,14 @@ bool TOrderForm::Confirm(const QString& question) {
     return yes;
 }
 
-void TOrderForm::SendWithdrawal(const char* query, const QString& param0) {
+void TOrderForm::SendWithdrawal(int query, const QString& param0) {
     // The answer is not read: the order's new state arrives through the change stream,
     // so a refused withdrawal leaves the table as it is. A failing session is logged.
     GuardStep(QStringLiteral("OrderForm.SesNDel"), [&] {
-        sesNDel_->SendCommand(
-            QStringLiteral("ExecQueryBB"),
-            AlternatingParams({{QStringLiteral("chto"), QString::fromLatin1(query)},
-                               {QStringLiteral("param0"), param0}}),
-            0, 1);
+        sesNDel_->SendCommand(vocab::request::kCommand,
+                              AlternatingParams({{vocab::key::kQuery, QString::number(query)},
+                                                 {vocab::key::kParam0, param0}}),
+                              0, 1);
     });
 }
 
@@ -397,14 +377,14 @@ void TOrderForm::menuDelOrderClick() {
     if (row < 0 || Cell(kOrderNum, row).isEmpty())
         return;
     int status = 0;
-    if (!ReadInt(Cell(kStatus, row), status) || status >= 20)
+    if (!ReadInt(Cell(kStatus, row), status) || status >= vocab::status::kFinal)
         return;
     const QString number = Cell(kOrderNum, row);
     if (!Confirm(QStringLiteral("Снять заявку №") + number + QLatin1Char(' ') +
                  Cell(kNameBum, row) + QLatin1Char(' ') + Cell(kCountFirst, row) +
                  QStringLiteral(" лот. по ") + Cell(kPrice, row) + QLatin1Char('?')))
         return;
-    SendWithdrawal("20", number);
+    SendWithdrawal(vocab::command::kWithdrawOrder, number);
 }
 
 void TOrderForm::menuDelAllAccOrderClick() {
@@ -417,7 +397,7 @@ void TOrderForm::menuDelAllAccOrderClick() {
     if (!Confirm(QStringLiteral("Снять все заявки со счета ") + Cell(kNameAcc, row) +
                  QStringLiteral(" ?")))
         return;
-    SendWithdrawal("30", QString::number(account));
+    SendWithdrawal(vocab::command::kWithdrawAccountOrders, QString::number(account));
 }
 
 void TOrderForm::BtnDelAllCliOrdersClick() {
@@ -430,7 +410,7 @@ void TOrderForm::BtnDelAllCliOrdersClick() {
     if (!Confirm(QStringLiteral("Снять все заявки клиента ") + Cell(kNameCli, row) +
                  QStringLiteral(" ?")))
         return;
-    SendWithdrawal("40", QString::number(client));
+    SendWithdrawal(vocab::command::kWithdrawClientOrders, QString::number(client));
 }
 
 void TOrderForm::menuDelGroupOrderClick() {
@@ -442,7 +422,7 @@ void TOrderForm::menuDelGroupOrderClick() {
         return;
     if (!Confirm(QStringLiteral("Снять ГРУППОВУЮ заявку № ") + group + QStringLiteral(" ?")))
         return;
-    SendWithdrawal("50", group);
+    SendWithdrawal(vocab::command::kWithdrawGroupOrders, group);
 }
 
 void TOrderForm::menuFilterClick() {

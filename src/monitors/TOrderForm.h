@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/IMonitorWindow.h"
+#include "shell/contract/IMonitorWindow.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -140,7 +140,7 @@ private:
     QString Cell(int tag, int row) const;
     int CurrentDataRow() const; // -1 when the current cell is not on a data row
     bool Confirm(const QString& question);
-    void SendWithdrawal(const char* query, const QString& param0);
+    void SendWithdrawal(int query, const QString& param0);
 
     std::unique_ptr<TBrokerSession> sesOrd_;
     std::unique_ptr<TBrokerSession> sesNDel_;

@@ -2,8 +2,8 @@
 
 #include "session/wire/LocalPeer.h"
 
-#include "shell/Log.h"
-#include "shell/Services.h"
+#include "shell/base/Log.h"
+#include "shell/base/Services.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

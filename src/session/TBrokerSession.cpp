@@ -2,9 +2,9 @@
 
 #include "session/LocalSocketSession.h"
 #include "session/TMetadataParser.h"
-#include "shell/Beep.h"
-#include "shell/Cp1251.h"
-#include "shell/Log.h"
+#include "session/wire/Cp1251.h"
+#include "shell/base/Beep.h"
+#include "shell/base/Log.h"
 
 #include <cstring>
 #include <exception>

@@ -1,11 +1,12 @@
 #include "session/TMetadataParser.h"
 
 #include "session/TBrokerSession.h"
-#include "shell/ConvertError.h"
-#include "shell/Cp1251.h"
-#include "shell/DateValue.h"
-#include "shell/NumberText.h"
-#include "shell/WorkstationLocale.h"
+#include "session/wire/Cp1251.h"
+#include "session/wire/FieldEscape.h"
+#include "shell/base/ConvertError.h"
+#include "shell/base/DateValue.h"
+#include "shell/base/NumberText.h"
+#include "shell/base/WorkstationLocale.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -119,21 +120,8 @@ bool TResponseDataField::IsDate() const {
 }
 
 QByteArray DecodeFieldText(const QByteArray& raw) {
-    if (raw.indexOf('\x03') < 0)
-        return raw;
-    QByteArray out;
-    out.reserve(raw.size());
-    const qsizetype n = raw.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const char c = raw[i];
-        if (c == '\x03' && i + 1 < n) {
-            out.append(char(quint8(quint8(raw[i + 1]) - 48)));
-            ++i;
-        } else {
-            out.append(c);
-        }
-    }
-    return out;
+    // Most fields hold no escape: they come back shared, not copied.
+    return raw.contains(wire::kFieldEscape) ? wire::UnescapeField(raw) : raw;
 }
 
 TMetadataParser::TMetadataParser(TBrokerSession* session) : session_(session) {}

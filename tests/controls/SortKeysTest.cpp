@@ -1,5 +1,5 @@
 #include "controls/SortKeys.h"
-#include "shell/WorkstationLocale.h"
+#include "shell/base/WorkstationLocale.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 #include "controls/StringGrid.h"
 
+#include <QAbstractItemModelTester>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QScrollBar>
@@ -7,6 +8,8 @@
 #include <gtest/gtest.h>
 
 namespace {
+// Qt's model checks run on every change of the grid's model; a broken contract aborts.
+constexpr auto kFatalModelCheck = QAbstractItemModelTester::FailureReportingMode::Fatal;
 // Three columns, header row, four data rows: A0..A3 / B.. / C..
 void Fill(TStringGrid& grid) {
     for (const char* name : {"A", "B", "C"}) {
@@ -23,6 +26,7 @@ void Fill(TStringGrid& grid) {
 
 TEST(StringGrid, CellsFollowTheirColumnThroughMovesAndHiding) {
     TStringGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     Fill(grid);
     EXPECT_EQ(grid.RowCount(), 5);
     EXPECT_EQ(grid.ColCount(), 3);
@@ -57,6 +61,7 @@ TEST(StringGrid, CellsFollowTheirColumnThroughMovesAndHiding) {
 
 TEST(StringGrid, SortMovesWholeRowsAndResortKeepsTheChoice) {
     TStringGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     Fill(grid);
     grid.Column(1)->SortStyle = TSortStyle::Numeric;
     const QStringList values{QStringLiteral("30"), QStringLiteral("4"), QStringLiteral("100"),
@@ -83,6 +88,7 @@ TEST(StringGrid, SortMovesWholeRowsAndResortKeepsTheChoice) {
 
 TEST(StringGrid, SelectionNeverHoldsHeaderCellsAndHintsShowCutTexts) {
     TStringGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     Fill(grid);
     grid.SetSelection(TGridRect{0, 2, 1, 3}); // the fixed column is never selected
     const TGridRect rect = grid.Selection();
@@ -107,6 +113,7 @@ TEST(StringGrid, SelectionNeverHoldsHeaderCellsAndHintsShowCutTexts) {
 
 TEST(StringGrid, RowsMoveButHeaderRowStays) {
     TStringGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     Fill(grid);
     grid.MoveRow(1, 4);
     EXPECT_EQ(grid.Cell(0, 4), QStringLiteral("A1"));
@@ -119,6 +126,7 @@ TEST(StringGrid, RowsMoveButHeaderRowStays) {
 
 TEST(StringGrid, HeaderClicksSortAndDragsMoveTheColumnEntry) {
     TStringGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     Fill(grid);
     grid.SetCell(0, 1, QStringLiteral("z"));
     QHeaderView* header = grid.horizontalHeader();
@@ -143,6 +151,7 @@ TEST(StringGrid, HeaderClicksSortAndDragsMoveTheColumnEntry) {
 
 TEST(StringGrid, FrozenColumnCoversTheFixedColumnsOnly) {
     TStringGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     Fill(grid);
     grid.SetColumnWidth(0, 70);
     grid.resize(120, 200);
@@ -164,6 +173,7 @@ TEST(StringGrid, FrozenColumnCoversTheFixedColumnsOnly) {
 
 TEST(StringGrid, LookHookColoursDataCellsOnly) {
     TStringGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     Fill(grid);
     grid.SetCellLookHook([](int realCol, int row, TCellLook& look) {
         if (realCol == 2 && row == 3)

@@ -2,8 +2,9 @@
 #include "FilterTestData.h"
 #include "filter/FilterTreeModel.h"
 #include "filter/TFormFiltr.h"
-#include "shell/Services.h"
+#include "shell/base/Services.h"
 
+#include <QAbstractItemModelTester>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QTest>
@@ -36,6 +37,10 @@ protected:
     void SetUp() override {
         boxes = std::make_shared<RecordingBoxes>();
         Services::SetMessageBox(boxes);
+        // Qt's model checks follow both trees' models through every fill and check.
+        for (QTreeView* view : {dialog.AccTreeView(), dialog.BumTreeView()})
+            modelChecks.push_back(std::make_unique<QAbstractItemModelTester>(
+                view->model(), QAbstractItemModelTester::FailureReportingMode::Fatal));
         FillSample(refs);
         AddAccount(refs, 21, QStringLiteral("Счет пятый"), 2);
         dialog.FillTreeAcc(refs);
@@ -53,6 +58,7 @@ protected:
     std::shared_ptr<RecordingBoxes> boxes;
     TReferenceData refs;
     TFormFiltr dialog;
+    std::vector<std::unique_ptr<QAbstractItemModelTester>> modelChecks;
 };
 
 } // namespace

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/ReferenceData.h"
+#include "shell/refs/ReferenceData.h"
 
 #include <memory>
 #include <ostream>

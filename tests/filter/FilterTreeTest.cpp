@@ -1,8 +1,8 @@
 // Shape of the two filter trees and the three-state checks.
 #include "FilterTestData.h"
 #include "filter/FilterLogic.h"
-#include "shell/Cp1251.h"
-#include "shell/Log.h"
+#include "session/wire/Cp1251.h"
+#include "shell/base/Log.h"
 
 #include <QFile>
 #include <QTemporaryDir>

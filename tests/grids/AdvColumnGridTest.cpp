@@ -3,8 +3,9 @@
 #include "grids/GridEvents.h"
 #include "grids/SettingsStream.h"
 #include "grids/TFormCols.h"
-#include "shell/WorkstationLocale.h"
+#include "shell/base/WorkstationLocale.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QCoreApplication>
 #include <QListWidget>
@@ -20,6 +21,8 @@
 #include <random>
 
 namespace {
+// Qt's model checks run on every change of the grid's model; a broken contract aborts.
+constexpr auto kFatalModelCheck = QAbstractItemModelTester::FailureReportingMode::Fatal;
 
 QFont MakeFont(const QString& family, int points, bool bold = false, bool italic = false) {
     QFont font(family);
@@ -68,6 +71,7 @@ struct EventCounter : QObject {
 
 TEST(AdvColumnGridSettings, WritesTheStringByteForByte) {
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 4, 0);
     for (int i = 1; i < 4; ++i)
         grid.Column(i)->Font = MakeFont(QStringLiteral("Arial"), 8, true, true);
@@ -167,6 +171,7 @@ TEST(AdvColumnGridSettings, WideFaceKeepsDesignWidthsInTheString) {
 
 TEST(AdvColumnGridSettings, ToleratesForeignAndDamagedStrings) {
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 4, 1);
     const QByteArray before = grid.SaveSettings();
 
@@ -217,6 +222,7 @@ TEST(AdvColumnGridSettings, ToleratesForeignAndDamagedStrings) {
 
 TEST(AdvColumnGridSettings, GarbageAfterTheSignatureNeverBreaksTheGrid) {
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 6, 2);
     const QByteArray good = grid.SaveSettings();
     std::mt19937 random(1237);
@@ -253,6 +259,7 @@ TEST(AdvColumnGridSettings, GarbageAfterTheSignatureNeverBreaksTheGrid) {
 
 TEST(AdvColumnGridSettings, KeepsOneDataColumnShown) {
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 4, 1);
     TSettingsWriter out;
     out.WriteString(QStringLiteral("acg04"));
@@ -272,6 +279,7 @@ TEST(AdvColumnGridSettings, KeepsOneDataColumnShown) {
 
 TEST(AdvColumnGridSettings, InternalColumnsStayHiddenAndUnsaved) {
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 4, 2);
     const QByteArray defaults = grid.DefaultSettings();
     TGridColumn* key = grid.AddHiddenColumn(-10);
@@ -307,6 +315,7 @@ TEST(AdvColumnGridSettings, InternalColumnsStayHiddenAndUnsaved) {
 
 TEST(AdvColumnGridColumns, DialogMovesUncheckedEntryAndCancelKeepsAll) {
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 5, 1);
     grid.HideColumn(2);
     ScriptedColsDialog dialog;
@@ -344,6 +353,7 @@ TEST(AdvColumnGridColumns, DialogMovesUncheckedEntryAndCancelKeepsAll) {
 TEST(AdvColumnGridLook, HeadersLeftRowHeightsFontsAndMenu) {
     TAdvColumnGrid grid;
     grid.SetPopupMenu(new QMenu(&grid));
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 3, 1);
     grid.Column(2)->Alignment = Qt::AlignRight;
     EXPECT_TRUE(grid.CellAlignment(2, 0) & Qt::AlignLeft);
@@ -396,6 +406,7 @@ TEST(AdvColumnGridSum, SumsOneRightAlignedColumnInTheLocale) {
     SetGridSumReceiver(&receiver);
 
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 3, 4);
     grid.Column(2)->Alignment = Qt::AlignRight;
     grid.SetCell(2, 1, QStringLiteral("1 000,50"));
@@ -432,6 +443,7 @@ TEST(AdvColumnGridSum, SumsOneRightAlignedColumnInTheLocale) {
 
 TEST(AdvColumnGridSum, WindowHintHandlerRunsFirst) {
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     grid.AddColumn();
     grid.AddColumn();
     int calls = 0;
@@ -448,6 +460,7 @@ TEST(AdvColumnGridSum, WindowHintHandlerRunsFirst) {
 TEST(AdvColumnGridText, SaveTextDropsGroupingInFinancialColumnsOnly) {
     ScopedWorkstationLocale locale(WorkstationLocale::Russian());
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
     BuildGrid(grid, 3, 1);
     grid.Column(1)->SortStyle = TSortStyle::Financial;
     const QString grouped = QStringLiteral("1") + QChar(0xA0) + QStringLiteral("250,00");

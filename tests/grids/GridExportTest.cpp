@@ -2,9 +2,10 @@
 
 #include "grids/GridExport.h"
 #include "grids/TAdvStringGrid.h"
-#include "shell/Cp1251.h"
-#include "shell/WorkstationLocale.h"
+#include "session/wire/Cp1251.h"
+#include "shell/base/WorkstationLocale.h"
 
+#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +22,8 @@
 #include <memory>
 
 namespace {
+// Qt's model checks run on every change of the grid's model; a broken contract aborts.
+constexpr auto kFatalModelCheck = QAbstractItemModelTester::FailureReportingMode::Fatal;
 
 QByteArray ReadAll(const QString& path) {
     QFile file(path);
@@ -58,6 +61,7 @@ struct ExportFixture : ::testing::Test {
     std::shared_ptr<ScriptedFileDialog> files = std::make_shared<ScriptedFileDialog>();
     QTemporaryDir dir;
     TAdvColumnGrid grid;
+    const QAbstractItemModelTester modelCheck{grid.model(), kFatalModelCheck};
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "grids/TAdvColumnGrid.h"
-#include "shell/Services.h"
+#include "shell/base/Services.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 #include "grids/NodeOps.h"
 #include "grids/TComboBoxIndexed.h"
 #include "grids/TtsvTreeView.h"
-#include "shell/ReferenceObjects.h"
+#include "shell/refs/ReferenceObjects.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -317,4 +317,17 @@ TEST(ComboBoxIndexed, TimerTickServesTheFocusedList) {
     ASSERT_NE(TExTimer::Timer(), nullptr);
     EXPECT_EQ(TExTimer::Timer()->interval(), 100);
     EXPECT_TRUE(TExTimer::Timer()->isActive());
+}
+
+TEST(ComboBoxIndexed, ItemsCarryTheirObjects) {
+    TBaseSimpleObject three(kKindClient, 3, QStringLiteral("Три"));
+    TBaseSimpleObject four(kKindClient, 4, QStringLiteral("Четыре"));
+    QComboBox box;
+    box.addItem(QStringLiteral("(все)"));
+    AddComboObject(box, three.Name, &three);
+    AddComboObject(box, four.Name, &four);
+    EXPECT_EQ(IndexOfObjectId(box, 4), 2);
+    EXPECT_EQ(IndexOfObjectId(box, 5), -1);
+    EXPECT_EQ(ComboObject(box, 0), nullptr);
+    EXPECT_EQ(ComboObject(box, 1), &three);
 }

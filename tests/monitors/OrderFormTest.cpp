@@ -5,7 +5,7 @@
 #include "filter/TFormFiltr.h"
 #include "grids/TAdvColumnGrid.h"
 #include "monitors/GridFill.h"
-#include "shell/ChangeDispatcher.h"
+#include "shell/main/ChangeDispatcher.h"
 
 #include <QAction>
 #include <QMenu>

@@ -2,9 +2,9 @@
 #include "OrderTestSupport.h"
 #include "grids/TAdvColumnGrid.h"
 #include "monitors/GridFill.h"
-#include "shell/Beep.h"
-#include "shell/Cp1251.h"
-#include "shell/Log.h"
+#include "session/wire/Cp1251.h"
+#include "shell/base/Beep.h"
+#include "shell/base/Log.h"
 
 #include <QFile>
 #include <QMenu>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "monitors/TOrderForm.h"
-#include "shell/ReferenceData.h"
-#include "shell/Services.h"
+#include "shell/base/Services.h"
+#include "shell/refs/ReferenceData.h"
 #include "support/ScriptedSession.h"
 
 #include <memory>

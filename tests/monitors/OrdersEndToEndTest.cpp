@@ -5,9 +5,9 @@
 #include "grids/TAdvColumnGrid.h"
 #include "monitors/GridFill.h"
 #include "session/LocalSocketSession.h"
-#include "shell/MainForm.h"
-#include "shell/Registry.h"
-#include "shell/WindowCatalog.h"
+#include "shell/base/Registry.h"
+#include "shell/contract/WindowCatalog.h"
+#include "shell/main/MainForm.h"
 #include "support/RealServer.h"
 
 #include <QFileInfo>

@@ -8,9 +8,9 @@
 #include "session/LocalSocketSession.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "shell/MainForm.h"
-#include "shell/Registry.h"
-#include "shell/WindowCatalog.h"
+#include "shell/base/Registry.h"
+#include "shell/contract/WindowCatalog.h"
+#include "shell/main/MainForm.h"
 #include "support/RealServer.h"
 
 #include <QFileInfo>

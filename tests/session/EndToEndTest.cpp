@@ -3,7 +3,7 @@
 #include "session/LocalSocketSession.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "shell/Services.h"
+#include "shell/base/Services.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

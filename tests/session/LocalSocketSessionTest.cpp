@@ -5,8 +5,8 @@
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
 #include "session/wire/WireProtocol.h"
-#include "shell/Log.h"
-#include "shell/Services.h"
+#include "shell/base/Log.h"
+#include "shell/base/Services.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -2,9 +2,9 @@
 // caching and the typed getters, all against the scripted session.
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "shell/Beep.h"
-#include "shell/DateValue.h"
-#include "shell/WorkstationLocale.h"
+#include "shell/base/Beep.h"
+#include "shell/base/DateValue.h"
+#include "shell/base/WorkstationLocale.h"
 #include "support/ScriptedSession.h"
 
 #include <QDate>

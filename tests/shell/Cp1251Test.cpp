@@ -1,4 +1,4 @@
-#include "shell/Cp1251.h"
+#include "session/wire/Cp1251.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "shell/DateValue.h"
-#include "shell/WorkstationLocale.h"
+#include "shell/base/DateValue.h"
+#include "shell/base/WorkstationLocale.h"
 
 #include <gtest/gtest.h>
 

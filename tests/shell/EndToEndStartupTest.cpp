@@ -1,12 +1,12 @@
 // The main window against the real session server: the first start, a plain
 // reconnect, a new trading day and a killed server.
 #include "session/LocalSocketSession.h"
-#include "shell/Cp1251.h"
-#include "shell/Log.h"
-#include "shell/MainForm.h"
-#include "shell/Registry.h"
-#include "shell/Services.h"
-#include "shell/StatusPanels.h"
+#include "session/wire/Cp1251.h"
+#include "shell/base/Log.h"
+#include "shell/base/Registry.h"
+#include "shell/base/Services.h"
+#include "shell/main/MainForm.h"
+#include "shell/main/StatusPanels.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

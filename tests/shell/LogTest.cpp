@@ -1,6 +1,6 @@
-#include "shell/Log.h"
-#include "shell/Beep.h"
-#include "shell/Cp1251.h"
+#include "shell/base/Log.h"
+#include "session/wire/Cp1251.h"
+#include "shell/base/Beep.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -3,12 +3,12 @@
 // A main window on scripted sessions, with the helpers the start-up tests share.
 
 #include "session/TBrokerSession.h"
-#include "shell/Beep.h"
-#include "shell/Cp1251.h"
-#include "shell/Log.h"
-#include "shell/MainForm.h"
-#include "shell/Registry.h"
-#include "shell/StatusPanels.h"
+#include "session/wire/Cp1251.h"
+#include "shell/base/Beep.h"
+#include "shell/base/Log.h"
+#include "shell/base/Registry.h"
+#include "shell/main/MainForm.h"
+#include "shell/main/StatusPanels.h"
 #include "support/ScriptedSession.h"
 
 #include <QFile>

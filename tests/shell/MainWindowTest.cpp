@@ -3,8 +3,8 @@
 
 #include "grids/GridEvents.h"
 #include "grids/TAdvColumnGrid.h"
-#include "shell/NumberText.h"
-#include "shell/ShellEvents.h"
+#include "shell/base/NumberText.h"
+#include "shell/contract/ShellEvents.h"
 
 #include <QAction>
 #include <QApplication>
@@ -181,8 +181,8 @@ TEST_F(MainWindow, WindowListNumbersCutsLongCaptionsAndMarksStates) {
     b->setWindowTitle(QStringLiteral("Сделки"));
     form_->MdiArea().subWindowList()[0]->showMinimized();
     form_->MdiArea().setActiveSubWindow(form_->MdiArea().subWindowList()[1]);
-    form_->RebuildWindowList();
-    form_->RebuildWindowList(); // opening twice does not double the list
+    emit form_->WindowsMenu()->aboutToShow();
+    emit form_->WindowsMenu()->aboutToShow(); // opening twice does not double the list
     QStringList captions;
     int icons = 0;
     bool afterSeparator = false;
@@ -200,10 +200,10 @@ TEST_F(MainWindow, WindowListNumbersCutsLongCaptionsAndMarksStates) {
     EXPECT_EQ(icons, 2); // one minimized, one active
     EXPECT_TRUE(form_->ActionByText("Окна/Закрыть все")->isEnabled());
 
-    form_->CloseAllWindows();
+    form_->ActionByText("Окна/Закрыть все")->trigger();
     QApplication::processEvents();
     EXPECT_TRUE(form_->MdiArea().subWindowList().isEmpty());
-    form_->RebuildWindowList();
+    emit form_->WindowsMenu()->aboutToShow();
     EXPECT_FALSE(form_->ActionByText("Окна/Закрыть все")->isEnabled());
 }
 
@@ -386,14 +386,14 @@ TEST_F(MainWindow, TilingSharesTheFrameAndSkipsMinimizedWindows) {
     const QList<QMdiSubWindow*> subs = form_->MdiArea().subWindowList(QMdiArea::CreationOrder);
     subs[2]->showMinimized();
     const QSize area = form_->MdiArea().viewport()->size();
-    form_->TileSideBySide();
+    form_->ActionByText("Окна/Расположить по вертикали")->trigger();
     EXPECT_EQ(subs[0]->geometry(), QRect(0, 0, area.width() / 2, area.height()));
     EXPECT_EQ(subs[1]->geometry().left(), area.width() / 2);
     EXPECT_TRUE(subs[2]->isMinimized());
-    form_->TileOneAboveTheOther();
+    form_->ActionByText("Окна/Расположить по горизонтали")->trigger();
     EXPECT_EQ(subs[0]->geometry(), QRect(0, 0, area.width(), area.height() / 2));
     EXPECT_EQ(subs[1]->geometry().top(), area.height() / 2);
-    form_->MinimizeAll();
+    form_->ActionByText("Окна/Свернуть все")->trigger();
     EXPECT_TRUE(subs[0]->isMinimized());
     EXPECT_TRUE(subs[1]->isMinimized());
 }

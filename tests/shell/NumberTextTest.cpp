@@ -1,6 +1,6 @@
-#include "shell/NumberText.h"
-#include "shell/ConvertError.h"
-#include "shell/WorkstationLocale.h"
+#include "shell/base/NumberText.h"
+#include "shell/base/ConvertError.h"
+#include "shell/base/WorkstationLocale.h"
 
 #include <gtest/gtest.h>
 

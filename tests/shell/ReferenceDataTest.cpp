@@ -1,8 +1,6 @@
-#include "shell/ReferenceData.h"
-#include "shell/ConvertError.h"
-#include "shell/Cp1251.h"
-
-#include <QComboBox>
+#include "shell/refs/ReferenceData.h"
+#include "session/wire/Cp1251.h"
+#include "shell/base/ConvertError.h"
 
 #include <gtest/gtest.h>
 
@@ -155,18 +153,11 @@ TEST(ReferenceData, UserInfoLookupsFindTheFirstValueOfAnOwner) {
     EXPECT_EQ(FindUserInfo(*t, 7), nullptr);
 }
 
-TEST(ReferenceData, ComboItemsCarryTheirObjects) {
+TEST(ReferenceData, AttachedObjectsAreFoundById) {
     TReferenceData d;
     d.Clients.Append(TCliObj::FromRow(Row({"3", "Три", "0"})));
-    d.Clients.Append(TCliObj::FromRow(Row({"4", "Четыре", "0"})));
-    QComboBox box;
-    box.addItem("(все)");
-    for (const TCliObj* c : d.Clients)
-        AddComboObject(box, c->Name, c);
-    EXPECT_EQ(IndexOfObjectId(box, 4), 2);
-    EXPECT_EQ(IndexOfObjectId(box, 5), -1);
-    EXPECT_EQ(ComboObject(box, 0), nullptr);
     EXPECT_EQ(IndexOfObjectId(QList<const TBaseSimpleObject*>{nullptr, d.Clients[0]}, 3), 1);
+    EXPECT_EQ(IndexOfObjectId(QList<const TBaseSimpleObject*>{nullptr, d.Clients[0]}, 4), -1);
 }
 
 TEST(ReferenceData, CurrentFallsBackToAnEmptyInstance) {

@@ -1,4 +1,6 @@
-#include "shell/Registry.h"
+#include "shell/base/Registry.h"
+#include "session/wire/Cp1251.h"
+#include "shell/base/Log.h"
 
 #include <QDir>
 #include <QFile>
@@ -80,21 +82,147 @@ TEST_F(RegistryTest, MachineStoreIsReadOnly) {
     EXPECT_FALSE(reg.DeleteKey("SOFTWARE\\Vendor"));
 }
 
-TEST_F(RegistryTest, DamagedFileIsSetAsideNotOverwritten) {
+TEST_F(RegistryTest, DamagedOrWrongShapedFilesAreSetAsideByteForByte) {
+    struct Case {
+        const char* what;
+        QByteArray contents;
+    };
+    const Case cases[] = {
+        {"truncated JSON", R"({"keys":[{"path":"Software\\x","values":[)"},
+        {"binary garbage", QByteArray("\x00\xff\x13\x98garbage", 12)},
+        {"a document that is a list", "[1, 2]"},
+        {"keys not a list", R"({"keys":"oops"})"},
+        {"no keys at all", R"({"other":[]})"},
+        {"a key that is a number", R"({"keys":[5]})"},
+        {"a key without path", R"({"keys":[{"values":[]}]})"},
+        {"values not a list", R"({"keys":[{"path":"Software","values":{}}]})"},
+        {"a value without name",
+         R"({"keys":[{"path":"Software","values":[{"type":"string","value":"a"}]}]})"},
+        {"an integer held as text",
+         R"({"keys":[{"path":"Software","values":[{"name":"n","type":"integer","value":"5"}]}]})"},
+        {"an integer out of range",
+         R"({"keys":[{"path":"S","values":[{"name":"n","type":"integer","value":3e10}]}]})"},
+        {"binary that is not Base64",
+         R"({"keys":[{"path":"S","values":[{"name":"b","type":"binary","value":"*?"}]}]})"},
+        {"text that is not UTF-8",
+         QByteArray(R"({"keys":[{"path":"S)") + "\xff\xfe" + R"(","values":[]}]})"},
+        {"an unknown escape", R"({"keys":[{"path":"S\q","values":[]}]})"},
+        {"a control character in text",
+         QByteArray(R"({"keys":[{"path":"S)") + "\x01" + R"(","values":[]}]})"},
+        {"text after the document", R"({"keys":[]} {})"},
+        {"a bad number", R"({"keys":[],"other":1.2.3})"},
+        {"an unknown type",
+         R"({"keys":[{"path":"S","values":[{"name":"b","type":"float","value":1.5}]}]})"},
+    };
+    const QString path = QDir(user_.path()).filePath("registry.json");
+    const QString log = QDir(user_.path()).filePath("test.log");
+    const QString savedLog = LogFileName();
+    SetLogFileName(log);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(path + ".bad");
+        QFile::remove(log);
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(c.contents);
+        f.close();
+        TRegistry::ReloadStores();
+        TRegistry reg;
+        EXPECT_FALSE(reg.KeyExists("Software"));
+        QFile aside(path + ".bad");
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(aside.readAll(), c.contents);
+        QFile logFile(log);
+        ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(Cp1251::Decode(logFile.readAll()).contains("Файл настроек поврежден"));
+        // The next change starts a new file and leaves the copy alone.
+        ASSERT_TRUE(reg.OpenKey("Software\\x", true));
+        EXPECT_TRUE(reg.WriteInteger("n", 1));
+        TRegistry::ReloadStores();
+        ASSERT_TRUE(reg.OpenKey("Software\\x", false));
+        EXPECT_EQ(reg.ReadInteger("n"), 1);
+        aside.seek(0);
+        EXPECT_EQ(aside.readAll(), c.contents);
+    }
+    SetLogFileName(savedLog);
+}
+
+TEST_F(RegistryTest, TextsOfEveryKindSurviveAReload) {
+    const QString texts[] = {
+        QString(),
+        QStringLiteral("quote \" backslash \\ slash /"),
+        QStringLiteral("controls \n\r\t\b\f") + QChar(1) + QChar(0x1f),
+        QStringLiteral("Утро, ёлка, №5"),
+        QString::fromUtf8("\xf0\x9f\x98\x80 beyond the basic plane"),
+        QString(1000, QLatin1Char('x')),
+    };
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(QStringLiteral("Software\\Текст \"в кавычках\""), true));
+        for (int i = 0; i < int(std::size(texts)); ++i)
+            EXPECT_TRUE(reg.WriteString(QStringLiteral("name ") + texts[i], texts[i]));
+    }
+    TRegistry::ReloadStores();
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(QStringLiteral("Software\\Текст \"в кавычках\""), false));
+    for (const QString& text : texts)
+        EXPECT_EQ(reg.ReadString(QStringLiteral("name ") + text, QStringLiteral("missing")), text);
+    // Members the store does not know are passed over, however deep.
+    const QString path = QDir(user_.path()).filePath("registry.json");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(R"({"future":{"a":[1,-2.5e3,true,false,null,{"b":"\u0416"}]},"keys":[
+        {"path":"S","extra":[[]],"values":[{"name":"n","type":"integer","value":-7,"x":{}}]}]})");
+    f.close();
+    TRegistry::ReloadStores();
+    ASSERT_TRUE(reg.OpenKey("S", false));
+    EXPECT_EQ(reg.ReadInteger("n"), -7);
+}
+
+TEST_F(RegistryTest, EachDamageKeepsItsOwnCopyUpToFive) {
+    const QString path = QDir(user_.path()).filePath("registry.json");
+    const QString suffixes[] = {".bad", ".bad.1", ".bad.2", ".bad.3", ".bad.4"};
+    auto damage = [&](int n) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write("damage " + QByteArray::number(n));
+        f.close();
+        TRegistry::ReloadStores();
+        TRegistry().KeyExists("Software");
+    };
+    auto copy = [&](const QString& suffix) {
+        QFile f(path + suffix);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+    };
+    for (int n = 0; n < 5; ++n)
+        damage(n);
+    for (int n = 0; n < 5; ++n)
+        EXPECT_EQ(copy(suffixes[n]), "damage " + QByteArray::number(n)) << n;
+    // A sixth damage drops the oldest copy and keeps the order, oldest first.
+    damage(5);
+    for (int n = 0; n < 5; ++n)
+        EXPECT_EQ(copy(suffixes[n]), "damage " + QByteArray::number(n + 1)) << n;
+    EXPECT_FALSE(QFile::exists(path + ".bad.5"));
+}
+
+TEST_F(RegistryTest, DuplicateNamesInTheFileKeepTheFirstInAnyCase) {
     const QString path = QDir(user_.path()).filePath("registry.json");
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("{ not json");
+    f.write(R"({"keys":[{"path":"Software\\x","values":[
+        {"name":"Mode","type":"integer","value":1},
+        {"name":"MODE","type":"integer","value":2},
+        {"name":"b","type":"binary","value":"AAH/"}]}]})");
     f.close();
     TRegistry::ReloadStores();
     TRegistry reg;
-    EXPECT_FALSE(reg.KeyExists("Software"));
-    EXPECT_TRUE(QFile::exists(path + ".bad"));
-    ASSERT_TRUE(reg.OpenKey("Software\\x", true));
-    EXPECT_TRUE(reg.WriteInteger("n", 1));
-    TRegistry::ReloadStores();
     ASSERT_TRUE(reg.OpenKey("Software\\x", false));
-    EXPECT_EQ(reg.ReadInteger("n"), 1);
+    EXPECT_EQ(reg.GetValueNames(), QStringList({"Mode", "b"}));
+    EXPECT_EQ(reg.ReadInteger("mode"), 1);
+    EXPECT_EQ(reg.ReadBinary("B"), QByteArray("\x00\x01\xff", 3));
+    EXPECT_TRUE(reg.DeleteValue("MODE"));
+    EXPECT_EQ(reg.ReadBinary("b"), QByteArray("\x00\x01\xff", 3));
+    EXPECT_FALSE(reg.ValueExists("Mode"));
 }
 
 TEST_F(RegistryTest, WindowPlacementRoundTripAndNonsenseIsIgnored) {

@@ -1,8 +1,8 @@
 // The login chain: what is sent, what is logged, what is reloaded when.
 #include "MainFormTestSupport.h"
 
-#include "shell/AboutBox.h"
-#include "shell/DateValue.h"
+#include "shell/base/DateValue.h"
+#include "shell/main/AboutBox.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #pragma once
 
 // Helpers for tests and harnesses that run against the real session server process.
-#include "shell/Services.h"
+#include "shell/base/Services.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -1,8 +1,9 @@
 #include "support/ScriptedSession.h"
 
 #include "session/TBrokerSession.h"
-#include "shell/Cp1251.h"
-#include "shell/NumberText.h"
+#include "session/wire/Cp1251.h"
+#include "session/wire/FieldEscape.h"
+#include "shell/base/NumberText.h"
 
 #include <QTimer>
 #include <QtEndian>
@@ -287,18 +288,7 @@ AnswerBuilder& AnswerBuilder::Field(const QString& name, int fieldType, int pack
 }
 
 QString AnswerBuilder::EscapeBytes(const QByteArray& bytes) {
-    QString out;
-    out.reserve(bytes.size() * 2);
-    for (const char c : bytes) {
-        const quint8 b = quint8(c);
-        if (b == 0 || b == 3 || b == 0x98) {
-            out += Cp1251::DecodeChar('\x03');
-            out += Cp1251::DecodeChar(char(quint8(b + 48)));
-        } else {
-            out += Cp1251::DecodeChar(c);
-        }
-    }
-    return out;
+    return Cp1251::Decode(wire::EscapeFieldBytes(bytes));
 }
 
 QByteArray AnswerBuilder::IntBytes(qint32 value) {

@@ -1,5 +1,5 @@
 // Test entry point: a QApplication on the offscreen platform, then GoogleTest.
-#include "shell/WorkstationLocale.h"
+#include "shell/base/WorkstationLocale.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

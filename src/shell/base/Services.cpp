@@ -1,7 +1,7 @@
 #include "Services.h"
 
 #include "Beep.h"
-#include "Cp1251.h"
+#include "session/wire/Cp1251.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/ReferenceObjects.h"
+#include "shell/refs/ReferenceObjects.h"
 
 #include <QHash>
 #include <QList>
@@ -9,8 +9,6 @@
 #include <memory>
 #include <utility>
 #include <vector>
-
-class QComboBox;
 
 // An owning list of reference objects in load order, with an index by kind and
 // id so lookups stay constant-time with a hundred thousand securities.
@@ -105,11 +103,8 @@ TUserInfoObj* FindUserInfo(const std::vector<TUserInfoObj*>& values, qint32 owne
 TUserInfoObj* FindUserInfo(const TUITypeObj& type, qint32 ownerId);
 
 // Position of the first entry whose attached object is a reference object with
-// that id, -1 when none is. Combo boxes attach objects with AttachObject.
+// that id, -1 when none is (the drop-down lists' own form is in grids/TComboBoxIndexed.h).
 int IndexOfObjectId(const QList<const TBaseSimpleObject*>& attached, qint32 id);
-int IndexOfObjectId(const QComboBox& box, qint32 id);
-void AddComboObject(QComboBox& box, const QString& text, const TBaseSimpleObject* object);
-const TBaseSimpleObject* ComboObject(const QComboBox& box, int index);
 
 // The program's reference data: the collections (owning), the lookups and the
 // scalars of the current trading day and session. The main window owns the one

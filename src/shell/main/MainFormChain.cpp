@@ -2,15 +2,17 @@
 // reference answers, StartWork and BreakWork, and the change stream.
 #include "MainForm.h"
 
-#include "Beep.h"
-#include "Cp1251.h"
-#include "DateValue.h"
-#include "ErrorGuard.h"
-#include "Log.h"
-#include "NumberText.h"
 #include "StatusPanels.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
+#include "session/wire/Cp1251.h"
+#include "session/wire/Vocabulary.h"
+#include "shell/base/Beep.h"
+#include "shell/base/DateValue.h"
+#include "shell/base/ErrorGuard.h"
+#include "shell/base/Log.h"
+#include "shell/base/NumberText.h"
+#include "shell/base/ProgramVersion.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -65,8 +67,8 @@ bool TMainForm::ForEachRow(
 void TMainForm::SesTorgLogin() {
     GuardStep(QStringLiteral("MainForm.SesTorgLogin"), [&] {
         WriteLog(QStringLiteral("Установлено соединение с сервером."));
-        sesTorg_->SendRequest(QStringLiteral("SQLtorgBB"),
-                              PairParams({{QStringLiteral("vrs"), QStringLiteral("3.72")}}));
+        sesTorg_->SendRequest(vocab::request::kTradingDay,
+                              PairParams({{vocab::key::kVersion, kProgramVersion}}));
     });
 }
 
@@ -90,7 +92,7 @@ void TMainForm::SesTorgData() {
                                  : state == QLatin1String("0")
                                      ? QStringLiteral("торги закрыты")
                                      : QStringLiteral("торги закрыты(в архиве)"));
-        sesKto_->SendRequest(QStringLiteral("SQLktoExt"), QString());
+        sesKto_->SendRequest(vocab::request::kUserSession, QString());
         CountProgress(1);
     });
 }
@@ -122,34 +124,35 @@ void TMainForm::SesKtoData() {
 }
 
 void TMainForm::SendStaleReferenceRequests() {
-    auto chto = [](const char* query) {
-        return PairParams({{QStringLiteral("chto"), QString::fromLatin1(query)}});
+    using namespace vocab::list;
+    auto chto = [](int query) {
+        return PairParams({{vocab::key::kQuery, QString::number(query)}});
     };
-    auto chtoBack = [](const char* query) {
-        return PairParams({{QStringLiteral("chto"), QString::fromLatin1(query)},
-                           {QStringLiteral("BackParam"), QStringLiteral("1")}});
+    auto chtoBack = [](int query) {
+        return PairParams({{vocab::key::kQuery, QString::number(query)},
+                           {vocab::key::kBackParam, QStringLiteral("1")}});
     };
-    const QString list = QStringLiteral("SpisokBB");
+    const QString list = vocab::request::kList;
     if (!marks_.Clients)
-        sesCli_->SendRequest(list, chto("402"));
+        sesCli_->SendRequest(list, chto(kClients));
     if (!marks_.Accounts)
-        sesAcc_->SendRequest(list, chto("403"));
+        sesAcc_->SendRequest(list, chto(kAccounts));
     if (!marks_.TransactionAccounts)
-        sesAccProv_->SendRequest(list, chto("407"));
+        sesAccProv_->SendRequest(list, chto(kTransactionAccounts));
     if (!marks_.TradingSystems)
-        sesTs_->SendRequest(list, chto("404"));
+        sesTs_->SendRequest(list, chto(kTradingSystems));
     if (!marks_.Boards)
-        sesBoard_->SendRequest(list, chto("405"));
+        sesBoard_->SendRequest(list, chto(kBoards));
     if (!marks_.Securities)
-        sesBum_->Parser().SendList(list, QStringLiteral("409"), chto("409"));
-    sesOrderStatus_->SendRequest(list, chtoBack("408"));
+        sesBum_->Parser().SendList(list, QString::number(kSecurities), chto(kSecurities));
+    sesOrderStatus_->SendRequest(list, chtoBack(kOrderStatuses));
     // The values point at their types: new types always bring the values again.
     if (!marks_.UserInfoTypes)
         marks_.UserInfoValues = false;
     if (!marks_.UserInfoTypes)
-        sesUserInfo_->SendRequest(list, chtoBack("420"));
+        sesUserInfo_->SendRequest(list, chtoBack(kUserInfoTypes));
     if (!marks_.UserInfoValues)
-        sesUserInfo_->SendRequest(list, chtoBack("421"));
+        sesUserInfo_->SendRequest(list, chtoBack(kUserInfoValues));
 }
 
 void TMainForm::SesTsData() {
@@ -260,8 +263,8 @@ void TMainForm::sesOrderStatusData() {
 void TMainForm::sesUserInfoData() {
     GuardStep(QStringLiteral("MainForm.sesUserInfoData"), [&] {
         TMetadataSession& s = *sesUserInfo_;
-        const QString query = s.GetRequestParam(QStringLiteral("chto"), 1);
-        if (query == QLatin1String("420")) {
+        const QString query = s.GetRequestParam(vocab::key::kQuery, 1);
+        if (query == QString::number(vocab::list::kUserInfoTypes)) {
             WriteLog(QStringLiteral("Читаем справочник пользовательских типов."));
             refs_.ClearUserInfoTypes(); // the values go with their types
             marks_.UserInfoValues = false;
@@ -271,7 +274,7 @@ void TMainForm::sesUserInfoData() {
                     TUITypeObj::FromRow([&s, r](int n) { return s.GetField(r, n); }));
             marks_.UserInfoTypes = true;
             CountProgress(1);
-        } else if (query == QLatin1String("421")) {
+        } else if (query == QString::number(vocab::list::kUserInfoValues)) {
             WriteLog(QStringLiteral("Читаем справочник пользовательских данных."));
             refs_.ClearUserInfoValues();
             const int count = s.GetRowCount();
@@ -361,7 +364,7 @@ void TMainForm::StartWork() {
         interfaceBuilt_ = true;
         if (hooks_.CreateChat)
             GuardStep(QStringLiteral("Запуск чата"), hooks_.CreateChat);
-        sesIzm_->SendRequest(QStringLiteral("IzmenaBB"), QString());
+        sesIzm_->SendRequest(vocab::request::kChangeStream, QString());
         if (hooks_.DiscoverPlugins)
             hooks_.DiscoverPlugins();
         SetStartItemsEnabled(true);
@@ -395,12 +398,14 @@ void TMainForm::SesIzmData() {
         std::vector<IMonitorWindow*> deals;
         bool dealsFound = false;
         for (int r = 0; r < count; ++r) {
-            const int kind = TextToInt(Field(s, r, 2));
-            if (kind == 1 || kind == 2) {
-                dispatcher_->NoteChange(kind, Field(s, r, 3));
-            } else if (kind == 3) {
-                dispatcher_->NoteChange(3, Field(s, r, 20) + QLatin1Char('_') + Field(s, r, 21));
-            } else if (kind == 4) {
+            using namespace vocab::change;
+            const int kind = TextToInt(Field(s, r, kFieldKind));
+            if (kind == kNewOrder || kind == kChangedOrder) {
+                dispatcher_->NoteChange(kind, Field(s, r, kFieldOrderKey));
+            } else if (kind == kPortfolioPosition) {
+                dispatcher_->NoteChange(kind, Field(s, r, kFieldAccount) + QLatin1Char('_') +
+                                                  Field(s, r, kFieldSecurityId));
+            } else if (kind == kNewDeal) {
                 if (!dealsFound) {
                     deals = WindowsByTag(kTagDeals);
                     dealsFound = true;

@@ -1,7 +1,7 @@
 #include "Log.h"
 
 #include "Beep.h"
-#include "Cp1251.h"
+#include "session/wire/Cp1251.h"
 
 #include <QDateTime>
 #include <QFile>

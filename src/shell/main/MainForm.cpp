@@ -1,14 +1,16 @@
 #include "MainForm.h"
 
 #include "AboutBox.h"
-#include "ErrorGuard.h"
-#include "Log.h"
-#include "Registry.h"
-#include "ShellEvents.h"
 #include "StatusPanels.h"
 #include "grids/GridEvents.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
+#include "shell/base/ErrorGuard.h"
+#include "shell/base/Log.h"
+#include "shell/base/ProgramVersion.h"
+#include "shell/base/Registry.h"
+#include "shell/contract/OrderStatusColors.h"
+#include "shell/contract/ShellEvents.h"
 
 #include <QAction>
 #include <QApplication>
@@ -163,7 +165,7 @@ void TMainForm::FormCreate() {
     const QFileInfo program(QCoreApplication::applicationFilePath());
     SetLogFileName(program.absolutePath() + QLatin1Char('/') + program.completeBaseName() +
                    QStringLiteral(".log"));
-    WriteLog(QStringLiteral("Запуск программы. Версия 3.72"));
+    WriteLog(QStringLiteral("Запуск программы. Версия ") + kProgramVersion);
     GuardStep(QStringLiteral("MainForm.FormCreate"), [&] {
         // The auto-connect sessions attach now. The two that attach on first use
         // attach now as well: their first use comes while the server is busy with
@@ -299,7 +301,7 @@ void TMainForm::ShowAbout() {
             return;
         }
     }
-    Services::MessageBox().Show(this, QStringLiteral("Орвекс-Проф\nВерсия 3.72"),
+    Services::MessageBox().Show(this, QStringLiteral("Орвекс-Проф\nВерсия ") + kProgramVersion,
                                 QStringLiteral("О программе"), MsgKind::Information, MsgOk);
 }
 
@@ -507,24 +509,7 @@ void TMainForm::BroadcastToWindows(int eventNumber) {
 }
 
 QColor TMainForm::StatusColor(int code, const QColor& color) {
-    switch (code) {
-    case 10:
-    case 27:
-    case 28:
-        return QColor(255, 255, 0);
-    case 11:
-    case 31:
-        return QColor(0, 255, 0);
-    case 32:
-        return QColor(255, 0, 0);
-    case 33:
-    case 34:
-        return QColor(192, 192, 192);
-    default:
-        if (code >= 20 && code <= 26)
-            return QColor(192, 192, 192);
-        return color;
-    }
+    return OrderStatusColor(StatusPalette::Requests, code, color);
 }
 
 bool TMainForm::event(QEvent* e) {

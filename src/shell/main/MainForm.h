@@ -1,11 +1,11 @@
 #pragma once
 
-#include "shell/ChangeDispatcher.h"
-#include "shell/GridFill.h"
-#include "shell/IMonitorWindow.h"
-#include "shell/ReferenceData.h"
-#include "shell/Services.h"
-#include "shell/WindowCatalog.h"
+#include "shell/base/Services.h"
+#include "shell/contract/IMonitorWindow.h"
+#include "shell/contract/WindowCatalog.h"
+#include "shell/main/ChangeDispatcher.h"
+#include "shell/main/PositionFill.h"
+#include "shell/refs/ReferenceData.h"
 
 #include <QColor>
 #include <QHash>
@@ -151,13 +151,7 @@ public:
     // its password window is brought forward.
     void ApplicationActivated();
 
-    // The "Окна" list, rebuilt each time the menu opens.
-    void RebuildWindowList();
     static QString WindowListCaption(int number, const QString& caption);
-    void CloseAllWindows();
-    void MinimizeAll();
-    void TileSideBySide();
-    void TileOneAboveTheOther();
 
 protected:
     bool event(QEvent* e) override;
@@ -165,6 +159,13 @@ protected:
     void changeEvent(QEvent* e) override;
 
 private:
+    // The "Окна" menu: its list, rebuilt each time the menu opens, and its commands.
+    void RebuildWindowList();
+    void CloseAllWindows();
+    void MinimizeAll();
+    void TileSideBySide();
+    void TileOneAboveTheOther();
+
     void FormCreate();
     void CreateSessions();
     void CreateMenus();

@@ -1,5 +1,7 @@
 #include "AboutBox.h"
 
+#include "shell/base/ProgramVersion.h"
+
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -22,7 +24,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     big.setBold(true);
     product->setFont(big);
     product->setAlignment(Qt::AlignCenter);
-    auto* version = new QLabel(QStringLiteral("Версия 3.72"), this);
+    auto* version = new QLabel(QStringLiteral("Версия ") + kProgramVersion, this);
     version->setAlignment(Qt::AlignCenter);
     auto* buttons = new QDialogButtonBox(this);
     QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
@@ -41,6 +43,6 @@ QIcon ProductIcon() {
 
 void ApplyProductIdentity() {
     QApplication::setApplicationName(QStringLiteral("Орвекс-Проф"));
-    QApplication::setApplicationVersion(QStringLiteral("3.72"));
+    QApplication::setApplicationVersion(kProgramVersion);
     QApplication::setWindowIcon(ProductIcon());
 }

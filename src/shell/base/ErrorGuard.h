@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/Log.h"
+#include "shell/base/Log.h"
 
 #include <QString>
 

@@ -1,11 +1,12 @@
-#include "GridFill.h"
+#include "PositionFill.h"
 
-#include "ConvertError.h"
-#include "Cp1251.h"
-#include "NumberText.h"
+#include "controls/UpdateBatch.h"
 #include "controls/WaitCursor.h"
 #include "grids/TAdvColumnGrid.h"
 #include "session/TBrokerSession.h"
+#include "session/wire/Cp1251.h"
+#include "shell/base/ConvertError.h"
+#include "shell/base/NumberText.h"
 
 #include <QStringList>
 
@@ -61,11 +62,7 @@ void LoadGridByPosition(TBrokerSession& session, TAdvColumnGrid& grid) {
         return;
     {
         // Repaints wait until the rows are in, even when reading the answer fails.
-        struct UpdateScope {
-            TAdvColumnGrid& g;
-            explicit UpdateScope(TAdvColumnGrid& grid) : g(grid) { g.BeginUpdate(); }
-            ~UpdateScope() { g.EndUpdate(); }
-        } scope(grid);
+        UpdateBatch batch(grid);
         FillRows(session, grid, first, n);
     }
     grid.Resort();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/IMonitorWindow.h"
+#include "shell/contract/IMonitorWindow.h"
 
 #include <QElapsedTimer>
 #include <QObject>

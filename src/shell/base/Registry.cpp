@@ -1,12 +1,14 @@
 #include "Registry.h"
 
 #include "Log.h"
+#include "RegistryFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,6 +16,7 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QVarLengthArray>
 #include <QVariant>
 #include <QWidget>
 
@@ -22,16 +25,56 @@
 
 namespace {
 
+// A value name as the store compares it: without regard to case. Hashing folds
+// plain ASCII names in place, so loading a key with many values allocates nothing
+// per name.
+struct FoldedName {
+    QString name;
+
+    friend bool operator==(const FoldedName& a, const FoldedName& b) {
+        return a.name.compare(b.name, Qt::CaseInsensitive) == 0;
+    }
+    friend size_t qHash(const FoldedName& key, size_t seed) {
+        QVarLengthArray<char16_t, 64> folded(key.name.size());
+        for (qsizetype i = 0; i < key.name.size(); ++i) {
+            const char16_t u = key.name[i].unicode();
+            if (u >= 0x80)
+                return qHash(key.name.toCaseFolded(), seed);
+            folded[i] = u >= u'A' && u <= u'Z' ? char16_t(u + (u'a' - u'A')) : u;
+        }
+        return qHash(QStringView(folded.data(), folded.size()), seed);
+    }
+};
+
 struct KeyData {
     QString path; // as first written
     std::vector<std::pair<QString, QVariant>> values;
 
-    int IndexOf(const QString& name) const {
-        for (size_t i = 0; i < values.size(); ++i)
-            if (values[i].first.compare(name, Qt::CaseInsensitive) == 0)
-                return static_cast<int>(i);
-        return -1;
+    int IndexOf(const QString& name) const { return index_.value(FoldedName{name}, -1); }
+    // Adds a value at the end unless one of that name (in any case) is there already.
+    bool Append(const QString& name, QVariant value) {
+        const auto size = int(values.size());
+        auto it = index_.find(FoldedName{name});
+        if (it != index_.end())
+            return false;
+        index_.insert(FoldedName{name}, size);
+        values.emplace_back(name, std::move(value));
+        return true;
     }
+    void Reserve(size_t n) {
+        values.reserve(values.size() + n);
+        index_.reserve(qsizetype(values.size() + n));
+    }
+    void RemoveAt(int i) {
+        values.erase(values.begin() + i);
+        index_.clear();
+        for (size_t n = 0; n < values.size(); ++n)
+            index_.insert(FoldedName{values[n].first}, int(n));
+    }
+
+private:
+    // Name -> position in values, so a key with many values loads in linear time.
+    QHash<FoldedName, int> index_;
 };
 
 QString Normalise(const QString& path) {
@@ -40,6 +83,23 @@ QString Normalise(const QString& path) {
 
 QString Folded(const QString& path) {
     return path.toLower();
+}
+
+// Reads the store's file (RegistryFile.h); anything of another shape is damage
+// (false, with the fault), so it is kept aside, never dropped.
+bool ReadStore(QByteArrayView bytes, QMap<QString, KeyData>& keys, QString& fault) {
+    std::vector<TRegistryFileKey> read;
+    if (!ReadRegistryFile(bytes, read, fault))
+        return false;
+    for (TRegistryFileKey& k : read) {
+        const QString path = Normalise(k.path);
+        KeyData& key = keys[Folded(path)];
+        key.path = path;
+        key.Reserve(k.values.size());
+        for (TRegistryFileValue& v : k.values)
+            key.Append(v.name, std::move(v.value));
+    }
+    return true;
 }
 
 class Store {
@@ -53,7 +113,7 @@ public:
     }
 
     void Save() {
-        if (readOnly_)
+        if (readOnly_ || savingBlocked_)
             return;
         QJsonArray keys;
         for (const KeyData& k : std::as_const(keys_)) {
@@ -88,6 +148,7 @@ public:
     void Reset(QString file) {
         file_ = std::move(file);
         loaded_ = false;
+        savingBlocked_ = false;
         keys_.clear();
     }
 
@@ -99,44 +160,59 @@ private:
         QFile in(file_);
         if (!in.exists() || !in.open(QIODevice::ReadOnly))
             return;
-        QJsonParseError error{};
-        const QJsonDocument doc = QJsonDocument::fromJson(in.readAll(), &error);
-        in.close();
-        if (error.error != QJsonParseError::NoError || !doc.isObject()) {
-            // Keep the damaged file aside rather than overwrite it with the next change.
-            WriteLog(QStringLiteral("Файл настроек поврежден: ") + file_);
-            if (!readOnly_) {
-                QFile::remove(file_ + QStringLiteral(".bad"));
-                QFile::rename(file_, file_ + QStringLiteral(".bad"));
-            }
+        // Read in place where the file can be mapped: a large file is not copied.
+        QByteArray copy;
+        QByteArrayView bytes;
+        if (const uchar* mapped = in.size() > 0 ? in.map(0, in.size()) : nullptr) {
+            bytes = QByteArrayView(mapped, in.size());
+        } else {
+            copy = in.readAll();
+            bytes = copy;
+        }
+        QString fault;
+        QMap<QString, KeyData> keys;
+        const bool read = ReadStore(bytes, keys, fault);
+        in.close(); // unmaps
+        if (!read) {
+            SetAside(fault);
             return;
         }
-        for (const QJsonValue& kv : doc.object().value(QStringLiteral("keys")).toArray()) {
-            const QJsonObject ko = kv.toObject();
-            const QString path = Normalise(ko.value(QStringLiteral("path")).toString());
-            KeyData& key = keys_[Folded(path)];
-            key.path = path;
-            for (const QJsonValue& vv : ko.value(QStringLiteral("values")).toArray()) {
-                const QJsonObject vo = vv.toObject();
-                const QString name = vo.value(QStringLiteral("name")).toString();
-                const QString type = vo.value(QStringLiteral("type")).toString();
-                const QJsonValue value = vo.value(QStringLiteral("value"));
-                QVariant v;
-                if (type == QLatin1String("binary"))
-                    v = QByteArray::fromBase64(value.toString().toLatin1());
-                else if (type == QLatin1String("integer"))
-                    v = value.toInt();
-                else
-                    v = value.toString();
-                if (key.IndexOf(name) < 0)
-                    key.values.emplace_back(name, v);
-            }
+        keys_ = std::move(keys);
+    }
+
+    // Keeps a damaged file aside rather than overwrite it with the next change: the
+    // copies are ".bad", ".bad.1", ... oldest first; with all of them taken the oldest
+    // goes. When the file cannot be moved, this run saves nothing.
+    void SetAside(const QString& fault) {
+        WriteLog(QStringLiteral("Файл настроек поврежден: ") + file_ + QStringLiteral(" (") +
+                 fault + QLatin1Char(')'));
+        if (readOnly_)
+            return;
+        const auto copy = [this](int n) {
+            return file_ + QStringLiteral(".bad") +
+                   (n == 0 ? QString() : QStringLiteral(".%1").arg(n));
+        };
+        int slot = 0;
+        while (slot < kKeptDamagedCopies && QFile::exists(copy(slot)))
+            ++slot;
+        if (slot == kKeptDamagedCopies) {
+            QFile::remove(copy(0));
+            for (int n = 1; n < kKeptDamagedCopies; ++n)
+                QFile::rename(copy(n), copy(n - 1));
+            slot = kKeptDamagedCopies - 1;
+        }
+        if (!QFile::rename(file_, copy(slot))) {
+            WriteLog(QStringLiteral("Не удалось отложить поврежденный файл настроек: ") + file_);
+            savingBlocked_ = true;
         }
     }
+
+    static constexpr int kKeptDamagedCopies = 5;
 
     QString file_;
     bool readOnly_;
     bool loaded_ = false;
+    bool savingBlocked_ = false;  // a damaged file that could not be moved aside
     QMap<QString, KeyData> keys_; // by folded path
 };
 
@@ -290,7 +366,7 @@ bool TRegistry::DeleteValue(const QString& name) {
     const int i = it.value().IndexOf(name);
     if (i < 0)
         return false;
-    it.value().values.erase(it.value().values.begin() + i);
+    it.value().RemoveAt(i);
     store.Save();
     return true;
 }
@@ -324,7 +400,7 @@ static bool WriteValue(TRegistry::Scope scope, bool open, const QString& path, c
         key.path = path;
     const int i = key.IndexOf(name);
     if (i < 0)
-        key.values.emplace_back(name, value);
+        key.Append(name, value);
     else
         key.values[static_cast<size_t>(i)].second = value;
     store.Save();

@@ -1,17 +1,9 @@
 #include "ChangeDispatcher.h"
 
-#include "Log.h"
+#include "shell/base/Log.h"
 
 #include <algorithm>
 #include <exception>
-
-TChangeRecord TChangeRecord::FromRowText(const QString& rowText) {
-    TChangeRecord r;
-    r.Fields = rowText.split(QChar(0));
-    if (!r.Fields.isEmpty() && r.Fields.last().isEmpty())
-        r.Fields.removeLast(); // the text after the last field's NUL
-    return r;
-}
 
 TChangeDispatcher::TChangeDispatcher(WindowFinder windowsByTag, QObject* parent)
     : QObject(parent), windowsByTag_(std::move(windowsByTag)) {

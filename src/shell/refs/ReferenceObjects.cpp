@@ -1,7 +1,7 @@
 #include "ReferenceObjects.h"
 
-#include "ConvertError.h"
-#include "Cp1251.h"
+#include "session/wire/Cp1251.h"
+#include "shell/base/ConvertError.h"
 
 QString RowText(const RowFieldReader& row, int n) {
     return Cp1251::Decode(row(n));

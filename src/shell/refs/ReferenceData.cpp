@@ -1,9 +1,5 @@
 #include "ReferenceData.h"
 
-#include <QComboBox>
-
-Q_DECLARE_METATYPE(const TBaseSimpleObject*)
-
 namespace {
 TReferenceData*& Published() {
     static TReferenceData* data = nullptr;
@@ -26,24 +22,6 @@ int IndexOfObjectId(const QList<const TBaseSimpleObject*>& attached, qint32 id) 
     for (int i = 0; i < attached.size(); ++i)
         if (attached[i] && attached[i]->Id == id)
             return i;
-    return -1;
-}
-
-void AddComboObject(QComboBox& box, const QString& text, const TBaseSimpleObject* object) {
-    box.addItem(text, QVariant::fromValue(object));
-}
-
-const TBaseSimpleObject* ComboObject(const QComboBox& box, int index) {
-    const QVariant v = box.itemData(index);
-    return v.canConvert<const TBaseSimpleObject*>() ? v.value<const TBaseSimpleObject*>() : nullptr;
-}
-
-int IndexOfObjectId(const QComboBox& box, qint32 id) {
-    for (int i = 0; i < box.count(); ++i) {
-        const TBaseSimpleObject* o = ComboObject(box, i);
-        if (o && o->Id == id)
-            return i;
-    }
     return -1;
 }
 
