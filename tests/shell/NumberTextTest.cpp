@@ -94,7 +94,7 @@ TEST(NumberText, NonFiniteValuesAndHugePrecisions) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const struct {
         QString (*format)(const QString&, double);
-        const char* spec;
+        const char* pattern;
         double value;
         const char* shown;
     } cases[] = {
@@ -103,8 +103,8 @@ TEST(NumberText, NonFiniteValuesAndHugePrecisions) {
         {FormatNumberPrintf, "%.4f", inf, "INF"},    {FormatNumberPrintf, "%.0n", -inf, "-INF"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.format(QString::fromLatin1(c.spec), c.value), QString::fromLatin1(c.shown))
-            << c.spec;
+        EXPECT_EQ(c.format(QString::fromLatin1(c.pattern), c.value), QString::fromLatin1(c.shown))
+            << c.pattern;
     EXPECT_EQ(FormatNumberPrintf("%.99999999999f", 1.5).size(), 22); // "1," and 20 digits
 }
 
