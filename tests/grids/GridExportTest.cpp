@@ -219,18 +219,25 @@ TEST_F(ExportFixture, OfficeSuiteOpensWorkbookAndDocument) {
     const QString doc = dir.filePath(QStringLiteral("g.doc"));
     ASSERT_TRUE(WriteGridFile(grid, book, TExportKind::Spreadsheet, error));
     ASSERT_TRUE(WriteGridFile(grid, doc, TExportKind::Document, error));
-    for (const auto& [file, target] :
-         {std::pair{book, QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76")},
-          std::pair{doc, QStringLiteral("txt:Text (encoded):UTF8")}}) {
+    // The workbook opens as a flat spreadsheet whose money cell is a number the user
+    // can sum, and the text cells stay text.
+    for (const auto& [file, target] : {std::pair{book, QStringLiteral("fods")},
+                                       std::pair{doc, QStringLiteral("txt:Text (encoded):UTF8")}}) {
         QProcess process;
         process.start(office, {QStringLiteral("--headless"), QStringLiteral("--convert-to"), target,
                                QStringLiteral("--outdir"), dir.path(), file});
         ASSERT_TRUE(process.waitForFinished(120000));
     }
-    const QString csv = QString::fromUtf8(ReadAll(dir.filePath(QStringLiteral("g.csv"))));
-    EXPECT_TRUE(csv.contains(QStringLiteral("Кол1"))) << csv.toStdString();
-    EXPECT_TRUE(csv.contains(QStringLiteral("1250,00")));
-    const QString text = QString::fromUtf8(ReadAll(dir.filePath(QStringLiteral("g.txt"))));
+    const QString sheet = QString::fromUtf8(ReadAll(dir.filePath(QStringLiteral("g.fods"))));
+    EXPECT_TRUE(sheet.contains(QStringLiteral("Кол1"))) << sheet.left(2000).toStdString();
+    EXPECT_TRUE(
+        sheet.contains(QStringLiteral("office:value-type=\"float\" office:value=\"1250\"")));
+    EXPECT_TRUE(sheet.contains(QStringLiteral("office:value-type=\"string\"")));
+    // The document needs the office suite's word processor, which a machine may lack.
+    const QString txt = dir.filePath(QStringLiteral("g.txt"));
+    if (!QFileInfo::exists(txt))
+        GTEST_SKIP() << "the office suite here has no word processor";
+    const QString text = QString::fromUtf8(ReadAll(txt));
     EXPECT_TRUE(text.contains(QStringLiteral("Он сказал"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("r1c1")));
 }
