@@ -4,7 +4,7 @@
 #include "controls/StringGrid.h"
 #include "filter/TFormFiltr.h"
 #include "grids/TAdvColumnGrid.h"
-#include "monitors/GridFill.h"
+#include "grids/fill/ResponseFill.h"
 #include "shell/main/ChangeDispatcher.h"
 
 #include <QAction>

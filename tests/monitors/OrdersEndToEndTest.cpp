@@ -3,7 +3,7 @@
 // back through the change stream and the keyed merge; new orders join the grid.
 #include "OrderTestSupport.h"
 #include "grids/TAdvColumnGrid.h"
-#include "monitors/GridFill.h"
+#include "grids/fill/ResponseFill.h"
 #include "session/LocalSocketSession.h"
 #include "shell/base/Registry.h"
 #include "shell/contract/WindowCatalog.h"

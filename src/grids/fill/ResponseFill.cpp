@@ -1,9 +1,9 @@
-#include "monitors/GridFill.h"
+#include "grids/fill/ResponseFill.h"
 #include "controls/SortKeys.h"
 #include "controls/UpdateBatch.h"
 #include "controls/WaitCursor.h"
 #include "grids/TAdvColumnGrid.h"
-#include "monitors/CommaText.h"
+#include "grids/fill/CommaText.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
 
