@@ -81,7 +81,7 @@ TEST(OrdersEndToEnd, WithdrawalComesBackThroughTheChangeStreamWhileTheMarketMove
         ASSERT_EQ(gridcols::CurrentRow(grid), target);
 
         boxes->answer = MsgYes;
-        orders->menuDelOrderClick();
+        ordertest::Trigger(*orders, "Снять заявку");
         ASSERT_EQ(boxes->texts.size(), 1);
         EXPECT_TRUE(boxes->texts[0].startsWith(QStringLiteral("Снять заявку №") + number));
 
