@@ -3,7 +3,7 @@
 // Prints one line per figure.
 #include "controls/RowStore.h"
 #include "grids/TAdvColumnGrid.h"
-#include "monitors/GridFill.h"
+#include "grids/fill/ResponseFill.h"
 #include "monitors/TOrderForm.h"
 #include "session/TMetadataParser.h"
 #include "shell/base/Log.h"

@@ -270,9 +270,11 @@ EngineResult Engine::UserInfoChange(const ParamList& params) {
 }
 
 namespace {
+namespace change = vocab::change;
+
 QString ChangeRow(const QStringList& fields) {
     RowBuilder b;
-    for (int i = 0; i < 22; ++i)
+    for (int i = 0; i < change::kChangeRowFields; ++i)
         b.Plain(i < fields.size() ? fields[i] : QString());
     return b.Take();
 }
@@ -280,24 +282,24 @@ QString ChangeRow(const QStringList& fields) {
 
 QString Engine::OrderChangeRow(int kind, qint64 orderNum, const QString& securityName,
                                qint64 accountId, qint64 securityId, const QString& time) {
-    QStringList f(22);
-    f[0] = time;
-    f[1] = securityName;
-    f[2] = QString::number(kind);
-    f[3] = QString::number(orderNum);
-    f[20] = QString::number(accountId);
-    f[21] = QString::number(securityId);
+    QStringList f(change::kChangeRowFields);
+    f[change::kFieldTime] = time;
+    f[change::kFieldSecurity] = securityName;
+    f[change::kFieldKind] = QString::number(kind);
+    f[change::kFieldOrderKey] = QString::number(orderNum);
+    f[change::kFieldAccount] = QString::number(accountId);
+    f[change::kFieldSecurityId] = QString::number(securityId);
     return ChangeRow(f);
 }
 
 QString Engine::PortfolioChangeRow(qint64 accountId, qint64 securityId, const QString& securityName,
                                    const QString& time) {
-    QStringList f(22);
-    f[0] = time;
-    f[1] = securityName;
-    f[2] = QStringLiteral("3");
-    f[20] = QString::number(accountId);
-    f[21] = QString::number(securityId);
+    QStringList f(change::kChangeRowFields);
+    f[change::kFieldTime] = time;
+    f[change::kFieldSecurity] = securityName;
+    f[change::kFieldKind] = QString::number(change::kPortfolioPosition);
+    f[change::kFieldAccount] = QString::number(accountId);
+    f[change::kFieldSecurityId] = QString::number(securityId);
     return ChangeRow(f);
 }
 
@@ -317,11 +319,11 @@ QString Engine::DealChangeRow(qint64 dealNum) const {
     q.bindValue(0, dealNum);
     if (!q.exec() || !q.next())
         return {};
-    QStringList f(22);
-    f[0] = DottedDate(q.value(18).toString());
-    f[1] = q.value(1).toString();
-    f[2] = QStringLiteral("4");
-    f[3] = q.value(2).toString();
+    QStringList f(change::kChangeRowFields);
+    f[change::kFieldTime] = DottedDate(q.value(18).toString());
+    f[change::kFieldSecurity] = q.value(1).toString();
+    f[change::kFieldKind] = QString::number(change::kNewDeal);
+    f[change::kFieldOrderKey] = q.value(2).toString();
     f[4] = QString();
     f[5] = WireText::DotNumber(q.value(3).toDouble(), 6);
     f[6] = QString();
@@ -338,8 +340,8 @@ QString Engine::DealChangeRow(qint64 dealNum) const {
     f[17] = WireText::DotNumber(q.value(13).toDouble(), 2);
     f[18] = WireText::DotNumber(q.value(14).toDouble(), 2);
     f[19] = q.value(15).toString();
-    f[20] = QString::number(q.value(16).toLongLong());
-    f[21] = QString::number(q.value(17).toLongLong());
+    f[change::kFieldAccount] = QString::number(q.value(16).toLongLong());
+    f[change::kFieldSecurityId] = QString::number(q.value(17).toLongLong());
     q.finish();
     return ChangeRow(f);
 }

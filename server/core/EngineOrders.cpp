@@ -8,6 +8,7 @@
 #include "server/core/StoreReader.h"
 #include "server/core/WireRowWriter.h"
 #include "server/core/WireText.h"
+#include "session/wire/Vocabulary.h"
 
 #include <QMutex>
 #include <QSqlError>
@@ -182,7 +183,7 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
     QString where = QStringLiteral(" WHERE o.order_date = ?");
     QVariantList binds{TradingDate().toString(Qt::ISODate)};
 
-    const QString accText = params.Value(QStringLiteral("filter_acc"));
+    const QString accText = params.Value(vocab::key::kFilterAccounts);
     if (!accText.isEmpty()) {
         const auto ids = ParseIdList(accText);
         if (!ids)
@@ -191,7 +192,7 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
         where += QStringLiteral(" AND o.acc_id IN (SELECT value FROM json_each(?))");
         binds << JsonArray(*ids);
     }
-    const QString bumText = params.Value(QStringLiteral("filter_bum"));
+    const QString bumText = params.Value(vocab::key::kFilterSecurities);
     if (!bumText.isEmpty()) {
         const auto ids = ParseIdList(bumText);
         if (!ids)
@@ -200,7 +201,7 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
         where += QStringLiteral(" AND o.sec_id IN (SELECT value FROM json_each(?))");
         binds << JsonArray(*ids);
     }
-    const QString statusText = params.Value(QStringLiteral("filter_order_status"));
+    const QString statusText = params.Value(vocab::key::kFilterOrderStatus);
     if (!statusText.isEmpty()) {
         const auto mask = RequestNumbers::Parse(statusText, RequestNumbers::Kind::StatusMask);
         QString cond;
@@ -209,7 +210,7 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
                               .arg(statusText.left(40)));
         where += cond;
     }
-    const QString side = params.Value(QStringLiteral("filter_buy_sell")).trimmed().toUpper();
+    const QString side = params.Value(vocab::key::kFilterBuySell).trimmed().toUpper();
     if (side == QLatin1String("B") || side == QLatin1String("S")) {
         where += QStringLiteral(" AND o.buy_sell = ?");
         binds << side;
@@ -217,10 +218,10 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
         return reject(
             QStringLiteral("filter_buy_sell \"%1\" is not B, S or BS").arg(side.left(40)));
     }
-    if (params.Has(QStringLiteral("filter_key_values"))) {
+    if (params.Has(vocab::key::kFilterKeyValues)) {
         // Keys are order numbers (the request was refused when one is not).
         QList<qint64> keys;
-        for (const QString& k : ParseCommaText(params.Value(QStringLiteral("filter_key_values"))))
+        for (const QString& k : ParseCommaText(params.Value(vocab::key::kFilterKeyValues)))
             if (const auto v = RequestNumbers::Parse(k, RequestNumbers::Kind::OrderNumber))
                 keys << *v;
         where += QStringLiteral(" AND o.order_num IN (SELECT value FROM json_each(?))");
@@ -408,7 +409,7 @@ EngineResult Engine::Withdraw(int query, SessionState& session, const ParamList&
         return answer(-1, why, 0);
     }
     for (const Withdrawn& w : withdrawn)
-        r.changes << OrderChangeRow(2, w.num, w.name, w.acc, w.sec, now);
+        r.changes << OrderChangeRow(vocab::change::kChangedOrder, w.num, w.name, w.acc, w.sec, now);
     ServerLog::Line(QStringLiteral("ExecQueryBB %1 %2: %3 order(s) withdrawn")
                         .arg(queryText, value.left(40))
                         .arg(withdrawn.size()));

@@ -3,6 +3,7 @@
 #include "server/core/Engine.h"
 #include "server/core/ServerLog.h"
 #include "server/core/Store.h"
+#include "session/wire/Vocabulary.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -145,7 +146,7 @@ bool Simulator::NewOrder(QStringList& rows, const QString& time) {
     if (!Run(insertOrder_, {num, day_, time, s.id, side, price, qty, qty, a.id, a.clientId, time}))
         return false;
     active_.push_back(num);
-    rows << Engine::OrderChangeRow(1, num, s.name, a.id, s.id, time);
+    rows << Engine::OrderChangeRow(vocab::change::kNewOrder, num, s.name, a.id, s.id, time);
     return true;
 }
 
@@ -154,8 +155,8 @@ bool Simulator::PickActive(qint64* orderNum) {
         const size_t i = size_t(rnd_.Below(int(active_.size())));
         const qint64 num = active_[i];
         orderStatus_.bindValue(0, num);
-        const bool active =
-            orderStatus_.exec() && orderStatus_.next() && orderStatus_.value(0).toInt() < 11;
+        const bool active = orderStatus_.exec() && orderStatus_.next() &&
+                            orderStatus_.value(0).toInt() < vocab::status::kFilled;
         orderStatus_.finish();
         if (active) {
             *orderNum = num;
@@ -208,7 +209,7 @@ bool Simulator::Fill(QStringList& rows, const QString& time) {
     if (!Run(movePortfolio_, {acc, -qint64(ts), money, money, 0.0}))
         return false;
     rows << engine_.DealChangeRow(dealNum);
-    rows << Engine::OrderChangeRow(2, num, name, acc, sec, time);
+    rows << Engine::OrderChangeRow(vocab::change::kChangedOrder, num, name, acc, sec, time);
     rows << Engine::PortfolioChangeRow(acc, sec, name, time);
     rows << Engine::PortfolioChangeRow(acc, -qint64(ts), QString(), time);
     return true;
@@ -218,7 +219,7 @@ bool Simulator::Cancel(QStringList& rows, const QString& time) {
     qint64 num = 0;
     if (!PickActive(&num))
         return false;
-    if (!Run(cancelOrder_, {rnd_.Chance(0.7) ? 20 : 25, time, num}))
+    if (!Run(cancelOrder_, {rnd_.Chance(0.7) ? vocab::status::kWithdrawn : 25, time, num}))
         return false;
     if (!cancelOrder_.next())
         return false;
@@ -227,6 +228,6 @@ bool Simulator::Cancel(QStringList& rows, const QString& time) {
     cancelOrder_.finish();
     const auto it = securityIndex_.constFind(sec);
     const QString name = it == securityIndex_.cend() ? QString() : securities_[it.value()].name;
-    rows << Engine::OrderChangeRow(2, num, name, acc, sec, time);
+    rows << Engine::OrderChangeRow(vocab::change::kChangedOrder, num, name, acc, sec, time);
     return true;
 }

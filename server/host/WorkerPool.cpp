@@ -2,6 +2,7 @@
 
 #include "server/core/ServerLog.h"
 #include "server/core/Store.h"
+#include "session/wire/Vocabulary.h"
 #include "session/wire/WireProtocol.h"
 
 #include <algorithm>
@@ -153,7 +154,7 @@ WorkResult WorkerPool::Build(SessionJobs& session, const WorkJob& job, Engine& e
                       .arg(result.changes.isEmpty()
                                ? QString()
                                : QStringLiteral(", %1 change(s)").arg(result.changes.size()));
-    out.subscribes = job.request == QLatin1String("IzmenaBB");
+    out.subscribes = job.request == vocab::request::kChangeStream;
     wire::Message data = wire::Message::Data(job.id);
     data.rows.assign(result.answer.rows.cbegin(), result.answer.rows.cend());
     result.answer.rows.clear(); // the rows live once at a time: large lists are large

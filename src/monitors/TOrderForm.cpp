@@ -2,8 +2,8 @@
 #include "filter/TFormFiltr.h"
 #include "grids/SettingsStream.h"
 #include "grids/TAdvColumnGrid.h"
-#include "monitors/CommaText.h"
-#include "monitors/GridFill.h"
+#include "grids/fill/CommaText.h"
+#include "grids/fill/ResponseFill.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
 #include "session/wire/Cp1251.h"
@@ -69,6 +69,11 @@ TOrderForm::OrderDetailsOpener& DetailsOpener() {
 
 // The orders list's query number as its request sends it.
 const QString kOrdersQuery = QString::number(vocab::list::kOrders);
+
+// One "key=value" piece of a request's parameter string.
+QString KeyValue(QLatin1StringView key, const QString& value) {
+    return key + QLatin1Char('=') + value + QChar(0);
+}
 
 bool ReadInt(const QString& text, int& value) {
     bool ok = false;
@@ -233,12 +238,11 @@ void TOrderForm::SetRestoredComplete(int) {
 // ---- requests and answers -----------------------------------------------------------
 
 QString TOrderForm::FilterParams() const {
-    const QChar nul(0);
-    return vocab::key::kQuery + QLatin1Char('=') + kOrdersQuery + nul +
-           QStringLiteral("filter_acc=") + ToCommaText(filterAcc_) + nul +
-           QStringLiteral("filter_bum=") + ToCommaText(filterBum_) + nul +
-           QStringLiteral("filter_order_status=") + QString::number(statusMask_) + nul +
-           QStringLiteral("filter_buy_sell=") + buySell_ + nul;
+    using namespace vocab::key;
+    return KeyValue(kQuery, kOrdersQuery) + KeyValue(kFilterAccounts, ToCommaText(filterAcc_)) +
+           KeyValue(kFilterSecurities, ToCommaText(filterBum_)) +
+           KeyValue(kFilterOrderStatus, QString::number(statusMask_)) +
+           KeyValue(kFilterBuySell, buySell_);
 }
 
 void TOrderForm::SesOrdLogin() {
@@ -247,12 +251,11 @@ void TOrderForm::SesOrdLogin() {
 
 void TOrderForm::RefreshByKeys(const QStringList& keys) {
     GuardStep(QStringLiteral("OrderForm.RefreshByKeys"), [&] {
-        const QChar nul(0);
+        using namespace vocab::key;
         const QString keyText = ToCommaText(keys);
-        const QString params = FilterParams() + QStringLiteral("filter_key_values=") + keyText +
-                               nul + QStringLiteral("LoopBackCount=2") + nul +
-                               QStringLiteral("LoopBack0=") + kUpdateWithKey + nul +
-                               QStringLiteral("LoopBack1=") + keyText + nul;
+        const QString params = FilterParams() + KeyValue(kFilterKeyValues, keyText) +
+                               KeyValue(kLoopBackCount, QStringLiteral("2")) +
+                               KeyValue(kLoopBack0, kUpdateWithKey) + KeyValue(kLoopBack1, keyText);
         parser_->SendList(vocab::request::kList, kOrdersQuery, params);
     });
 }
@@ -277,7 +280,7 @@ void TOrderForm::SesOrdData() {
         };
         FixUpRow(i, cells);
     };
-    if (sesOrd_->GetRequestParam(QStringLiteral("LoopBack0"), 1) == kUpdateWithKey)
+    if (sesOrd_->GetRequestParam(vocab::key::kLoopBack0, 1) == kUpdateWithKey)
         MergeGridByKey(*parser_, *grid_, hook);
     else
         LoadGridFromResponse(*parser_, *grid_, hook);

@@ -93,16 +93,6 @@ public:
     // The row fix-up: display names of account and client, the status name.
     void AfterRowFilled(int responseRow, int gridRow);
 
-    // Actions.
-    void menuDelOrderClick();
-    void menuDelGroupOrderClick();
-    void menuDelAllAccOrderClick();
-    void BtnDelAllCliOrdersClick();
-    void menuFilterClick();
-    void BtnRefreshClick() { SesOrdLogin(); }
-    void menuOrderInfoClick();
-    void menuShowPanelClick();
-
     TAdvColumnGrid& GridOrd() const { return *grid_; }
     // The status bar's text: "Фильтр не принят сервером" while the server refuses the
     // filter, else empty.
@@ -128,6 +118,16 @@ public:
     static void Register();
 
 private:
+    // The popup items, keys and toolbar buttons.
+    void menuDelOrderClick();
+    void menuDelGroupOrderClick();
+    void menuDelAllAccOrderClick();
+    void BtnDelAllCliOrdersClick();
+    void menuFilterClick();
+    void BtnRefreshClick() { SesOrdLogin(); }
+    void menuOrderInfoClick();
+    void menuShowPanelClick();
+
     // One row's cells by column identity, in the grid or in texts not yet stored.
     struct RowCells {
         std::function<QString(int tag)> Get;

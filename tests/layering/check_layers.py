@@ -16,7 +16,7 @@ LEVELS = [
     ["shell/refs", "shell/contract"],
     ["session", "controls"],
     ["grids"],
-    ["filter"],
+    ["filter", "grids/fill"],
     ["monitors", "desktops", "browsers", "interest", "margin", "commissions"],
     ["shell/main"],
     ["app"],

@@ -1,5 +1,5 @@
 // Comma text of request parameters and loop-back values.
-#include "monitors/CommaText.h"
+#include "grids/fill/CommaText.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "controls/StringGrid.h"
 #include "filter/TFormFiltr.h"
 #include "grids/TAdvColumnGrid.h"
-#include "monitors/GridFill.h"
+#include "grids/fill/ResponseFill.h"
 #include "shell/main/ChangeDispatcher.h"
 
 #include <QAction>
@@ -13,6 +13,8 @@
 #include <QToolBar>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 using namespace ordertest;
 
@@ -126,7 +128,7 @@ TEST_F(OrderForm, SettingsPrefixDrivesTheButtonPanel) {
                       QStringLiteral("BTNP01") + QStringLiteral("\x06\x05acg04\x06"));
     EXPECT_FALSE(form->Panel1()->isHidden());
 
-    form->menuShowPanelClick();
+    Trigger(*form, "Панель кнопок");
     EXPECT_TRUE(form->Panel1()->isHidden());
     EXPECT_FALSE(form->ShowPanelAction()->isChecked());
 }
@@ -145,23 +147,43 @@ TEST_F(OrderForm, GridColumnsAndHiddenIdentities) {
     EXPECT_EQ(gridcols::RealByTag(Grid(), -13), -1);
 }
 
+TEST_F(OrderForm, KeysReachTheirPopupItems) {
+    const struct {
+        const char* caption;
+        QKeySequence keys;
+    } cases[] = {
+        {"Снять заявку", QKeySequence(Qt::Key_F8)},
+        {"Снять все заявки  по счету", QKeySequence(Qt::CTRL | Qt::Key_F8)},
+        {"Фильтр", QKeySequence(Qt::Key_F9)},
+        {"Дополнительная информация по заявке", QKeySequence(Qt::SHIFT | Qt::Key_F9)},
+    };
+    for (const auto& c : cases) {
+        const QList<QAction*> bound = form->actions();
+        const auto it = std::find_if(bound.begin(), bound.end(), [&](QAction* a) {
+            return a->text() == QString::fromUtf8(c.caption);
+        });
+        ASSERT_NE(it, bound.end()) << c.caption;
+        EXPECT_EQ((*it)->shortcut(), c.keys) << c.caption;
+    }
+}
+
 TEST_F(OrderForm, WithdrawingOneOrderAsksThenSendsCommand20) {
     Load({{"101", "K1", "10"}, {"102", "K2", "20"}});
     SelectDataRow(1); // status 20: nothing, not even a question
-    form->menuDelOrderClick();
+    Trigger(*form, "Снять заявку");
     EXPECT_TRUE(boxes->texts.isEmpty());
     EXPECT_TRUE(del->Sent().empty());
 
     SelectDataRow(0);
     boxes->answer = MsgNo;
-    form->menuDelOrderClick();
+    Trigger(*form, "Снять заявку");
     ASSERT_EQ(boxes->texts.size(), 1);
     EXPECT_EQ(boxes->texts[0], QStringLiteral("Снять заявку №101 SBER 10 лот. по 250.5?"));
     EXPECT_EQ(boxes->buttonSets[0], MsgYes | MsgNo);
     EXPECT_TRUE(del->Sent().empty());
 
     boxes->answer = MsgYes;
-    form->menuDelOrderClick();
+    Trigger(*form, "Снять заявку");
     ASSERT_EQ(del->Sent().size(), 1u);
     EXPECT_TRUE(del->Last().command);
     EXPECT_EQ(del->Last().name, QStringLiteral("ExecQueryBB"));
@@ -171,7 +193,7 @@ TEST_F(OrderForm, WithdrawingOneOrderAsksThenSendsCommand20) {
     form->RefreshByKeys({"K3"});
     ses->FeedData(Echo(*ses, Orders({{"100", "K3"}})));
     boxes->answer = MsgNo;
-    form->menuDelOrderClick();
+    Trigger(*form, "Снять заявку");
     ASSERT_EQ(boxes->texts.size(), 3);
     EXPECT_EQ(boxes->texts[2], boxes->texts[0]);
 }
@@ -179,9 +201,9 @@ TEST_F(OrderForm, WithdrawingOneOrderAsksThenSendsCommand20) {
 TEST_F(OrderForm, MassWithdrawalsUseDecoratedNamesAndIds) {
     Load({{"101", "K1", "25", "S", 5, 1, "77"}});
     SelectDataRow(0);
-    form->menuDelAllAccOrderClick();
-    form->BtnDelAllCliOrdersClick();
-    form->menuDelGroupOrderClick(); // the order's own status plays no part
+    Trigger(*form, "Снять все заявки  по счету");
+    Trigger(*form, "Снять все заявки  клиента");
+    Trigger(*form, "Снять групповую заявку"); // the order's own status plays no part
     ASSERT_EQ(boxes->texts.size(), 3);
     EXPECT_EQ(boxes->texts[0], QStringLiteral("Снять все заявки со счета Счет 5 ?"));
     EXPECT_EQ(boxes->texts[1], QStringLiteral("Снять все заявки клиента Клиент 1 ?"));
@@ -193,12 +215,12 @@ TEST_F(OrderForm, MassWithdrawalsUseDecoratedNamesAndIds) {
 }
 
 TEST_F(OrderForm, WithdrawalsNeedADataRowWithTheirFields) {
-    form->menuDelOrderClick(); // no current cell
+    Trigger(*form, "Снять заявку"); // no current cell
     Load({{"101", "K1", "10", "B", 5, 1, ""}});
     SelectDataRow(0);
-    form->menuDelGroupOrderClick(); // empty group
+    Trigger(*form, "Снять групповую заявку"); // empty group
     gridcols::SetTextByTag(Grid(), TOrderForm::kIdAcc, 1, QStringLiteral("x"));
-    form->menuDelAllAccOrderClick(); // account id not a number: silently nothing
+    Trigger(*form, "Снять все заявки  по счету"); // account id not a number: silently nothing
     EXPECT_TRUE(boxes->texts.isEmpty());
     EXPECT_TRUE(del->Sent().empty());
 }
@@ -207,7 +229,7 @@ TEST_F(OrderForm, RefusedWithdrawalChangesNothingOnScreen) {
     Load({{"101", "K1", "10"}});
     SelectDataRow(0);
     del->FailNext(QStringLiteral("отказ"));
-    form->menuDelOrderClick();
+    Trigger(*form, "Снять заявку");
     EXPECT_EQ(gridcols::TextByTag(Grid(), TOrderForm::kStatus, 1), QStringLiteral("10"));
     EXPECT_EQ(Grid().RowCount(), 2);
 }
@@ -282,7 +304,7 @@ TEST_F(OrderForm, FilterComposesTitleExpressionAndRequest) {
     dialog.Logic().Sell = false;
 
     QTimer::singleShot(0, &dialog, [&] { dialog.ConfirmClick(); });
-    form->menuFilterClick();
+    Trigger(*form, "Фильтр");
     EXPECT_EQ(form->windowTitle(), QStringLiteral("Заявки | Счет семь | {покупка}"));
     EXPECT_EQ(form->SQLFilter(), QStringLiteral(" AND (ID_ACC=7) AND BUY_SELL='B'"));
     EXPECT_EQ(ses->Last().params, Pieces({"chto=211", "filter_acc=7", "filter_bum=",
@@ -291,7 +313,7 @@ TEST_F(OrderForm, FilterComposesTitleExpressionAndRequest) {
     // Cancel changes nothing.
     const size_t sent = ses->Sent().size();
     QTimer::singleShot(0, &dialog, [&] { dialog.reject(); });
-    form->menuFilterClick();
+    Trigger(*form, "Фильтр");
     EXPECT_EQ(ses->Sent().size(), sent);
     EXPECT_EQ(form->SQLFilter(), QStringLiteral(" AND (ID_ACC=7) AND BUY_SELL='B'"));
     dialog.ClearTrees();

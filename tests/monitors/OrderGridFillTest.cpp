@@ -1,7 +1,7 @@
 // Full loads and keyed merges of the orders grid, the row fix-up and a broken status.
 #include "OrderTestSupport.h"
 #include "grids/TAdvColumnGrid.h"
-#include "monitors/GridFill.h"
+#include "grids/fill/ResponseFill.h"
 #include "session/wire/Cp1251.h"
 #include "shell/base/Beep.h"
 #include "shell/base/Log.h"

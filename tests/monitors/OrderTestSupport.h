@@ -5,6 +5,10 @@
 #include "shell/refs/ReferenceData.h"
 #include "support/ScriptedSession.h"
 
+#include <QAction>
+#include <QMenu>
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <ostream>
 
@@ -91,6 +95,18 @@ inline void FillStatuses(TReferenceData& refs) {
     refs.OrderStatuses.Add(QStringLiteral("Активна"), 10);
     refs.OrderStatuses.Add(QStringLiteral("Исполнена"), 11);
     refs.OrderStatuses.Add(QStringLiteral("Снята"), 20);
+}
+
+// Acts as the user does: triggers the window's popup item with the caption (the same
+// action its key and its toolbar button trigger).
+inline void Trigger(TOrderForm& form, const char* caption) {
+    for (QAction* action : form.PopupMenu()->actions()) {
+        if (action->text() == QString::fromUtf8(caption)) {
+            action->trigger();
+            return;
+        }
+    }
+    ADD_FAILURE() << "no popup item " << caption;
 }
 
 } // namespace ordertest

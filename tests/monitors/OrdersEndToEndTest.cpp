@@ -3,7 +3,7 @@
 // back through the change stream and the keyed merge; new orders join the grid.
 #include "OrderTestSupport.h"
 #include "grids/TAdvColumnGrid.h"
-#include "monitors/GridFill.h"
+#include "grids/fill/ResponseFill.h"
 #include "session/LocalSocketSession.h"
 #include "shell/base/Registry.h"
 #include "shell/contract/WindowCatalog.h"
@@ -81,7 +81,7 @@ TEST(OrdersEndToEnd, WithdrawalComesBackThroughTheChangeStreamWhileTheMarketMove
         ASSERT_EQ(gridcols::CurrentRow(grid), target);
 
         boxes->answer = MsgYes;
-        orders->menuDelOrderClick();
+        ordertest::Trigger(*orders, "Снять заявку");
         ASSERT_EQ(boxes->texts.size(), 1);
         EXPECT_TRUE(boxes->texts[0].startsWith(QStringLiteral("Снять заявку №") + number));
 

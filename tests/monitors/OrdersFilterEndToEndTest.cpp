@@ -131,7 +131,7 @@ TEST(OrdersFilterEndToEnd, RefusedFilterShowsInTheStatusBarAndAQuotedBoardCodeFi
             30000));
         EXPECT_EQ(grid.RowCount(), grid.FixedRows() + 1);
         orders->SetInternalFilterBuySell(QStringLiteral("B"));
-        orders->BtnRefreshClick();
+        ordertest::Trigger(*orders, "Обновить");
         EXPECT_TRUE(WaitUntil(
             [&] {
                 return orders->StatusText().isEmpty() && grid.RowCount() > grid.FixedRows() + 1;

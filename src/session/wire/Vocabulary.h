@@ -28,13 +28,16 @@ inline constexpr QLatin1StringView kFilter{"fltr"};                   // an SQL 
 inline constexpr QLatin1StringView kVersion{"vrs"};                   // the workstation's version
 inline constexpr QLatin1StringView kBackParam{"BackParam"};           // echo the parameters back
 inline constexpr QLatin1StringView kNoSendMetadata{"NoSendMetadata"}; // metadata is cached
+inline constexpr QLatin1StringView kLoopBackCount{"LoopBackCount"};   // how many LoopBackN follow
 inline constexpr QLatin1StringView kLoopBack0{"LoopBack0"};           // returned unchanged
+inline constexpr QLatin1StringView kLoopBack1{"LoopBack1"};           // returned unchanged
 inline constexpr QLatin1StringView kPluginId{"PluginID"};
 inline constexpr QLatin1StringView kFilterAccounts{"filter_acc"};
 inline constexpr QLatin1StringView kFilterSecurities{"filter_bum"};
 inline constexpr QLatin1StringView kFilterOrderStatus{"filter_order_status"};
 inline constexpr QLatin1StringView kFilterBuySell{"filter_buy_sell"};
 inline constexpr QLatin1StringView kFilterShortLong{"filter_short_long"};
+inline constexpr QLatin1StringView kFilterKeyValues{"filter_key_values"}; // only these rows
 inline constexpr QLatin1StringView kParam0{"param0"}; // the first positional argument
 } // namespace key
 

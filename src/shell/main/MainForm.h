@@ -1,10 +1,10 @@
 #pragma once
 
+#include "grids/fill/PositionFill.h"
 #include "shell/base/Services.h"
 #include "shell/contract/IMonitorWindow.h"
 #include "shell/contract/WindowCatalog.h"
 #include "shell/main/ChangeDispatcher.h"
-#include "shell/main/PositionFill.h"
 #include "shell/refs/ReferenceData.h"
 
 #include <QColor>

@@ -44,7 +44,7 @@ void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,
 // What "Информация по бумаге..." does with a security id; set by the securities window.
 void SetSecurityInfoOpener(std::function<void(int securityId)> opener);
 
-// Grid helpers shared by the monitoring windows.
+// Grid helpers shared by the windows.
 namespace gridcols {
 // Real index of the first column whose field name matches (ignoring case), -1 if none.
 int RealByName(const TAdvColumnGrid& grid, const QString& name);

@@ -1,4 +1,4 @@
-#include "monitors/CommaText.h"
+#include "grids/fill/CommaText.h"
 
 namespace {
 

@@ -1,11 +1,12 @@
-#include "monitors/GridFill.h"
+#include "grids/fill/ResponseFill.h"
 #include "controls/SortKeys.h"
 #include "controls/UpdateBatch.h"
 #include "controls/WaitCursor.h"
 #include "grids/TAdvColumnGrid.h"
-#include "monitors/CommaText.h"
+#include "grids/fill/CommaText.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
+#include "session/wire/Vocabulary.h"
 
 #include <QAction>
 #include <QHash>
@@ -321,9 +322,9 @@ void MergeByKey(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& ho
     WaitCursor wait(grid);
     parser.ParseMetadata();
     TBrokerSession* session = parser.Session();
-    QStringList requested =
-        session ? FromCommaText(session->GetRequestParam(QStringLiteral("LoopBack1"), 1))
-                : QStringList();
+    QStringList requested = session
+                                ? FromCommaText(session->GetRequestParam(vocab::key::kLoopBack1, 1))
+                                : QStringList();
 
     const int first = grid.FixedRows();
     const int keyCol = gridcols::RealByName(grid, kKeyField);

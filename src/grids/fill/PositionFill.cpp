@@ -1,4 +1,4 @@
-#include "PositionFill.h"
+#include "grids/fill/PositionFill.h"
 
 #include "controls/UpdateBatch.h"
 #include "controls/WaitCursor.h"
