@@ -6,6 +6,7 @@
 #include "server/core/ServerLog.h"
 #include "server/core/Simulator.h"
 #include "server/core/Store.h"
+#include "session/wire/LocalPeer.h"
 #include "session/wire/WireProtocol.h"
 
 #include <QCoreApplication>
@@ -21,6 +22,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -117,6 +121,42 @@ private:
     quint32 id_ = 0;
 };
 
+// Time to carry one frame from a writer thread to a reader through a local socket
+// pair, as the server's socket loop hands an answer to a workstation; widened: the
+// writer's send buffer as the server sets it on every connection.
+double TransferMs(const QByteArray& frame, bool widened) {
+    int pair[2] = {-1, -1};
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, pair) != 0)
+        return -1;
+    if (widened)
+        wire::WidenSendBuffer(pair[0], 4 << 20);
+    QByteArray in(frame.size(), Qt::Uninitialized);
+    QElapsedTimer t;
+    t.start();
+    std::thread writer([&] {
+        qsizetype done = 0;
+        while (done < frame.size()) {
+            const ssize_t n =
+                ::write(pair[0], frame.constData() + done, size_t(frame.size() - done));
+            if (n <= 0)
+                break;
+            done += n;
+        }
+    });
+    qsizetype got = 0;
+    while (got < in.size()) {
+        const ssize_t n = ::read(pair[1], in.data() + got, size_t(in.size() - got));
+        if (n <= 0)
+            break;
+        got += n;
+    }
+    const double ms = double(t.nsecsElapsed()) / 1e6;
+    writer.join();
+    ::close(pair[0]);
+    ::close(pair[1]);
+    return ms;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -167,6 +207,12 @@ int main(int argc, char** argv) {
         const QByteArray frame = wire::Encode(data);
         Print("full 211: encode the frame", double(t.nsecsElapsed()) / 1e6, "ms");
         Print("full 211: frame size", double(frame.size()) / (1024.0 * 1024.0), "MiB");
+        for (int round = 0; round < 3; ++round) {
+            Print("full 211: frame through a socket, default send buffer", TransferMs(frame, false),
+                  "ms");
+            Print("full 211: frame through a socket, widened send buffer", TransferMs(frame, true),
+                  "ms");
+        }
 
         for (int i = 0; i < 10; ++i)
             orderKeys[i] = store

@@ -1,6 +1,7 @@
 #include "server/host/ServerHost.h"
 
 #include "server/core/ServerLog.h"
+#include "session/wire/LocalPeer.h"
 
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -11,6 +12,7 @@ namespace {
 constexpr int kReloginMs = 500;
 constexpr int kMaxRequestsInFlight = 64; // per connection; more are not read until answered
 constexpr qint64 kReadChunk = 1 << 20;
+constexpr int kSendBuffer = 4 << 20;
 // A change-stream subscriber may stay over its cap this long before it is let go.
 constexpr qint64 kSubscriberGraceMs = 5000;
 // Below this many changes per second the simulator works in bursts.
@@ -73,6 +75,8 @@ void ServerHost::OnNewConnection() {
         c->jobs = pool_ ? pool_->Open(c->serial) : nullptr;
         // Unread requests stay in the kernel rather than in this process.
         socket->setReadBufferSize(kReadChunk);
+        // Large answers leave in a few big writes rather than one per 200 KiB.
+        wire::WidenSendBuffer(socket->socketDescriptor(), kSendBuffer);
         Connection* raw = c.get();
         connections_.push_back(std::move(c));
         connect(socket, &QLocalSocket::readyRead, this, [this, raw] { OnReadyRead(raw); });

@@ -7,7 +7,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -97,6 +99,30 @@ TEST(LocalPeer, ExclusiveLockIsHeldByOneAndNamesItsHolder) {
     EXPECT_FALSE(wire::LockIsHeld(path)); // released with its holder
     wire::ExclusiveFileLock again;
     EXPECT_TRUE(again.TryAcquire(path, nullptr, nullptr));
+}
+
+TEST(LocalPeer, SendBufferIsWidenedUpToTheSystemCeiling) {
+    int pair[2] = {-1, -1};
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    auto sendBuffer = [&] {
+        int bytes = 0;
+        socklen_t size = sizeof bytes;
+        ::getsockopt(pair[0], SOL_SOCKET, SO_SNDBUF, &bytes, &size);
+        return bytes;
+    };
+    const int before = sendBuffer();
+    EXPECT_FALSE(wire::WidenSendBuffer(-1, 1 << 20));
+    EXPECT_FALSE(wire::WidenSendBuffer(pair[0], 0));
+    EXPECT_EQ(sendBuffer(), before);
+    EXPECT_TRUE(wire::WidenSendBuffer(pair[0], 1 << 20));
+    // The kernel books twice the asked size for its own records, capped by its ceiling.
+    QFile ceilingFile(QStringLiteral("/proc/sys/net/core/wmem_max"));
+    if (ceilingFile.open(QIODevice::ReadOnly)) {
+        const int ceiling = ceilingFile.readAll().trimmed().toInt();
+        EXPECT_EQ(sendBuffer(), 2 * std::min(1 << 20, ceiling));
+    }
+    ::close(pair[0]);
+    ::close(pair[1]);
 }
 
 } // namespace

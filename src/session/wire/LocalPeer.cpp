@@ -29,6 +29,12 @@ PeerCredentials PeerOf(qintptr socketDescriptor) {
     return peer;
 }
 
+bool WidenSendBuffer(qintptr socketDescriptor, int bytes) {
+    if (socketDescriptor < 0 || bytes <= 0)
+        return false;
+    return ::setsockopt(int(socketDescriptor), SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes) == 0;
+}
+
 quint32 OwnUid() {
     return ::getuid();
 }

@@ -20,6 +20,11 @@ quint32 OwnUid();
 // "process 1234 (name) of user 1000" for log lines and error texts.
 QString DescribePeer(const PeerCredentials& peer);
 
+// Lets the kernel hold up to bytes of unread output on a connected local socket, so
+// a large answer crosses in a few big steps instead of hundreds of small ones (the
+// system's own ceiling still applies). false when the socket refuses.
+bool WidenSendBuffer(qintptr socketDescriptor, int bytes);
+
 // The lock file beside a socket or a database ("<path>.lock"). A socket name that is
 // not a path lives in the temporary folder, as the local socket itself does.
 QString LockPathFor(const QString& socketOrFile);
