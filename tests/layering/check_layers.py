@@ -38,47 +38,47 @@ def layer_of(path):
     return best
 
 
+def sources(folder):
+    """Every C++ source and header below folder, in a stable order."""
+    for dirpath, _, names in sorted(os.walk(folder)):
+        for name in sorted(names):
+            if name.endswith((".h", ".cpp")):
+                yield os.path.join(dirpath, name)
+
+
 def check_src(root, faults):
     src = os.path.join(root, "src")
-    for dirpath, _, names in os.walk(src):
-        for name in sorted(names):
-            if not name.endswith((".h", ".cpp")):
+    for full in sources(src):
+        rel = os.path.relpath(full, src)
+        own = layer_of(os.path.dirname(rel))
+        if own is None:
+            faults.append(f"src/{rel}: folder is in no layer (add it to {__file__})")
+            continue
+        for number, line in enumerate(open(full, encoding="utf-8"), 1):
+            m = INCLUDE.match(line)
+            if not m:
                 continue
-            full = os.path.join(dirpath, name)
-            rel = os.path.relpath(full, src)
-            own = layer_of(os.path.dirname(rel))
-            if own is None:
-                faults.append(f"src/{rel}: folder is in no layer (add it to {__file__})")
-                continue
-            for number, line in enumerate(open(full, encoding="utf-8"), 1):
-                m = INCLUDE.match(line)
-                if not m:
-                    continue
-                target = m.group(1)
-                if "/" not in target:
-                    target = os.path.join(os.path.dirname(rel), target)
-                other = layer_of(os.path.dirname(target))
-                if other is None:
-                    faults.append(f"src/{rel}:{number}: includes \"{m.group(1)}\" of no layer")
-                elif other[1] != own[1] and other[0] >= own[0]:
-                    faults.append(
-                        f"src/{rel}:{number}: includes \"{m.group(1)}\": layer {other[1]} "
-                        f"is not below {own[1]}")
+            target = m.group(1)
+            if "/" not in target:
+                target = os.path.join(os.path.dirname(rel), target)
+            other = layer_of(os.path.dirname(target))
+            if other is None:
+                faults.append(f"src/{rel}:{number}: includes \"{m.group(1)}\" of no layer")
+            elif other[1] != own[1] and other[0] >= own[0]:
+                faults.append(
+                    f"src/{rel}:{number}: includes \"{m.group(1)}\": layer {other[1]} "
+                    f"is not below {own[1]}")
 
 
 def check_server(root, faults):
     server = os.path.join(root, "server")
-    for dirpath, _, names in os.walk(server):
-        for name in sorted(names):
-            if not name.endswith((".h", ".cpp")):
-                continue
-            full = os.path.join(dirpath, name)
-            rel = os.path.relpath(full, root)
-            for number, line in enumerate(open(full, encoding="utf-8"), 1):
-                m = INCLUDE.match(line)
-                if m and "/" in m.group(1) and not m.group(1).startswith(SERVER_ALLOWED):
-                    faults.append(f"{rel}:{number}: includes \"{m.group(1)}\": the server "
-                                  "links only the shared wire library")
+    for full in sources(server):
+        rel = os.path.relpath(full, root)
+        for number, line in enumerate(open(full, encoding="utf-8"), 1):
+            m = INCLUDE.match(line)
+            if m and "/" in m.group(1) and not m.group(1).startswith(SERVER_ALLOWED):
+                faults.append(f"{rel}:{number}: includes \"{m.group(1)}\": the server "
+                              "links only the shared wire library")
 
 
 def main():
