@@ -83,7 +83,7 @@ bool ReadInt(const QString& text, int& value) {
 
 } // namespace
 
-TOrderForm::TOrderForm(QWidget* parent) : QWidget(parent) {
+TOrderForm::TOrderForm(QWidget* parent) : TChildWindow(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Заявки"));
     resize(760, 400);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/contract/IMonitorWindow.h"
+#include "shell/contract/TChildWindow.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -23,7 +23,7 @@ struct TCellLook;
 // The list stream (SesOrd) fills the grid in full or merges keyed updates; the
 // withdrawals go out on their own command session (SesNDel) and come back through the
 // change stream.
-class TOrderForm : public QWidget, public IMonitorWindow {
+class TOrderForm : public TChildWindow {
     Q_OBJECT
     // The desktop contract: read and written by name.
     Q_PROPERTY(QString SQLFilter READ SQLFilter WRITE SetSQLFilter)
