@@ -1,5 +1,8 @@
 // The workstation's entry point: services, translations, the main window and the
 // shared dialogs in their fixed order, then the event loop.
+#include "desktops/TDeskTopConfig.h"
+#include "desktops/TDesktopMenu.h"
+#include "desktops/TFormSaveAsDesktop.h"
 #include "filter/TFormFiltr.h"
 #include "grids/TAdvColumnGrid.h"
 #include "grids/TComboBoxIndexed.h"
@@ -38,6 +41,9 @@ int main(int argc, char** argv) {
     Services::InstallInteractive();
     SetBeepHandler([] { QApplication::beep(); });
 
+    // The desktop store reads the names of the saved desktops before any window exists.
+    TDeskTopConfig desktops;
+
     // The main window creates its reference lists and sessions and asks the
     // session server to log in; the answers arrive through the event loop.
     TMainForm mainForm;
@@ -55,6 +61,10 @@ int main(int argc, char** argv) {
     mainForm.SetAboutBox(new TAboutBox(&mainForm));
     TFormCols columnsDialog(&mainForm);
     TAdvColumnGrid::SetColumnsDialog(&columnsDialog);
+    TFormSaveAsDesktop saveDesktopDialog(desktops.DesktopNames(), &mainForm);
+    if (TDesktopMenu* menu = mainForm.Desktops())
+        menu->SetNameAsker(
+            [&saveDesktopDialog](QString& name) { return saveDesktopDialog.Ask(name); });
     TExTimer::Start(); // drives the incremental search of the drop-down lists
 
     // The windows the menus open.

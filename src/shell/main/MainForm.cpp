@@ -2,6 +2,9 @@
 
 #include "AboutBox.h"
 #include "StatusPanels.h"
+#include "WindowFactory.h"
+#include "desktops/TDeskTopConfig.h"
+#include "desktops/TDesktopMenu.h"
 #include "grids/GridEvents.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
@@ -174,8 +177,22 @@ void TMainForm::FormCreate() {
                                     sesBum_.get(), sesCli_.get(), sesAcc_.get(), sesAccProv_.get(),
                                     sesIzm_.get(), sesOrderStatus_.get(), sesUserInfo_.get()})
             s->Link();
+        CreateDesktopEntries();
         sesTorg_->Login();
     });
+}
+
+// Step 5 of FormCreate: an entry for every saved desktop, and the window classes a
+// desktop may hold registered with the store, which places its windows as the menus do.
+void TMainForm::CreateDesktopEntries() {
+    TDeskTopConfig* store = TDeskTopConfig::Instance();
+    if (!store)
+        return;
+    desktops_ = new TDesktopMenu(*desktopMenu_, *desktopSave_, *desktopDeleteMenu_, *store, this);
+    for (const QString& name : store->DesktopNames())
+        desktops_->AddDesktopEntries(name);
+    store->SetWindowArea(mdi_, [this](QWidget* window) { AddChildWindow(window); });
+    RegisterDesktopWindowClasses(*store);
 }
 
 // ---------------------------------------------------------------------------
@@ -204,7 +221,8 @@ void TMainForm::CreateMenus() {
     desktopMenu_ = link->addMenu(QStringLiteral("Рабочий стол"));
     desktopMenu_->menuAction()->setEnabled(false);
     desktopSave_ = desktopMenu_->addAction(QStringLiteral("Сохранить как..."));
-    desktopDelete_ = desktopMenu_->addAction(QStringLiteral("Удалить"));
+    desktopDeleteMenu_ = desktopMenu_->addMenu(QStringLiteral("Удалить"));
+    desktopDelete_ = desktopDeleteMenu_->menuAction();
     desktopSave_->setEnabled(false); // the desktop store wires and enables them
     desktopDelete_->setEnabled(false);
     chatAction_ = link->addAction(QStringLiteral("Чат"));
@@ -376,6 +394,9 @@ QWidget* TMainForm::OpenWindow(WindowCommand command) {
 std::vector<IMonitorWindow*> TMainForm::WindowsByTag(int tag) const {
     std::vector<IMonitorWindow*> found;
     for (QMdiSubWindow* sub : mdi_->subWindowList(QMdiArea::CreationOrder)) {
+        // A closed window is hidden at once and freed later: it takes no more changes.
+        if (sub->isHidden() || !sub->widget() || sub->widget()->isHidden())
+            continue;
         if (auto* w = dynamic_cast<IMonitorWindow*>(sub->widget()); w && w->Tag() == tag)
             found.push_back(w);
     }

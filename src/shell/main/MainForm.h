@@ -22,6 +22,7 @@ class QMdiArea;
 class QMdiSubWindow;
 class QMenu;
 class TBrokerSession;
+class TDesktopMenu;
 class TMetadataSession;
 class TStatusPanels;
 
@@ -102,6 +103,9 @@ public:
     QMenu* DesktopMenu() const { return desktopMenu_; }
     QAction* DesktopSaveAction() const { return desktopSave_; }
     QAction* DesktopDeleteAction() const { return desktopDelete_; }
+    QMenu* DesktopDeleteMenu() const { return desktopDeleteMenu_; }
+    // The desktop entries and their commands; null while no desktop store exists.
+    TDesktopMenu* Desktops() const { return desktops_; }
     QMenu* ReportsMenu() const { return reportsMenu_; }
     QMenu* WindowsMenu() const { return windowsMenu_; }
     QAction* ChatAction() const { return chatAction_; }
@@ -167,6 +171,7 @@ private:
     void TileOneAboveTheOther();
 
     void FormCreate();
+    void CreateDesktopEntries();
     void CreateSessions();
     void CreateMenus();
     QAction* AddCommand(QMenu* menu, const QString& caption, WindowCommand command,
@@ -206,6 +211,8 @@ private:
     QMenu* desktopMenu_ = nullptr;
     QAction* desktopSave_ = nullptr;
     QAction* desktopDelete_ = nullptr;
+    QMenu* desktopDeleteMenu_ = nullptr;
+    TDesktopMenu* desktops_ = nullptr;
     QMenu* reportsMenu_ = nullptr;
     QMenu* windowsMenu_ = nullptr;
     QAction* windowListSeparator_ = nullptr;
