@@ -5,9 +5,14 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QWidget>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -179,9 +184,8 @@ TEST_F(RegistryTest, TextsOfEveryKindSurviveAReload) {
     EXPECT_EQ(reg.ReadInteger("n"), -7);
 }
 
-TEST_F(RegistryTest, EachDamageKeepsItsOwnCopyUpToFive) {
+TEST_F(RegistryTest, EachDamageKeepsItsOwnCopyAndNoneIsRemoved) {
     const QString path = QDir(user_.path()).filePath("registry.json");
-    const QString suffixes[] = {".bad", ".bad.1", ".bad.2", ".bad.3", ".bad.4"};
     auto damage = [&](int n) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -194,15 +198,11 @@ TEST_F(RegistryTest, EachDamageKeepsItsOwnCopyUpToFive) {
         QFile f(path + suffix);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
     };
-    for (int n = 0; n < 5; ++n)
+    for (int n = 0; n < 7; ++n)
         damage(n);
-    for (int n = 0; n < 5; ++n)
-        EXPECT_EQ(copy(suffixes[n]), "damage " + QByteArray::number(n)) << n;
-    // A sixth damage drops the oldest copy and keeps the order, oldest first.
-    damage(5);
-    for (int n = 0; n < 5; ++n)
-        EXPECT_EQ(copy(suffixes[n]), "damage " + QByteArray::number(n + 1)) << n;
-    EXPECT_FALSE(QFile::exists(path + ".bad.5"));
+    EXPECT_EQ(copy(".bad"), "damage 0");
+    for (int n = 1; n < 7; ++n)
+        EXPECT_EQ(copy(".bad." + QString::number(n)), "damage " + QByteArray::number(n)) << n;
 }
 
 TEST_F(RegistryTest, DuplicateNamesInTheFileKeepTheFirstInAnyCase) {
@@ -242,4 +242,105 @@ TEST_F(RegistryTest, WindowPlacementRoundTripAndNonsenseIsIgnored) {
     third.setMinimumSize(300, 300);
     EXPECT_FALSE(RestoreWindowPlacement(third, "main"));
     EXPECT_FALSE(RestoreWindowPlacement(third, "never-saved"));
+}
+
+TEST_F(RegistryTest, ValueNamesKeepEveryCharacterAndCompareWithoutCase) {
+    const QString odd = QStringLiteral("Утро / вечер \\ a=b & c");
+    {
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("Software\\orvexprof\\Desktops", true));
+        EXPECT_TRUE(reg.WriteString(odd, "1"));
+        EXPECT_TRUE(reg.WriteString(QStringLiteral("Утро"), "2"));
+        // Another letter case, Cyrillic included, is the same value: it keeps the
+        // spelling first written and takes the new text.
+        EXPECT_TRUE(reg.WriteString(QStringLiteral("УТРО"), "3"));
+        EXPECT_TRUE(reg.WriteString(QStringLiteral("утро / ВЕЧЕР \\ A=B & C"), "4"));
+    }
+    TRegistry::ReloadStores();
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\orvexprof\\Desktops", false));
+    EXPECT_EQ(reg.GetValueNames(), QStringList({odd, QStringLiteral("Утро")}));
+    EXPECT_EQ(reg.ReadString(odd), "4");
+    EXPECT_EQ(reg.ReadString(QStringLiteral("утро")), "3");
+}
+
+TEST_F(RegistryTest, AChangeKeepsWhatAnotherInstanceWroteMeanwhile) {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\orvexprof\\Desktops", true));
+    ASSERT_TRUE(reg.WriteString("mine", "1"));
+    // Another running instance rewrites the file with a desktop of its own.
+    const QString path = QDir(user_.path()).filePath("registry.json");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(R"({"keys":[{"path":"Software\\orvexprof\\Desktops","values":[)"
+            R"({"name":"mine","type":"string","value":"1"},)"
+            R"({"name":"theirs","type":"string","value":"2"}]}]})");
+    f.close();
+    ASSERT_TRUE(reg.WriteString("later", "3"));
+    TRegistry::ReloadStores();
+    ASSERT_TRUE(reg.OpenKey("Software\\orvexprof\\Desktops", false));
+    EXPECT_EQ(reg.GetValueNames(), QStringList({"mine", "theirs", "later"}));
+}
+
+TEST_F(RegistryTest, AFailedWriteIsLoggedAndLeavesTheOldFile) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "the superuser writes into read-only folders";
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\x", true));
+    ASSERT_TRUE(reg.WriteString("v", "old"));
+    const QString path = QDir(user_.path()).filePath("registry.json");
+    QFile before(path);
+    ASSERT_TRUE(before.open(QIODevice::ReadOnly));
+    const QByteArray old = before.readAll();
+    const QString log = QDir(machine_.path()).filePath("test.log");
+    const QString savedLog = LogFileName();
+    SetLogFileName(log);
+    QFile::setPermissions(user_.path(), QFile::ReadOwner | QFile::ExeOwner);
+    reg.WriteString("v", "new");
+    QFile::setPermissions(user_.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    SetLogFileName(savedLog);
+    QFile after(path);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), old);
+    QFile logFile(log);
+    ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(Cp1251::Decode(logFile.readAll()).contains("Не удалось сохранить настройки"));
+}
+
+// A program killed while it saves leaves the old file or the new one, whole.
+TEST_F(RegistryTest, AKillDuringSavesLeavesAReadableFile) {
+    const QString path = QDir(user_.path()).filePath("registry.json");
+    const QString big(200000, QLatin1Char('x'));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        TRegistry reg;
+        if (reg.OpenKey("Software\\x", true))
+            for (int i = 0;; ++i)
+                reg.WriteString("v", QString::number(i) + big);
+        _exit(0);
+    }
+    // Wait until the child has rewritten the file a few times, then kill it.
+    bool rewritten = false;
+    for (int tries = 0; tries < 6000 && !rewritten; ++tries) {
+        QFile f(path);
+        rewritten = f.open(QIODevice::ReadOnly) && f.readAll().contains("\"value\": \"5x");
+        if (!rewritten)
+            QThread::msleep(10);
+    }
+    kill(child, SIGKILL);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(rewritten);
+    TRegistry::ReloadStores();
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\x", false));
+    const QString value = reg.ReadString("v");
+    EXPECT_TRUE(value.endsWith(big));
+    EXPECT_FALSE(QFile::exists(path + ".bad"));
+    // The lock of the killed program does not hold up the next change.
+    EXPECT_TRUE(reg.WriteString("after", "1"));
+    TRegistry::ReloadStores();
+    ASSERT_TRUE(reg.OpenKey("Software\\x", false));
+    EXPECT_EQ(reg.ReadString("after"), "1");
 }

@@ -12,6 +12,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QMap>
 #include <QSaveFile>
 #include <QScreen>
@@ -20,6 +21,7 @@
 #include <QVariant>
 #include <QWidget>
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -112,8 +114,37 @@ public:
         return keys_;
     }
 
+    // Applies a change to what the file holds now and writes the result. Under the
+    // file's lock the file is read again first, so a change of another running
+    // instance is kept, not overwritten with this one's older picture. apply
+    // returns whether it changed anything; false from Change means no change.
+    bool Change(const std::function<bool(QMap<QString, KeyData>&)>& apply) {
+        if (readOnly_)
+            return false;
+        Load();
+        QLockFile lock(file_ + QStringLiteral(".lock"));
+        QDir().mkpath(QFileInfo(file_).absolutePath());
+        if (!lock.tryLock(kLockWaitMs))
+            WriteLog(QStringLiteral("Не удалось заблокировать файл настроек: ") + file_);
+        ReadAgain();
+        if (!apply(keys_))
+            return false;
+        Save();
+        return true;
+    }
+
+    void Reset(QString file) {
+        file_ = std::move(file);
+        loaded_ = false;
+        savingBlocked_ = false;
+        keys_.clear();
+    }
+
+private:
+    // Writes the whole store to a new file beside the old one and renames it over
+    // the old one: a crash at any moment leaves the old file or the new one.
     void Save() {
-        if (readOnly_ || savingBlocked_)
+        if (savingBlocked_)
             return;
         QJsonArray keys;
         for (const KeyData& k : std::as_const(keys_)) {
@@ -136,30 +167,35 @@ public:
             keys.append(
                 QJsonObject{{QStringLiteral("path"), k.path}, {QStringLiteral("values"), values}});
         }
-        QDir().mkpath(QFileInfo(file_).absolutePath());
         QSaveFile out(file_);
-        if (!out.open(QIODevice::WriteOnly))
+        if (!out.open(QIODevice::WriteOnly)) {
+            WriteLog(QStringLiteral("Не удалось сохранить настройки: ") + file_ +
+                     QStringLiteral(" (") + out.errorString() + QLatin1Char(')'));
             return;
+        }
         out.write(QJsonDocument(QJsonObject{{QStringLiteral("keys"), keys}}).toJson());
         if (!out.commit())
-            WriteLog(QStringLiteral("Не удалось сохранить настройки: ") + file_);
+            WriteLog(QStringLiteral("Не удалось сохранить настройки: ") + file_ +
+                     QStringLiteral(" (") + out.errorString() + QLatin1Char(')'));
     }
 
-    void Reset(QString file) {
-        file_ = std::move(file);
-        loaded_ = false;
-        savingBlocked_ = false;
-        keys_.clear();
-    }
-
-private:
     void Load() {
         if (loaded_)
             return;
         loaded_ = true;
+        ReadAgain();
+    }
+
+    // Reads the file into the store. A missing file leaves the store as it is; a
+    // file that cannot be opened or read is damage like a broken one.
+    void ReadAgain() {
         QFile in(file_);
-        if (!in.exists() || !in.open(QIODevice::ReadOnly))
+        if (!in.exists())
             return;
+        if (!in.open(QIODevice::ReadOnly)) {
+            SetAside(QStringLiteral("не читается: ") + in.errorString());
+            return;
+        }
         // Read in place where the file can be mapped: a large file is not copied.
         QByteArray copy;
         QByteArrayView bytes;
@@ -180,9 +216,9 @@ private:
         keys_ = std::move(keys);
     }
 
-    // Keeps a damaged file aside rather than overwrite it with the next change: the
-    // copies are ".bad", ".bad.1", ... oldest first; with all of them taken the oldest
-    // goes. When the file cannot be moved, this run saves nothing.
+    // Keeps a damaged file aside rather than overwrite it with the next change, each
+    // time under a name not used yet: ".bad", ".bad.1", ".bad.2", ... Earlier copies
+    // are never removed. When the file cannot be moved, this run saves nothing.
     void SetAside(const QString& fault) {
         WriteLog(QStringLiteral("Файл настроек поврежден: ") + file_ + QStringLiteral(" (") +
                  fault + QLatin1Char(')'));
@@ -193,21 +229,18 @@ private:
                    (n == 0 ? QString() : QStringLiteral(".%1").arg(n));
         };
         int slot = 0;
-        while (slot < kKeptDamagedCopies && QFile::exists(copy(slot)))
+        while (QFile::exists(copy(slot)))
             ++slot;
-        if (slot == kKeptDamagedCopies) {
-            QFile::remove(copy(0));
-            for (int n = 1; n < kKeptDamagedCopies; ++n)
-                QFile::rename(copy(n), copy(n - 1));
-            slot = kKeptDamagedCopies - 1;
-        }
         if (!QFile::rename(file_, copy(slot))) {
             WriteLog(QStringLiteral("Не удалось отложить поврежденный файл настроек: ") + file_);
             savingBlocked_ = true;
+            return;
         }
+        WriteLog(QStringLiteral("Поврежденный файл настроек сохранен как ") + copy(slot));
     }
 
-    static constexpr int kKeptDamagedCopies = 5;
+    // How long a change waits for another instance's write to finish.
+    static constexpr int kLockWaitMs = 10000;
 
     QString file_;
     bool readOnly_;
@@ -260,15 +293,19 @@ bool TRegistry::OpenKey(const QString& path, bool canCreate) {
     if (!KeyExists(norm)) {
         if (!canCreate || store.ReadOnly())
             return false;
-        QStringList parts = norm.split(QLatin1Char('\\'));
-        QString sofar;
-        for (const QString& part : parts) {
-            sofar = sofar.isEmpty() ? part : sofar + QLatin1Char('\\') + part;
-            KeyData& k = store.Keys()[Folded(sofar)];
-            if (k.path.isEmpty())
-                k.path = sofar;
-        }
-        store.Save();
+        store.Change([&](QMap<QString, KeyData>& keys) {
+            bool made = false;
+            QString sofar;
+            for (const QString& part : norm.split(QLatin1Char('\\'))) {
+                sofar = sofar.isEmpty() ? part : sofar + QLatin1Char('\\') + part;
+                KeyData& k = keys[Folded(sofar)];
+                if (k.path.isEmpty()) {
+                    k.path = sofar;
+                    made = true;
+                }
+            }
+            return made;
+        });
     }
     current_ = norm;
     open_ = true;
@@ -300,15 +337,14 @@ bool TRegistry::DeleteKey(const QString& path) {
     if (folded.isEmpty())
         return false;
     const QString prefix = folded + QLatin1Char('\\');
-    auto& keys = store.Keys();
-    bool removed = keys.remove(folded) > 0;
-    for (auto it = keys.lowerBound(prefix); it != keys.end() && it.key().startsWith(prefix);) {
-        it = keys.erase(it);
-        removed = true;
-    }
-    if (removed)
-        store.Save();
-    return removed;
+    return store.Change([&](QMap<QString, KeyData>& keys) {
+        bool removed = keys.remove(folded) > 0;
+        for (auto it = keys.lowerBound(prefix); it != keys.end() && it.key().startsWith(prefix);) {
+            it = keys.erase(it);
+            removed = true;
+        }
+        return removed;
+    });
 }
 
 QStringList TRegistry::GetKeyNames() const {
@@ -360,15 +396,16 @@ bool TRegistry::DeleteValue(const QString& name) {
     Store& store = StoreOf(scope_);
     if (!open_ || store.ReadOnly())
         return false;
-    auto it = store.Keys().find(Folded(current_));
-    if (it == store.Keys().end())
-        return false;
-    const int i = it.value().IndexOf(name);
-    if (i < 0)
-        return false;
-    it.value().RemoveAt(i);
-    store.Save();
-    return true;
+    return store.Change([&](QMap<QString, KeyData>& keys) {
+        auto it = keys.find(Folded(current_));
+        if (it == keys.end())
+            return false;
+        const int i = it.value().IndexOf(name);
+        if (i < 0)
+            return false;
+        it.value().RemoveAt(i);
+        return true;
+    });
 }
 
 QString TRegistry::ReadString(const QString& name, const QString& fallback) const {
@@ -395,15 +432,18 @@ static bool WriteValue(TRegistry::Scope scope, bool open, const QString& path, c
     Store& store = StoreOf(scope);
     if (!open || store.ReadOnly())
         return false;
-    KeyData& key = store.Keys()[Folded(path)];
-    if (key.path.isEmpty())
-        key.path = path;
-    const int i = key.IndexOf(name);
-    if (i < 0)
-        key.Append(name, value);
-    else
-        key.values[static_cast<size_t>(i)].second = value;
-    store.Save();
+    store.Change([&](QMap<QString, KeyData>& keys) {
+        KeyData& key = keys[Folded(path)];
+        if (key.path.isEmpty())
+            key.path = path;
+        // A name already there in another letter case keeps its first spelling.
+        const int i = key.IndexOf(name);
+        if (i < 0)
+            key.Append(name, value);
+        else
+            key.values[static_cast<size_t>(i)].second = value;
+        return true;
+    });
     return true;
 }
 
