@@ -5,11 +5,13 @@
 #include <QWidget>
 
 class QMdiSubWindow;
+class TFrameTracker;
 
 // The common base of the monitor child windows. It publishes the five desktop
 // properties every window class shares; they describe the MDI sub-window around
 // the window (its frame geometry in the MDI area's coordinates and its title),
-// not the inner widget. Window classes add their own properties; nothing else
+// not the inner widget. A minimized or maximized window reads and takes the geometry
+// it has when shown normally. Window classes add their own properties; nothing else
 // belongs here, since a property on the base is saved for every class.
 class TChildWindow : public QWidget, public IMonitorWindow {
     Q_OBJECT
@@ -38,6 +40,11 @@ protected:
     QMdiSubWindow* Frame() const;
 
 private:
+    friend class TFrameTracker;
     QRect FrameGeometry() const;
     void SetFrameGeometry(const QRect& rect);
+
+    // Follows the frame's normal geometry (a separate object, so a window class's
+    // own event handlers cannot keep it from its events).
+    TFrameTracker* tracker_ = nullptr;
 };
