@@ -44,7 +44,7 @@ std::vector<QMdiSubWindow*> OpenSubWindows(QMdiArea* area) {
     if (!area)
         return open;
     for (QMdiSubWindow* sub : area->subWindowList(QMdiArea::CreationOrder))
-        if (!sub->isHidden() && sub->widget() && !sub->widget()->isHidden())
+        if (!sub->isHidden() && sub->widget())
             open.push_back(sub);
     return open;
 }

@@ -15,7 +15,8 @@ public:
     }
 
     bool NotNormal() const {
-        return frame_ && (frame_->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized));
+        return watched_ &&
+               (frameWidget_->windowState() & (Qt::WindowMinimized | Qt::WindowMaximized));
     }
     QRect Normal() const { return normal_; }
     void SetNormal(const QRect& rect) {
@@ -26,20 +27,22 @@ public:
     // The frame the window sits in now; watched from the first call on.
     QMdiSubWindow* Frame() {
         auto* frame = qobject_cast<QMdiSubWindow*>(window_.parentWidget());
-        if (frame != frame_) {
-            if (frame_)
-                frame_->removeEventFilter(this);
+        if (frame != Watched()) {
+            if (watched_)
+                watched_->removeEventFilter(this);
             frame_ = frame;
+            frameWidget_ = frame;
+            watched_ = frame;
             pending_ = false;
             if (frame) {
                 normal_ = frame->geometry();
                 frame->installEventFilter(this);
                 connect(frame, &QMdiSubWindow::windowStateChanged, this,
                         [this](Qt::WindowStates, Qt::WindowStates now) {
-                            if (frame_ && pending_ &&
+                            if (watched_ && pending_ &&
                                 !(now & (Qt::WindowMinimized | Qt::WindowMaximized))) {
                                 pending_ = false;
-                                frame_->setGeometry(normal_);
+                                frameWidget_->setGeometry(normal_);
                             }
                         });
             }
@@ -51,15 +54,21 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override {
         if (watched == &window_ && e->type() == QEvent::ParentChange)
             Frame();
-        else if (watched == frame_ && (e->type() == QEvent::Move || e->type() == QEvent::Resize) &&
-                 !NotNormal())
-            normal_ = frame_->geometry();
+        else if (watched_ && watched == watched_.data() &&
+                 (e->type() == QEvent::Move || e->type() == QEvent::Resize) && !NotNormal())
+            normal_ = frameWidget_->geometry();
         return false;
     }
 
 private:
+    // The frame, valid while watched_ is set. The guard is kept as a plain object so
+    // that events of a frame being destroyed are never taken for a live frame's.
+    QMdiSubWindow* Watched() const { return watched_ ? frame_ : nullptr; }
+
     TChildWindow& window_;
-    QPointer<QMdiSubWindow> frame_;
+    QMdiSubWindow* frame_ = nullptr;
+    QWidget* frameWidget_ = nullptr; // the same frame, for its geometry and state
+    QPointer<QObject> watched_;
     QRect normal_;
     bool pending_ = false; // normal_ was written while the frame was not normal
 };

@@ -395,7 +395,7 @@ std::vector<IMonitorWindow*> TMainForm::WindowsByTag(int tag) const {
     std::vector<IMonitorWindow*> found;
     for (QMdiSubWindow* sub : mdi_->subWindowList(QMdiArea::CreationOrder)) {
         // A closed window is hidden at once and freed later: it takes no more changes.
-        if (sub->isHidden() || !sub->widget() || sub->widget()->isHidden())
+        if (sub->isHidden() || !sub->widget())
             continue;
         if (auto* w = dynamic_cast<IMonitorWindow*>(sub->widget()); w && w->Tag() == tag)
             found.push_back(w);
