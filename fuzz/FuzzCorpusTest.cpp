@@ -137,6 +137,15 @@ Input Mutate(const Input& seed, std::mt19937& rng) {
     return out;
 }
 
+std::vector<Input> DesktopSeeds() {
+    std::vector<Input> seeds = ReadCorpus("desktop");
+    const std::string_view texts[] = {"", "_version=2", "_version=2\r\n_class=A\r\nB=4\r\n",
+                                      "0a09zz", "\xee\xe9"};
+    for (const std::string_view t : texts)
+        seeds.emplace_back(t.begin(), t.end());
+    return seeds;
+}
+
 void RunTarget(int (*target)(const uint8_t*, size_t), const std::vector<Input>& seeds,
                int mutations, unsigned seed) {
     for (const Input& in : seeds)
@@ -151,6 +160,10 @@ void RunTarget(int (*target)(const uint8_t*, size_t), const std::vector<Input>& 
 
 TEST(FuzzCorpus, FrameDecoderSurvivesSeedsAndMutations) {
     RunTarget(FuzzFrameDecoder, FrameSeeds(), 3000, 20070301);
+}
+
+TEST(FuzzCorpus, DesktopTextsSurviveSeedsAndMutations) {
+    RunTarget(FuzzDesktopText, DesktopSeeds(), 3000, 31);
 }
 
 TEST(FuzzCorpus, MetadataAnswersSurviveSeedsAndMutations) {

@@ -1,5 +1,6 @@
 #include "FuzzTargets.h"
 
+#include "desktops/DesktopText.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
 #include "session/wire/WireProtocol.h"
@@ -150,5 +151,47 @@ int FuzzMetadataAnswer(const uint8_t* data, size_t size) {
             Broken("the flag was glued onto the last parameter");
         (void)rowsSeen;
     }
+    return 0;
+}
+
+namespace {
+
+// The window blocks a parsed desktop restores (lines outside a block are dropped).
+std::vector<DesktopText::TWindowBlock> Blocks(const DesktopText::TParsed& parsed) {
+    std::vector<DesktopText::TWindowBlock> blocks;
+    for (const DesktopText::TStep& step : parsed.Steps) {
+        if (step.What == DesktopText::TStep::Kind::Class)
+            blocks.push_back({step.Name, {}});
+        else if (!blocks.empty())
+            blocks.back().Properties.emplace_back(step.Name, step.Value);
+    }
+    return blocks;
+}
+
+bool SameBlocks(const std::vector<DesktopText::TWindowBlock>& a,
+                const std::vector<DesktopText::TWindowBlock>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (a[i].ClassName != b[i].ClassName || a[i].Properties != b[i].Properties)
+            return false;
+    return true;
+}
+
+void CheckDesktopRoundTrip(const DesktopText::TParsed& parsed) {
+    if (!parsed.VersionOk)
+        return;
+    const auto blocks = Blocks(parsed);
+    const DesktopText::TParsed again = DesktopText::ParseStored(DesktopText::BuildStored(blocks));
+    if (!again.VersionOk || !SameBlocks(Blocks(again), blocks))
+        Broken("a parsed desktop does not build back into itself");
+}
+
+} // namespace
+
+int FuzzDesktopText(const uint8_t* data, size_t size) {
+    const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    CheckDesktopRoundTrip(DesktopText::ParseStored(QString::fromLatin1(bytes)));
+    CheckDesktopRoundTrip(DesktopText::ParseText(bytes));
     return 0;
 }
