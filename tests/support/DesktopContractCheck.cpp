@@ -266,6 +266,18 @@ DesktopContractResult CheckDesktopContract(const QString& className) {
                     EXPECT_EQ(Read(*restored, "RestoredComplete"), "0");
                 }
 
+                // Layouts from a damaged desktop break nothing.
+                if (published.contains("FormSettings")) {
+                    for (const QString& garbage :
+                         {QStringLiteral("zz"), QString(), QStringLiteral("BTNP1\x01\xff"),
+                          QString(70000, QChar(0x98))}) {
+                        TDeskTopConfig::WriteProperty(*restored, QStringLiteral("FormSettings"),
+                                                      garbage);
+                        QString text;
+                        EXPECT_TRUE(TDeskTopConfig::ReadProperty(*restored, "FormSettings", text));
+                    }
+                }
+
                 // The list request after the restore; where the window sends none on
                 // restore, the one its session's login or the next refresh sends.
                 if (row->Carrier == DesktopCarrier::None)
