@@ -150,6 +150,15 @@ TEST_F(DesktopStore, SavedWindowsComeBackInPlaceWithFiltersLast) {
     EXPECT_EQ(restored->writes,
               QStringList({"SQLFilter", "InternalFilterStatus", "RestoredComplete"}));
     EXPECT_EQ(store_->OpenWindows().at(1)->parentWidget()->geometry().topLeft(), QPoint(100, 120));
+    // A place written while the window is maximized is where it returns to.
+    auto* again = qobject_cast<TChildWindow*>(store_->OpenWindows().at(1));
+    auto* frame = qobject_cast<QMdiSubWindow*>(again->parentWidget());
+    frame->showMaximized();
+    again->SetLeft(55);
+    EXPECT_EQ(again->Left(), 55);
+    frame->showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame->geometry().left(), 55);
     // The window of an unregistered class stays open.
     EXPECT_FALSE(browser->parentWidget()->isHidden());
 }

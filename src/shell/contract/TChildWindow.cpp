@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QMdiSubWindow>
 #include <QPointer>
+#include <QTimer>
 
 // Watches the window for its placement in a frame and the frame for its moves,
 // resizes and state changes. While the frame is minimized or maximized its
@@ -37,17 +38,20 @@ public:
             if (frame) {
                 normal_ = frame->geometry();
                 frame->installEventFilter(this);
+                // The frame restores its own geometry as it leaves the state; a
+                // place written meanwhile is applied once that is done.
                 connect(frame, &QMdiSubWindow::windowStateChanged, this,
-                        [this](Qt::WindowStates, Qt::WindowStates now) {
-                            if (watched_ && pending_ &&
-                                !(now & (Qt::WindowMinimized | Qt::WindowMaximized))) {
-                                pending_ = false;
-                                frameWidget_->setGeometry(normal_);
-                            }
-                        });
+                        [this] { QTimer::singleShot(0, this, [this] { ApplyPending(); }); });
             }
         }
         return frame;
+    }
+
+    void ApplyPending() {
+        if (watched_ && pending_ && !NotNormal()) {
+            pending_ = false;
+            frameWidget_->setGeometry(normal_);
+        }
     }
 
 protected:
@@ -55,8 +59,10 @@ protected:
         if (watched == &window_ && e->type() == QEvent::ParentChange)
             Frame();
         else if (watched_ && watched == watched_.data() &&
-                 (e->type() == QEvent::Move || e->type() == QEvent::Resize) && !NotNormal())
-            normal_ = frameWidget_->geometry();
+                 (e->type() == QEvent::Move || e->type() == QEvent::Resize) && !NotNormal()) {
+            if (!pending_)
+                normal_ = frameWidget_->geometry();
+        }
         return false;
     }
 

@@ -40,7 +40,6 @@ protected:
     QMdiSubWindow* Frame() const;
 
 private:
-    friend class TFrameTracker;
     QRect FrameGeometry() const;
     void SetFrameGeometry(const QRect& rect);
 
