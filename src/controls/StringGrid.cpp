@@ -477,6 +477,18 @@ void TStringGrid::SetFixedFont(const QFont& font) {
     ApplyColumnsToViews();
 }
 
+void TStringGrid::SetEditable(bool on) {
+    editable_ = on;
+    setEditTriggers(on ? (DoubleClicked | EditKeyPressed | AnyKeyPressed) : NoEditTriggers);
+}
+
+void TStringGrid::SetHeaderRowHeight(int height) {
+    headerWrap_ = true;
+    for (QHeaderView* header : {horizontalHeader(), frozen_->horizontalHeader()})
+        header->setFixedHeight(height);
+    ApplyColumnsToViews();
+}
+
 void TStringGrid::SetDefaultRowHeight(int height) {
     height = std::max(1, height);
     if (height == rowHeight_)
