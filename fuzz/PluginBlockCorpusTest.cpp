@@ -43,8 +43,9 @@ TEST(PluginBlockCorpus, SeedsAndMutationsNeverCrashAndRoundTrip) {
                 continue;
             ++valid;
             const QByteArray again = pluginblock::Build(*strings);
-            if (!again.isEmpty())
+            if (!again.isEmpty()) {
                 EXPECT_EQ(pluginblock::Parse(again), strings);
+            }
         }
     }
     EXPECT_GE(valid, int(seeds.size()) - 1); // every seed but the damaged one reads

@@ -24,6 +24,13 @@ using realserver::RecordingProcess;
 using realserver::ServerBinary;
 using realserver::WaitUntil;
 
+namespace {
+std::string ServerLogTail(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll().right(3000).toStdString() : std::string();
+}
+} // namespace
+
 TEST(InterestEndToEnd, ChangesSurviveAReloadAndTheAllowedPluginIsOffered) {
     const QString server = ServerBinary();
     if (!QFileInfo(server).isExecutable())
@@ -50,6 +57,7 @@ TEST(InterestEndToEnd, ChangesSurviveAReloadAndTheAllowedPluginIsOffered) {
         TMainForm form;
         TPluginSupport plugins(form.ReportsMenu(), {QFileInfo(server).absolutePath()});
         form.Hooks().DiscoverPlugins = [&plugins] { plugins.DiscoverPlugins(); };
+        form.show(); // the window loads when it is first shown
         ASSERT_TRUE(WaitUntil([&] { return form.WorkStarted(); }, 60000));
 
         // The sample plug-in built beside the server is allowed by the demo store.
@@ -59,7 +67,8 @@ TEST(InterestEndToEnd, ChangesSurviveAReloadAndTheAllowedPluginIsOffered) {
         auto* window = qobject_cast<TFormAllBrokPercent*>(form.OpenWindow(WindowCommand::Interest));
         ASSERT_NE(window, nullptr);
         TAdvColumnGrid& grid = window->PercAllGrid();
-        ASSERT_TRUE(WaitUntil([&] { return grid.RowCount() > 10; }, 30000));
+        ASSERT_TRUE(WaitUntil([&] { return grid.RowCount() > 10; }, 30000))
+            << ServerLogTail(dir.filePath(QStringLiteral("parvane.log")));
         EXPECT_EQ(grid.ColCount(), 7); // four tiers
         const QString client = grid.Cell(0, 2);
         const QString before = grid.Cell(2, 2);
