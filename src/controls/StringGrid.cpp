@@ -409,7 +409,8 @@ void TStringGrid::ApplyColumnsToViews() {
         frozenHeader->resizeSection(d, width);
         frozen_->setColumnHidden(d, d >= fixedCols_);
     }
-    const int headerHeight = QFontMetrics(fixedFont_).height() + 6;
+    const int headerHeight =
+        headerRowHeight_ > 0 ? headerRowHeight_ : QFontMetrics(fixedFont_).height() + 6;
     mainHeader->setFixedHeight(fixedRows_ > 0 ? std::max(headerHeight, rowHeight_) : 0);
     frozenHeader->setFixedHeight(mainHeader->height());
     syncingWidths_ = false;
@@ -484,8 +485,7 @@ void TStringGrid::SetEditable(bool on) {
 
 void TStringGrid::SetHeaderRowHeight(int height) {
     headerWrap_ = true;
-    for (QHeaderView* header : {horizontalHeader(), frozen_->horizontalHeader()})
-        header->setFixedHeight(height);
+    headerRowHeight_ = std::max(1, height);
     ApplyColumnsToViews();
 }
 

@@ -211,6 +211,7 @@ private:
     bool headerSortable_ = true;
     bool editable_ = false;
     bool headerWrap_ = false;
+    int headerRowHeight_ = 0; // 0: as the header font needs
     bool rowMoving_ = false;
     const TGridColumn* sortColumn_ = nullptr;
     bool sortAscending_ = true;

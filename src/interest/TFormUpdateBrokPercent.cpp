@@ -28,7 +28,7 @@ const QString kCaption = QStringLiteral("Изменение брокерског
 
 TFormUpdateBrokPercent::TFormUpdateBrokPercent(QWidget* parent) : QDialog(parent) {
     setWindowTitle(kCaption);
-    resize(520, 260);
+    resize(560, 240);
     sesPerc_ = std::make_unique<TMetadataSession>(QStringLiteral("SesPerc"));
     sesUpd_ = std::make_unique<TMetadataSession>(QStringLiteral("SesPercUpd"));
     sesPerc_->OnData = [this](TBrokerSession*) { SesPercData(); };
@@ -48,6 +48,8 @@ TFormUpdateBrokPercent::TFormUpdateBrokPercent(QWidget* parent) : QDialog(parent
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     BuildGrid();
+    // Every column in view, and room for the scroll bar.
+    resize(std::max(width(), grid_->FullWidth() + 48), height());
 }
 
 TFormUpdateBrokPercent::~TFormUpdateBrokPercent() {
