@@ -368,6 +368,8 @@ bool DemoGenerator::Build::WriteUserInformation() {
         Inserter p(db, QStringLiteral("plugin_allow"), {"plugin_id"});
         p.Row({QStringLiteral("OrvexReport.DailyBalance")});
         p.Row({QStringLiteral("OrvexReport.ClientStatement")});
+        p.Row(
+            {QStringLiteral("OrvexReport.Sample")}); // the sample plug-in built beside the program
         if (!check(t, "ui_type") || !check(v, "ui_value") || !check(p, "plugin_allow"))
             return false;
     }

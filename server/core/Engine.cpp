@@ -53,6 +53,15 @@ const Engine::RequestEntry* Engine::FindRequest(const QString& request) {
          [](Engine& e, SessionState& s, const ParamList& p) { return e.List(s, p); }},
         {vocab::request::kCommand,
          [](Engine& e, SessionState& s, const ParamList& p) { return e.Command(s, p); }},
+        // Broker interest.
+        {vocab::request::kStoredProcedure,
+         [](Engine& e, SessionState&, const ParamList& p) { return e.StoredProcedure(p); }},
+        {vocab::request::kUpdateBrokerPercent,
+         [](Engine& e, SessionState&, const ParamList& p) { return e.UpdateBrokerPercent(p); }},
+        {vocab::request::kUpdatePercentFlag,
+         [](Engine& e, SessionState&, const ParamList& p) { return e.UpdatePercentFlag(p); }},
+        {vocab::request::kUpdatePercentAccount,
+         [](Engine& e, SessionState&, const ParamList& p) { return e.UpdatePercentAccount(p); }},
     };
     for (const RequestEntry& entry : table)
         if (request == entry.name)

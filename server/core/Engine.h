@@ -73,6 +73,13 @@ private:
     EngineResult Orders(SessionState& session, const ParamList& params);
     EngineResult Withdraw(int query, SessionState& session, const ParamList& params);
     EngineResult UserInfoChange(const ParamList& params);
+    // Broker interest (EngineInterest.cpp).
+    EngineResult StoredProcedure(const ParamList& params);
+    EngineResult InterestAll(const ParamList& params);
+    EngineResult InterestOfClient(const ParamList& params);
+    EngineResult UpdateBrokerPercent(const ParamList& params);
+    EngineResult UpdatePercentFlag(const ParamList& params);
+    EngineResult UpdatePercentAccount(const ParamList& params);
 
     Store& store_;
     mutable std::unique_ptr<QSqlQuery> dealRow_; // prepared once, for the change stream

@@ -6,6 +6,7 @@
 
 #include <QLocalSocket>
 #include <QRandomGenerator>
+#include <QSqlQuery>
 
 namespace {
 constexpr int kReloginMs = 500;
@@ -93,6 +94,28 @@ void ServerHost::HandleControl(Connection* c, const wire::Message& m, const Para
             else
                 simTimer_.stop();
             reply = QStringLiteral("simulator at %1 changes/s").arg(rate);
+        }
+    } else if (action == QLatin1String("plugin")) {
+        // The user's allow list of report plug-ins: "plugin id=X allow=1" (or 0).
+        const QString id = params.Value(QStringLiteral("id")).trimmed();
+        const QString allow = params.Value(QStringLiteral("allow"));
+        if (id.isEmpty() || (allow != QLatin1String("0") && allow != QLatin1String("1"))) {
+            ok = false;
+            reply = QStringLiteral("plugin needs id=ID allow=0|1");
+        } else {
+            ok = store_.Transaction([&] {
+                QSqlQuery q(store_.Db());
+                q.prepare(allow == QLatin1String("1")
+                              ? QStringLiteral("INSERT OR IGNORE INTO plugin_allow VALUES (?)")
+                              : QStringLiteral("DELETE FROM plugin_allow WHERE plugin_id = ?"));
+                q.addBindValue(id);
+                return q.exec();
+            });
+            reply = ok ? QStringLiteral("plug-in %1 %2")
+                             .arg(id.left(100), allow == QLatin1String("1")
+                                                    ? QStringLiteral("allowed")
+                                                    : QStringLiteral("not allowed"))
+                       : QStringLiteral("the store refused the change");
         }
     } else if (action == QLatin1String("status")) {
         reply = ControlStatus();

@@ -7,13 +7,18 @@
 #include "grids/TAdvColumnGrid.h"
 #include "grids/TComboBoxIndexed.h"
 #include "grids/TFormCols.h"
+#include "interest/TFormAllBrokPercent.h"
+#include "interest/TFormUpdateBrokPercent.h"
 #include "monitors/TOrderForm.h"
 #include "shell/base/Beep.h"
 #include "shell/base/Registry.h"
 #include "shell/base/Services.h"
 #include "shell/main/AboutBox.h"
 #include "shell/main/MainForm.h"
+#include "shell/plugins/ChatComponent.h"
+#include "shell/plugins/PluginSupport.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFont>
 #include <QLibraryInfo>
@@ -59,6 +64,7 @@ int main(int argc, char** argv) {
     hooks.FilterFillTreeBum = [&filter] { filter.FillTreeBum(); };
     hooks.CloseDialogsOnBreak = [&filter] { filter.ForceClose(); };
     mainForm.SetAboutBox(new TAboutBox(&mainForm));
+    TFormUpdateBrokPercent::CreateShared(&mainForm);
     TFormCols columnsDialog(&mainForm);
     TAdvColumnGrid::SetColumnsDialog(&columnsDialog);
     TFormSaveAsDesktop saveDesktopDialog(desktops.DesktopNames(), &mainForm);
@@ -69,6 +75,17 @@ int main(int argc, char** argv) {
 
     // The windows the menus open.
     TOrderForm::Register();
+    TFormAllBrokPercent::Register();
+
+    // The report programs of "Отчеты" and the chat, found and made by StartWork; both
+    // go before the main window they hang on.
+    TPluginSupport plugins(mainForm.ReportsMenu());
+    hooks.DiscoverPlugins = [&plugins] { plugins.DiscoverPlugins(); };
+    RegisterStandInChat(QCoreApplication::applicationDirPath());
+    TChatHost chat;
+    hooks.CreateChat = [&chat] { chat.CreateChat(); };
+    mainForm.ChatAction()->setEnabled(true);
+    QObject::connect(mainForm.ChatAction(), &QAction::triggered, [&chat] { chat.ShowChat(); });
 
     if (RestoreWindowPlacement(mainForm, QStringLiteral("main"))) {
         mainForm.show();

@@ -26,6 +26,7 @@ public:
         const int row = index.row() + grid_->fixedRows_;
         switch (role) {
         case Qt::DisplayRole:
+        case Qt::EditRole:
             return grid_->Cell(real, row);
         case Qt::TextAlignmentRole:
             return QVariant::fromValue(grid_->CellAlignment(real, row));
@@ -51,6 +52,9 @@ public:
         case Qt::DisplayRole:
             return grid_->fixedRows_ > 0 ? grid_->Cell(real, 0) : QString();
         case Qt::TextAlignmentRole:
+            if (grid_->headerWrap_)
+                return QVariant::fromValue(
+                    Qt::Alignment(grid_->CellAlignment(real, 0).toInt() | Qt::TextWordWrap));
             return QVariant::fromValue(grid_->CellAlignment(real, 0));
         case Qt::FontRole:
             return grid_->fixedFont_;
@@ -65,7 +69,20 @@ public:
         // are picked up and moved instead.
         if (index.column() < grid_->fixedCols_)
             return Qt::ItemIsEnabled;
+        if (grid_->editable_) {
+            const TGridColumn* column = grid_->Column(grid_->RealColIndex(index.column()));
+            if (column && !column->ReadOnly && !column->Fixed)
+                return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+        }
         return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    }
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override {
+        if (!grid_ || !index.isValid() || role != Qt::EditRole ||
+            !(flags(index) & Qt::ItemIsEditable))
+            return false;
+        grid_->SetCell(grid_->RealColIndex(index.column()), index.row() + grid_->fixedRows_,
+                       value.toString());
+        return true;
     }
     // The grid is going: a grid shown on its own is closed by the widget's destructor,
     // which still asks the model for headers after the grid's part is gone.

@@ -409,7 +409,8 @@ void TStringGrid::ApplyColumnsToViews() {
         frozenHeader->resizeSection(d, width);
         frozen_->setColumnHidden(d, d >= fixedCols_);
     }
-    const int headerHeight = QFontMetrics(fixedFont_).height() + 6;
+    const int headerHeight =
+        headerRowHeight_ > 0 ? headerRowHeight_ : QFontMetrics(fixedFont_).height() + 6;
     mainHeader->setFixedHeight(fixedRows_ > 0 ? std::max(headerHeight, rowHeight_) : 0);
     frozenHeader->setFixedHeight(mainHeader->height());
     syncingWidths_ = false;
@@ -474,6 +475,17 @@ void TStringGrid::SetFixedFont(const QFont& font) {
     fixedFont_ = font;
     horizontalHeader()->setFont(font);
     frozen_->horizontalHeader()->setFont(font);
+    ApplyColumnsToViews();
+}
+
+void TStringGrid::SetEditable(bool on) {
+    editable_ = on;
+    setEditTriggers(on ? (DoubleClicked | EditKeyPressed | AnyKeyPressed) : NoEditTriggers);
+}
+
+void TStringGrid::SetHeaderRowHeight(int height) {
+    headerWrap_ = true;
+    headerRowHeight_ = std::max(1, height);
     ApplyColumnsToViews();
 }
 

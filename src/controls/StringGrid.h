@@ -126,6 +126,17 @@ public:
     void MarkInSortOrder() { inSortOrder_ = true; }
     bool SortAscending() const { return sortAscending_; }
     void SetFixedColumnSortable(bool on) { fixedSortable_ = on; }
+    // A grid whose rows have a fixed meaning (header-like rows among the data) is
+    // never sorted by a header click.
+    void SetHeaderSortable(bool on) { headerSortable_ = on; }
+
+    // --- editing (off unless asked for) ------------------------------------------------
+    // Cells of shown, non-fixed, non-read-only columns of data rows are edited in place
+    // (double click, F2 or typing) and written back with SetCell.
+    void SetEditable(bool on);
+    bool Editable() const { return editable_; }
+    // The header row's height in pixels (both views), its captions word-wrapped.
+    void SetHeaderRowHeight(int height);
 
     // --- hooks ---------------------------------------------------------------------
     using CellLookHook = std::function<void(int realCol, int row, TCellLook& look)>;
@@ -197,6 +208,10 @@ private:
     int rowHeight_ = 18;
     bool outline_ = true;
     bool fixedSortable_ = true;
+    bool headerSortable_ = true;
+    bool editable_ = false;
+    bool headerWrap_ = false;
+    int headerRowHeight_ = 0; // 0: as the header font needs
     bool rowMoving_ = false;
     const TGridColumn* sortColumn_ = nullptr;
     bool sortAscending_ = true;

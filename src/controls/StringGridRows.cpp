@@ -204,6 +204,8 @@ void TStringGrid::HeaderClicked(int displCol) {
         return;
     if (displCol < fixedCols_ && !fixedSortable_)
         return;
+    if (!headerSortable_)
+        return;
     const bool ascending = SortColumn() == real ? !sortAscending_ : true;
     SortByColumn(real, ascending);
 }

@@ -227,3 +227,26 @@ TEST(StringGrid, DesignWidthsHoldTheirDigitsInAnyFace) {
         }
     }
 }
+
+TEST(StringGrid, EditingAndHeaderSortingAreTheGridsChoice) {
+    TStringGrid grid;
+    const QAbstractItemModelTester modelCheck(grid.model(), kFatalModelCheck);
+    Fill(grid);
+    grid.Column(1)->ReadOnly = true;
+    QAbstractItemModel& model = *grid.model();
+    // Off unless asked for; then only non-fixed columns that are not read-only.
+    EXPECT_FALSE(model.flags(model.index(0, 2)) & Qt::ItemIsEditable);
+    grid.SetEditable(true);
+    EXPECT_FALSE(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+    EXPECT_FALSE(model.flags(model.index(0, 1)) & Qt::ItemIsEditable);
+    ASSERT_TRUE(model.flags(model.index(0, 2)) & Qt::ItemIsEditable);
+    EXPECT_TRUE(model.setData(model.index(0, 2), QStringLiteral("12,5")));
+    EXPECT_EQ(grid.Cell(2, 1), QStringLiteral("12,5"));
+    EXPECT_FALSE(model.setData(model.index(0, 1), QStringLiteral("x")));
+    EXPECT_EQ(grid.Cell(1, 1), QStringLiteral("B1"));
+
+    grid.SetHeaderSortable(false);
+    emit grid.horizontalHeader()->sectionClicked(2);
+    EXPECT_EQ(grid.SortColumn(), -1);
+    EXPECT_EQ(grid.Cell(2, 1), QStringLiteral("12,5"));
+}

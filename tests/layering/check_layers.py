@@ -18,6 +18,7 @@ LEVELS = [
     ["grids"],
     ["filter", "grids/fill"],
     ["monitors", "desktops", "browsers", "interest", "margin", "commissions"],
+    ["shell/plugins"],
     ["shell/main"],
     ["app"],
 ]

@@ -104,6 +104,8 @@ TEST_F(ServerStoreTest, DemoDataIsDeterministicAndConsistent) {
     EXPECT_EQ(
         count("SELECT COUNT(*) FROM (SELECT code FROM board GROUP BY code HAVING COUNT(*) > 1)"),
         0);
+    // Every client but the firm has the whole ladder of four interest tiers.
+    EXPECT_EQ(count("SELECT COUNT(*) FROM client_interest"), 60 * 4);
     // Filled lots equal the dealt lots of every order.
     EXPECT_EQ(count("SELECT COUNT(*) FROM orders o WHERE o.qty_first - o.qty_left <> "
                     "(SELECT COALESCE(SUM(qty), 0) FROM deal d WHERE d.order_num = o.order_num)"),

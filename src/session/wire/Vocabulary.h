@@ -19,6 +19,11 @@ inline constexpr QLatin1StringView kUserSession{"SQLktoExt"}; // who is logged i
 inline constexpr QLatin1StringView kChangeStream{"IzmenaBB"}; // subscription to changes
 inline constexpr QLatin1StringView kPluginSupport{"NorvanePluginSupport"};
 inline constexpr QLatin1StringView kOrderDetails{"SpisokIFD"};
+// Broker interest: a stored procedure by name ("SP=", "Params=") and the three updates.
+inline constexpr QLatin1StringView kStoredProcedure{"SPExec"};
+inline constexpr QLatin1StringView kUpdateBrokerPercent{"UpdBrokPerc"};
+inline constexpr QLatin1StringView kUpdatePercentFlag{"UpdPercFlag"};
+inline constexpr QLatin1StringView kUpdatePercentAccount{"UpdPercAcc"};
 } // namespace request
 
 // Parameter keys.
