@@ -7,6 +7,7 @@
 #include "shell/main/WindowFactory.h"
 
 #include "desktops/TDeskTopConfig.h"
+#include "interest/TFormAllBrokPercent.h"
 #include "monitors/TOrderForm.h"
 
 void RegisterDesktopWindowClasses(TDeskTopConfig& store) {
@@ -22,7 +23,7 @@ void RegisterDesktopWindowClasses(TDeskTopConfig& store) {
     // store.RegisterWindowClass<TFormProv>(QStringLiteral("TFormProv"));
     // store.RegisterWindowClass<TFormSd>(QStringLiteral("TFormSd"));
     store.RegisterWindowClass<TOrderForm>(QStringLiteral("TOrderForm"));
-    // store.RegisterWindowClass<TFormAllBrokPercent>(QStringLiteral("TFormAllBrokPercent"));
+    store.RegisterWindowClass<TFormAllBrokPercent>(QStringLiteral("TFormAllBrokPercent"));
     // store.RegisterWindowClass<TFormListBum>(QStringLiteral("TFormListBum"));
     // store.RegisterWindowClass<TFormProvWait>(QStringLiteral("TFormProvWait"));
     // store.RegisterWindowClass<TFormOrdersRPS>(QStringLiteral("TFormOrdersRPS"));
