@@ -161,7 +161,8 @@ public:
                      {&Build::WriteTransactions, 6},
                      {&Build::WriteFutures, 3},
                      {&Build::WriteRpsRepoAndConditionalOrders, 3},
-                     {&Build::WriteInterestMarginAndCommissions, 2}};
+                     {&Build::WriteInterestMarginAndCommissions, 2},
+                     {&Build::WriteMargin, 2}};
         int total = 0, done = 0;
         for (const auto& s : steps)
             total += s.weight;
@@ -190,6 +191,7 @@ private:
     bool WriteFutures();
     bool WriteRpsRepoAndConditionalOrders();
     bool WriteInterestMarginAndCommissions();
+    bool WriteMargin();
 
     bool check(const demo::Inserter& ins, const char* what) {
         if (!ins.Ok())

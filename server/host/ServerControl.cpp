@@ -6,6 +6,8 @@
 
 #include <QLocalSocket>
 #include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
 
 namespace {
 constexpr int kReloginMs = 500;
@@ -93,6 +95,31 @@ void ServerHost::HandleControl(Connection* c, const wire::Message& m, const Para
             else
                 simTimer_.stop();
             reply = QStringLiteral("simulator at %1 changes/s").arg(rate);
+        }
+    } else if (action == QLatin1String("setprice")) {
+        // The last price of one security, as if a deal had been made at it: the next
+        // margin list values the clients' positions with it.
+        const auto id = params.Int(QStringLiteral("security"));
+        bool num = false;
+        const double price = params.Value(QStringLiteral("price")).toDouble(&num);
+        if (!id || *id <= 0 || !num || !(price > 0) || price > 1e12) {
+            ok = false;
+            reply = QStringLiteral("setprice needs security=N and price=P (a positive number)");
+        } else if (store_
+                       .ScalarQuery(QStringLiteral("SELECT COUNT(*) FROM security WHERE id = ?"),
+                                    {*id})
+                       .toLongLong() == 0) {
+            ok = false;
+            reply = QStringLiteral("no security %1").arg(*id);
+        } else {
+            QSqlQuery q(store_.Db());
+            q.prepare(QStringLiteral("UPDATE security SET last_price = ? WHERE id = ?"));
+            q.addBindValue(price);
+            q.addBindValue(*id);
+            ok = q.exec();
+            reply = ok ? QString() : q.lastError().text();
+            if (ok)
+                reply = QStringLiteral("security %1 priced %2").arg(*id).arg(price);
         }
     } else if (action == QLatin1String("status")) {
         reply = ControlStatus();
