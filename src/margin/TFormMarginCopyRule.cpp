@@ -1,0 +1,152 @@
+#include "margin/TFormMarginCopyRule.h"
+#include "grids/NodeOps.h"
+#include "grids/TtsvTreeView.h"
+#include "shell/base/Log.h"
+#include "shell/refs/ReferenceData.h"
+
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QSet>
+#include <QSplitter>
+#include <QTreeWidgetItemIterator>
+#include <QVBoxLayout>
+
+#include <exception>
+
+namespace {
+
+QPointer<TFormMarginCopyRule>& Slot() {
+    static QPointer<TFormMarginCopyRule> slot;
+    return slot;
+}
+
+QWidget* Pane(const QString& title, TtsvTreeView*& tree, QWidget* parent) {
+    auto* box = new QWidget(parent);
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(new QLabel(title, box));
+    tree = new TtsvTreeView(box);
+    layout->addWidget(tree, 1);
+    return box;
+}
+
+QTreeWidgetItem* CopyNode(const QTreeWidgetItem* from) {
+    auto* node = new QTreeWidgetItem(QStringList(from->text(0)));
+    SetNodeTag(node, NodeTag(from));
+    for (int i = 0; i < from->childCount(); ++i)
+        node->addChild(CopyNode(from->child(i)));
+    return node;
+}
+
+} // namespace
+
+TFormMarginCopyRule::TFormMarginCopyRule(QWidget* parent) : QDialog(parent) {
+    Slot() = this;
+    setWindowTitle(QStringLiteral("Копировать список маржинальных бумаг"));
+    resize(520, 420);
+    auto* layout = new QVBoxLayout(this);
+    auto* splitter = new QSplitter(Qt::Horizontal, this);
+    splitter->addWidget(Pane(QStringLiteral("От клиента"), source_, splitter));
+    splitter->addWidget(Pane(QStringLiteral("На клиента"), dest_, splitter));
+    layout->addWidget(splitter, 1);
+    source_->SetCheckMode(TtsvTreeView::tvmRadioTreeView);
+    dest_->SetCheckMode(TtsvTreeView::tvmCheckTreeView);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Copy"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+TFormMarginCopyRule::~TFormMarginCopyRule() = default;
+
+TFormMarginCopyRule* TFormMarginCopyRule::Instance() {
+    return Slot().data();
+}
+
+void TFormMarginCopyRule::FillControls2(const TReferenceData& refs,
+                                        const QStringList& clientNumbers) {
+    if (source_->topLevelItemCount() > 0)
+        return;
+    WriteLog(QStringLiteral("Построение диалога копирования маржин.бумаг"));
+    try {
+        const QSet<QString> wanted(clientNumbers.begin(), clientNumbers.end());
+        QTreeWidgetItem* root = nullptr;
+        for (const TCliObj* cli : refs.Clients) {
+            if (QString::number(cli->Id) == refs.ClientKey) {
+                root = new QTreeWidgetItem(QStringList(cli->Name));
+                SetNodeTag(root, cli->Id);
+                break;
+            }
+        }
+        if (!root) {
+            root = new QTreeWidgetItem(QStringList(QStringLiteral("Клиенты")));
+            SetNodeTag(root, 0);
+        }
+        QList<QTreeWidgetItem*> children;
+        for (const TCliObj* cli : refs.Clients) {
+            if (!wanted.contains(QString::number(cli->Id)))
+                continue;
+            auto* node = new QTreeWidgetItem(QStringList(cli->Name));
+            SetNodeTag(node, cli->Id);
+            children << node;
+        }
+        root->addChildren(children);
+        source_->addTopLevelItem(root);
+        dest_->addTopLevelItem(CopyNode(root));
+        for (TtsvTreeView* tree : {source_, dest_})
+            for (QTreeWidgetItemIterator it(tree); *it; ++it)
+                tree->SetNodeState(*it, TtsvTreeView::Unchecked);
+        source_->SetNodeState(root, TtsvTreeView::Disabled); // the root is no source
+        source_->expandAll();
+        dest_->expandAll();
+    } catch (const std::exception& e) {
+        WriteLog(QStringLiteral("EXCEPTION FormMarginCopyRule.FillControls2 ") +
+                 QString::fromUtf8(e.what()));
+    }
+}
+
+void TFormMarginCopyRule::BreakWork() {
+    if (isVisible())
+        reject();
+    source_->clear();
+    dest_->clear();
+}
+
+int TFormMarginCopyRule::ShowForClient(const QString& clientNumber) {
+    for (QTreeWidgetItemIterator it(source_); *it; ++it) {
+        if (QString::number(NodeTag(*it)) == clientNumber &&
+            TtsvTreeView::NodeState(*it) != TtsvTreeView::Disabled) {
+            source_->setCurrentItem(*it);
+            source_->scrollToItem(*it, QAbstractItemView::PositionAtTop);
+            if (TtsvTreeView::NodeState(*it) == TtsvTreeView::Unchecked)
+                source_->ToggleNode(*it);
+            break;
+        }
+    }
+    return exec();
+}
+
+int TFormMarginCopyRule::SourceClient() const {
+    for (QTreeWidgetItemIterator it(source_); *it; ++it)
+        if (TtsvTreeView::NodeState(*it) == TtsvTreeView::Checked)
+            return NodeTag(*it);
+    return 0;
+}
+
+QList<int> TFormMarginCopyRule::DestinationClients() const {
+    QList<int> out;
+    bool first = true;
+    for (QTreeWidgetItemIterator it(dest_); *it; ++it) {
+        if (first) {
+            first = false; // the top node is never a destination
+            continue;
+        }
+        if (TtsvTreeView::NodeState(*it) == TtsvTreeView::Checked && NodeTag(*it) != 0)
+            out << NodeTag(*it);
+    }
+    return out;
+}
