@@ -8,7 +8,7 @@
 
 class QAction;
 class QCheckBox;
-class QDoubleSpinBox;
+class TLimitSpinBox;
 class QKeyEvent;
 class QMenu;
 class QTreeView;
@@ -50,7 +50,7 @@ public:
 
     TMarginSecurityTree& Logic() { return logic_; }
     QTreeView* BumTree() const { return view_; }
-    QDoubleSpinBox* EdSellLimit() const { return limit_; }
+    TLimitSpinBox* EdSellLimit() const { return limit_; }
     QCheckBox* CbMrgBuyEnable() const { return buyEnable_; }
     QCheckBox* CbMrgCalc() const { return calc_; }
     QAction* ShowNotTradedAction() const { return showNotTraded_; }
@@ -66,7 +66,7 @@ private:
     TMarginSecurityTree logic_;
     TMarginTreeModel* model_ = nullptr;
     QTreeView* view_ = nullptr;
-    QDoubleSpinBox* limit_ = nullptr;
+    TLimitSpinBox* limit_ = nullptr;
     QCheckBox* buyEnable_ = nullptr;
     QCheckBox* calc_ = nullptr;
     QMenu* popup_ = nullptr;

@@ -37,19 +37,19 @@ struct ColumnSpec {
 
 // The design-time columns; the order gives their identities.
 const ColumnSpec kColumns[] = {
-    {"id_cli", "Номер клиента", 60, true, TSortStyle::Automatic},
+    {"id_cli", "Номер клиента", 85, true, TSortStyle::Automatic},
     {"NAME_CLI", "Клиент", 140, false, TSortStyle::Automatic},
-    {"MARGIN_PERCENT", "% маржи", 55, true, TSortStyle::Automatic},
-    {"START_MARGIN_LEVEL", "Начальная маржа", 65, true, TSortStyle::Automatic},
-    {"CRITICAL_MARGIN_LEVEL", "Критическая маржа", 65, true, TSortStyle::Automatic},
+    {"MARGIN_PERCENT", "% маржи", 60, true, TSortStyle::Automatic},
+    {"START_MARGIN_LEVEL", "Начальная маржа", 100, true, TSortStyle::Automatic},
+    {"CRITICAL_MARGIN_LEVEL", "Критическая маржа", 110, true, TSortStyle::Automatic},
     {"SUM_KREDIT", "Кредит", 80, true, TSortStyle::Financial},
     {"SUM_ACTIVES", "Активы", 80, true, TSortStyle::Financial},
     {"MARGIN_ACC_NAME", "Заемный счет", 80, false, TSortStyle::Automatic},
-    {"MARGIN_MODE_NAME", "Режим кредитования", 90, false, TSortStyle::Automatic},
+    {"MARGIN_MODE_NAME", "Режим кредитования", 115, false, TSortStyle::Automatic},
     {"SUM_SELF_MONEY", "Собственные", 80, true, TSortStyle::Financial},
-    {"SUM_MAX_KREDIT", "Максимальный кредит", 80, true, TSortStyle::Financial},
-    {"SUM_ADD_KREDIT", "Может еще занять", 80, true, TSortStyle::Financial},
-    {"SUM_NEED_CLOSE", "Немедленно вернуть", 80, true, TSortStyle::Financial},
+    {"SUM_MAX_KREDIT", "Максимальный кредит", 120, true, TSortStyle::Financial},
+    {"SUM_ADD_KREDIT", "Может еще занять", 105, true, TSortStyle::Financial},
+    {"SUM_NEED_CLOSE", "Немедленно вернуть", 115, true, TSortStyle::Financial},
 };
 
 const QColor kCriticalColor(255, 120, 120);

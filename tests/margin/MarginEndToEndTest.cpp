@@ -4,6 +4,7 @@
 #include "grids/TAdvColumnGrid.h"
 #include "grids/TtsvTreeView.h"
 #include "grids/fill/ResponseFill.h"
+#include "margin/LimitSpinBox.h"
 #include "margin/TFormMarginAddRule.h"
 #include "margin/TFormMarginCopyRule.h"
 #include "margin/TFormMarginEditRule.h"
@@ -12,6 +13,7 @@
 #include "margin/TFormMargo.h"
 #include "session/LocalSocketSession.h"
 #include "session/TBrokerSession.h"
+#include "session/TMetadataParser.h"
 #include "shell/base/Registry.h"
 #include "shell/base/SoundScheme.h"
 #include "shell/main/MainForm.h"
@@ -81,6 +83,7 @@ TEST(MarginEndToEnd, BreachesLevelsAndRulesGoThroughTheServer) {
         TFormMarginAddRule add(&form);
         TFormMarginCopyRule copy(&form);
         TFormMarginLevel level(&form);
+        TFormMargo::SetWindowOpener([&form](QWidget* w) { form.AddChildWindow(w); });
         ASSERT_TRUE(WaitUntil([&] { return form.WorkStarted(); }, 60000));
         level.FillControls(TReferenceData::Current());
         add.FillTreeBum(TReferenceData::Current());
@@ -106,11 +109,8 @@ TEST(MarginEndToEnd, BreachesLevelsAndRulesGoThroughTheServer) {
         Select(grid, healthy);
         monitor->OpenRules();
         TFormMarginRules* rules = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* r = qobject_cast<TFormMarginRules*>(w); r && r->ClientNumber() == client)
-                rules = r;
-        if (!rules)
-            for (auto* r : form.findChildren<TFormMarginRules*>())
+        for (auto* r : form.findChildren<TFormMarginRules*>())
+            if (r->ClientNumber() == client)
                 rules = r;
         ASSERT_NE(rules, nullptr);
         TAdvColumnGrid& list = rules->GridMrgRules();
@@ -240,6 +240,7 @@ TEST(MarginEndToEnd, BreachesLevelsAndRulesGoThroughTheServer) {
         store.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("margin-e2e"));
+    TFormMargo::SetWindowOpener(nullptr);
     TWindowCatalog::Unregister(WindowCommand::MarginMonitor);
     Services::SetMessageBox(nullptr);
     Services::SetProcess(nullptr);

@@ -5,6 +5,7 @@
 #include "grids/fill/ResponseFill.h"
 #include "margin/TFormMarginLevel.h"
 #include "margin/TFormMargo.h"
+#include "shell/base/Registry.h"
 #include "shell/base/SoundScheme.h"
 
 #include <QAction>

@@ -11,6 +11,7 @@
 #include "margin/TFormMarginEditRule.h"
 #include "margin/TFormMarginRules.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QTimer>
 #include <QTreeWidgetItemIterator>
@@ -49,7 +50,6 @@ protected:
         TFormMarginRules& w = *windows.back();
         w.SetClient(QString::fromUtf8(client), QStringLiteral("Клиент ") + client);
         w.SesMrgRulesLogin();
-        w.SesMrgRules().SetAnswer(AnswerBuilder().Build());
         return w;
     }
     ScriptedSession& List(int i) { return *hub.All(QStringLiteral("SesMrgRules"))[size_t(i)]; }
@@ -82,7 +82,7 @@ TEST_F(MarginRules, HandOverReadsTheListAndFlagsShowAsWords) {
     EXPECT_EQ(TFormMarginRules::FlagText(QString()), QString());
     // A new login reads again.
     List(0).RaiseLogin();
-    EXPECT_EQ(List(0).Sent().size(), 3u);
+    EXPECT_EQ(List(0).Sent().size(), 2u);
 }
 
 TEST_F(MarginRules, LimitsAreSentUnroundedOnAddAndRoundedHalfToEvenOnChange) {
@@ -102,7 +102,7 @@ TEST_F(MarginRules, LimitsAreSentUnroundedOnAddAndRoundedHalfToEvenOnChange) {
         EXPECT_DOUBLE_EQ(edit.Limit(), 1000);
         EXPECT_TRUE(edit.CountsInLevel());
         EXPECT_FALSE(edit.MarginTrading());
-        edit.EdSellLimit()->lineEdit()->setText(QStringLiteral("1500.7"));
+        edit.EdSellLimit()->Editor()->setText(QStringLiteral("1500.7"));
         edit.EdSellLimit()->interpretText();
         edit.accept();
     });
@@ -140,7 +140,7 @@ TEST_F(MarginRules, BatchOfAddsReReadsOnceAfterTheLastAnswer) {
         tree.Finish();
         for (int n = 2; n <= 4; ++n)
             tree.SetMark(n, CheckMark::Checked);
-        add.EdSellLimit()->lineEdit()->setText(QStringLiteral("1500.7"));
+        add.EdSellLimit()->Editor()->setText(QStringLiteral("1500.7"));
         add.EdSellLimit()->interpretText();
         add.CbMrgBuyEnable()->setChecked(true);
         add.ConfirmClick();
