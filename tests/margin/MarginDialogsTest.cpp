@@ -6,13 +6,18 @@
 #include "margin/MarginLevels.h"
 #include "margin/TFormMarginAddRule.h"
 #include "margin/TFormMarginLevel.h"
+#include "margin/TFormSoundSettings.h"
+#include "shell/base/Registry.h"
+#include "shell/base/SoundScheme.h"
 #include "shell/base/WorkstationLocale.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -177,4 +182,20 @@ TEST_F(MarginDialogs, AddDialogChecksAndTypingSearch) {
     EXPECT_EQ(dialog.Logic().Chosen(), QStringList({"102"}));
     dialog.ConfirmClick();
     EXPECT_EQ(dialog.Chosen(), QStringList({"102"}));
+}
+
+TEST_F(MarginDialogs, SoundSettingsReadAndWriteTheScheme) {
+    QTemporaryDir config;
+    qputenv("ORVEX_CONFIG_DIR", config.path().toLocal8Bit());
+    TRegistry::ReloadStores();
+    EXPECT_EQ(SoundEventFile(SoundEvent::CriticalLevel), QString()); // a new user has none
+    EXPECT_FALSE(TRegistry().KeyExists(SoundEventKey(SoundEvent::CriticalLevel)));
+    TFormSoundSettings dialog;
+    dialog.CriticalFile()->setText(QStringLiteral("/a/critical.wav"));
+    dialog.StartFile()->setText(QStringLiteral(" /a/start.wav "));
+    dialog.ConfirmClick();
+    EXPECT_EQ(SoundEventFile(SoundEvent::CriticalLevel), QStringLiteral("/a/critical.wav"));
+    EXPECT_EQ(SoundEventFile(SoundEvent::StartLevel), QStringLiteral("/a/start.wav"));
+    qunsetenv("ORVEX_CONFIG_DIR");
+    TRegistry::ReloadStores();
 }

@@ -238,6 +238,22 @@ TEST(MarginEndToEnd, BreachesLevelsAndRulesGoThroughTheServer) {
         EXPECT_TRUE(WaitUntil([&] { return !rules->Waiting(); }, 20000));
         EXPECT_EQ(ruleCount(client), 0);
         store.close();
+
+        // The server dies while the list is outstanding: the timer stays off, and the
+        // login after the restart refreshes.
+        answered = false;
+        control.SendRequest(QStringLiteral("ParvaneControl"),
+                            PairParams({{QStringLiteral("action"), QStringLiteral("stall")},
+                                        {QStringLiteral("ms"), QStringLiteral("600000")}}));
+        ASSERT_TRUE(WaitUntil([&] { return answered; }, 20000));
+        monitor->Refresh();
+        EXPECT_FALSE(monitor->RefreshTimer().isActive());
+        for (qint64 pid : process->pids)
+            ::kill(pid_t(pid), SIGKILL);
+        WaitUntil([] { return false; }, 500);
+        EXPECT_FALSE(monitor->RefreshTimer().isActive());
+        EXPECT_TRUE(WaitUntil([&] { return monitor->RefreshTimer().isActive(); }, 90000));
+        EXPECT_EQ(monitor->ClientNumbers().size(), 10);
     }
     QSqlDatabase::removeDatabase(QStringLiteral("margin-e2e"));
     TFormMargo::SetWindowOpener(nullptr);

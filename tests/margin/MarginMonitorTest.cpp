@@ -193,14 +193,14 @@ TEST_F(MarginMonitor, SoundSwitchMirrorsTheMenuAndSilencesOnlyTheSound) {
 
 TEST_F(MarginMonitor, SelectionFollowsTheClientAndOnlyTheUsersEventChoiceMovesIt) {
     Answer({{"5", "80", "50", "25"}, {"7", "10", "50", "25"}, {"9", "40", "50", "25"}});
-    SelectRow(2); // client 7
+    SelectRow(1); // client 5, no breach
     Answer({{"1", "80", "50", "25"},
             {"5", "80", "50", "25"},
             {"7", "10", "50", "25"},
             {"9", "40", "50", "25"}});
-    EXPECT_EQ(Cell(TFormMargo::kIdCli, gridcols::CurrentRow(Grid())), QStringLiteral("7"));
-    // The code's own selection of the first event left the current row alone; the
-    // user's choice of client 9 moves it.
+    EXPECT_EQ(Cell(TFormMargo::kIdCli, gridcols::CurrentRow(Grid())), QStringLiteral("5"));
+    // The code's own selection of the first event (client 7) left the current row
+    // alone; the user's choice of client 9 moves it.
     form->EventChosen(1);
     EXPECT_EQ(Cell(TFormMargo::kIdCli, gridcols::CurrentRow(Grid())), QStringLiteral("9"));
 }
