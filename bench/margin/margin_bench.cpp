@@ -1,10 +1,12 @@
 // Timed figures of margin control at the "large" scale. Prints one line per figure:
-//   the server's answer to 650 over 5,000 margin clients with 20 rules each (a store
-//   made by the demo generator, or the one given as the first argument);
+//   the server's answer to 650 over 5,000 margin clients with 20 rules each (the store
+//   given as the first argument, made by the demo generator when it does not exist yet);
 //   the monitor's handling of that answer, the copy dialog's first build against
 //   20,000 clients included;
 //   the add dialog's tree of 100,000 securities: building it, checking its top node,
 //   inverting the marks.
+#include "grids/TAdvColumnGrid.h"
+#include "grids/fill/ResponseFill.h"
 #include "margin/MarginSecurityTree.h"
 #include "margin/TFormMarginCopyRule.h"
 #include "margin/TFormMargo.h"
@@ -13,12 +15,16 @@
 #include "server/core/ServerLog.h"
 #include "server/core/Store.h"
 #include "server/core/WireText.h"
+#include "session/TBrokerSession.h"
+#include "session/TMetadataParser.h"
 #include "shell/base/Log.h"
 #include "shell/refs/ReferenceData.h"
 #include "support/ScriptedSession.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -84,11 +90,12 @@ int main(int argc, char** argv) {
     QString error;
     const QString path =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : dir.filePath(QStringLiteral("large.sqlite"));
+    const bool fresh = !QFileInfo::exists(path) || QFileInfo(path).size() == 0;
     if (!store.Open(path, &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
     }
-    if (argc <= 1) {
+    if (fresh) {
         QElapsedTimer gen;
         gen.start();
         if (!DemoGenerator(store, DemoScale::Large(), 1, QDate::currentDate()).Generate(&error)) {
@@ -134,6 +141,26 @@ int main(int argc, char** argv) {
     monitor.SesMrgData();
     Figure("monitor: a later answer handled", t.nsecsElapsed() / 1e6, "ms");
     Figure("monitor: breaches listed", monitor.CriticalCount() + monitor.StartCount(), "rows");
+
+    // Its parts: the grid fill alone, and the event box.
+    {
+        TBrokerSession probe(QStringLiteral("Probe"), true);
+        TMetadataParser parser(&probe);
+        hub.Get(QStringLiteral("Probe")).SetAnswer(scripted);
+        TAdvColumnGrid grid;
+        grid.SetFixedRows(1);
+        for (const FieldSpec& f : Engine::MarginClientsLayout().Fields())
+            grid.AddColumn()->Name = f.name;
+        grid.Loaded();
+        t.restart();
+        LoadGridFromResponse(parser, grid, AfterRowTexts());
+        Figure("monitor part: grid fill alone", t.nsecsElapsed() / 1e6, "ms");
+        QComboBox box;
+        t.restart();
+        for (int i = 0; i < monitor.CriticalCount() + monitor.StartCount(); ++i)
+            box.addItem(QStringLiteral("12:00 Превышен начальный уровень Клиент"), i);
+        Figure("monitor part: event box filled", t.nsecsElapsed() / 1e6, "ms");
+    }
 
     // The add dialog's tree.
     TMarginSecurityTree tree;
