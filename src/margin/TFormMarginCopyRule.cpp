@@ -32,11 +32,22 @@ QWidget* Pane(const QString& title, TtsvTreeView*& tree, QWidget* parent) {
     return box;
 }
 
-QTreeWidgetItem* CopyNode(const QTreeWidgetItem* from) {
-    auto* node = new QTreeWidgetItem(QStringList(from->text(0)));
-    SetNodeTag(node, NodeTag(from));
+// Nodes get their state before they join a tree, so building many costs no
+// notifications of the views.
+QTreeWidgetItem* MakeNode(TtsvTreeView* tree, const QString& text, int client) {
+    auto* node = new QTreeWidgetItem(QStringList(text));
+    SetNodeTag(node, client);
+    tree->SetNodeState(node, TtsvTreeView::Unchecked);
+    return node;
+}
+
+QTreeWidgetItem* CopyNode(TtsvTreeView* tree, const QTreeWidgetItem* from) {
+    QTreeWidgetItem* node = MakeNode(tree, from->text(0), NodeTag(from));
+    QList<QTreeWidgetItem*> children;
+    children.reserve(from->childCount());
     for (int i = 0; i < from->childCount(); ++i)
-        node->addChild(CopyNode(from->child(i)));
+        children << CopyNode(tree, from->child(i));
+    node->addChildren(children);
     return node;
 }
 
@@ -77,30 +88,21 @@ void TFormMarginCopyRule::FillControls2(const TReferenceData& refs,
         QTreeWidgetItem* root = nullptr;
         for (const TCliObj* cli : refs.Clients) {
             if (QString::number(cli->Id) == refs.ClientKey) {
-                root = new QTreeWidgetItem(QStringList(cli->Name));
-                SetNodeTag(root, cli->Id);
+                root = MakeNode(source_, cli->Name, cli->Id);
                 break;
             }
         }
-        if (!root) {
-            root = new QTreeWidgetItem(QStringList(QStringLiteral("Клиенты")));
-            SetNodeTag(root, 0);
-        }
+        if (!root)
+            root = MakeNode(source_, QStringLiteral("Клиенты"), 0);
         QList<QTreeWidgetItem*> children;
-        for (const TCliObj* cli : refs.Clients) {
-            if (!wanted.contains(QString::number(cli->Id)))
-                continue;
-            auto* node = new QTreeWidgetItem(QStringList(cli->Name));
-            SetNodeTag(node, cli->Id);
-            children << node;
-        }
+        for (const TCliObj* cli : refs.Clients)
+            if (wanted.contains(QString::number(cli->Id)))
+                children << MakeNode(source_, cli->Name, cli->Id);
         root->addChildren(children);
-        source_->addTopLevelItem(root);
-        dest_->addTopLevelItem(CopyNode(root));
-        for (TtsvTreeView* tree : {source_, dest_})
-            for (QTreeWidgetItemIterator it(tree); *it; ++it)
-                tree->SetNodeState(*it, TtsvTreeView::Unchecked);
+        QTreeWidgetItem* destRoot = CopyNode(dest_, root);
         source_->SetNodeState(root, TtsvTreeView::Disabled); // the root is no source
+        source_->addTopLevelItem(root);
+        dest_->addTopLevelItem(destRoot);
         source_->expandAll();
         dest_->expandAll();
     } catch (const std::exception& e) {

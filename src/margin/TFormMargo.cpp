@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QPointer>
+#include <QStandardItemModel>
 #include <QStyle>
 #include <QTime>
 #include <QToolBar>
@@ -238,40 +239,48 @@ void TFormMargo::SesMrgData() {
     GuardStep(QStringLiteral("FormMargo.SesMrgData"),
               [&] { LoadGridFromResponse(*parser_, *grid_, hook); });
 
-    // 3, 4. The breaches, one entry and one count per row; the client list.
+    // 3, 4. The breaches, one entry and one count per row; the client list. The
+    // entries go into a model of their own, handed to the event box at once.
     clients_.clear();
-    events_->clear();
     criticalCount_ = 0;
     startCount_ = 0;
+    auto* entries = new QStandardItemModel(events_);
+    const QString time = QLocale().toString(QTime::currentTime(), QLocale::ShortFormat);
+    const int realPercent = gridcols::RealByTag(*grid_, kMarginPercent);
+    const int realStart = gridcols::RealByTag(*grid_, kStartLevel);
+    const int realCritical = gridcols::RealByTag(*grid_, kCriticalLevel);
     QStringList malformed;
     for (int row = grid_->FixedRows(); row < grid_->RowCount(); ++row) {
-        const QString client = Cell(kIdCli, row);
+        const QString client = grid_->Cell(idCol, row);
         if (client.isEmpty())
             continue; // the blank row of an empty answer
         bool wellFormed = true;
-        const auto number = [&](int tag) {
+        const auto number = [&](int realCol) {
             bool ok = true;
-            const int n = margin::CellNumber(Cell(tag, row), &ok);
+            const int n = margin::CellNumber(grid_->Cell(realCol, row), &ok);
             wellFormed = wellFormed && ok;
             return n;
         };
-        const int percent = number(kMarginPercent);
-        const int start = number(kStartLevel);
-        const int critical = number(kCriticalLevel);
+        const int percent = number(realPercent);
+        const int start = number(realStart);
+        const int critical = number(realCritical);
         if (!wellFormed)
             malformed << client;
         const margin::Breach breach = margin::BreachOf(percent, start, critical);
         if (breach != margin::Breach::None) {
             const bool isCritical = breach == margin::Breach::CriticalLevel;
-            events_->addItem(QLocale().toString(QTime::currentTime(), QLocale::ShortFormat) +
-                                 (isCritical ? QStringLiteral(" Превышен критический уровень ")
-                                             : QStringLiteral(" Превышен начальный уровень ")) +
-                                 Cell(kNameCli, row),
-                             margin::CellNumber(client));
+            auto* entry =
+                new QStandardItem(time +
+                                  (isCritical ? QStringLiteral(" Превышен критический уровень ")
+                                              : QStringLiteral(" Превышен начальный уровень ")) +
+                                  grid_->Cell(nameCol, row));
+            entry->setData(margin::CellNumber(client), Qt::UserRole);
+            entries->appendRow(entry);
             ++(isCritical ? criticalCount_ : startCount_);
         }
         clients_ << client;
     }
+    events_->setModel(entries); // frees the previous answer's entries
     if (!malformed.isEmpty())
         WriteLog(QStringLiteral("Учёт маржи: уровни маржи не целые числа у клиентов ") +
                  malformed.join(QStringLiteral(", ")));
