@@ -49,6 +49,8 @@ const QString kModeNoLending = QString::fromUtf8("Без кредитовани�
 
 } // namespace
 
+// CROSS JOIN keeps SQLite's join order: from the margin clients through their accounts
+// to their positions, rather than over every position of the store.
 QHash<qint64, MarginPositionSums> SumMarginPositions(const QSqlDatabase& db) {
     QHash<qint64, MarginPositionSums> sums;
     QSqlQuery q(db);
@@ -61,8 +63,8 @@ QHash<qint64, MarginPositionSums> SumMarginPositions(const QSqlDatabase& db) {
         "counted, "
         "      CASE WHEN s.last_price > 0 THEN s.last_price ELSE p.avprice END * "
         "      CASE WHEN s.nominal > 0 THEN s.nominal / 100.0 ELSE 1 END AS unit "
-        "      FROM margin_client m JOIN account a ON a.client_id = m.cli_id "
-        "      JOIN portfolio p ON p.acc_id = a.id "
+        "      FROM margin_client m CROSS JOIN account a ON a.client_id = m.cli_id "
+        "      CROSS JOIN portfolio p ON p.acc_id = a.id "
         "      LEFT JOIN security s ON s.id = p.sec_id "
         "      LEFT JOIN margin_rule r ON r.cli_id = m.cli_id AND r.sec_id = p.sec_id) "
         "GROUP BY cli"));
