@@ -84,7 +84,14 @@ void TFormMarginCopyRule::FillControls2(const TReferenceData& refs,
         return;
     WriteLog(QStringLiteral("Построение диалога копирования маржин.бумаг"));
     try {
-        const QSet<QString> wanted(clientNumbers.begin(), clientNumbers.end());
+        QSet<qint32> wanted;
+        wanted.reserve(clientNumbers.size());
+        for (const QString& number : clientNumbers) {
+            bool ok = false;
+            const qint32 id = number.toInt(&ok);
+            if (ok)
+                wanted.insert(id);
+        }
         QTreeWidgetItem* root = nullptr;
         for (const TCliObj* cli : refs.Clients) {
             if (QString::number(cli->Id) == refs.ClientKey) {
@@ -96,15 +103,15 @@ void TFormMarginCopyRule::FillControls2(const TReferenceData& refs,
             root = MakeNode(source_, QStringLiteral("Клиенты"), 0);
         QList<QTreeWidgetItem*> children;
         for (const TCliObj* cli : refs.Clients)
-            if (wanted.contains(QString::number(cli->Id)))
+            if (wanted.contains(cli->Id))
                 children << MakeNode(source_, cli->Name, cli->Id);
         root->addChildren(children);
         QTreeWidgetItem* destRoot = CopyNode(dest_, root);
         source_->SetNodeState(root, TtsvTreeView::Disabled); // the root is no source
         source_->addTopLevelItem(root);
         dest_->addTopLevelItem(destRoot);
-        source_->expandAll();
-        dest_->expandAll();
+        source_->expandItem(root);
+        dest_->expandItem(destRoot);
     } catch (const std::exception& e) {
         WriteLog(QStringLiteral("EXCEPTION FormMarginCopyRule.FillControls2 ") +
                  QString::fromUtf8(e.what()));
