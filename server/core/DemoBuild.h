@@ -162,7 +162,8 @@ public:
                      {&Build::WriteFutures, 3},
                      {&Build::WriteRpsRepoAndConditionalOrders, 3},
                      {&Build::WriteInterestMarginAndCommissions, 2},
-                     {&Build::WriteInterestLadders, 1}};
+                     {&Build::WriteInterestLadders, 1},
+                     {&Build::WriteMargin, 2}};
         int total = 0, done = 0;
         for (const auto& s : steps)
             total += s.weight;
@@ -192,6 +193,7 @@ private:
     bool WriteRpsRepoAndConditionalOrders();
     bool WriteInterestMarginAndCommissions();
     bool WriteInterestLadders(); // DemoInterest.cpp
+    bool WriteMargin();
 
     bool check(const demo::Inserter& ins, const char* what) {
         if (!ins.Ok())

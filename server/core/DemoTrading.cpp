@@ -326,7 +326,7 @@ bool DemoGenerator::Build::WriteRpsRepoAndConditionalOrders() {
 }
 
 bool DemoGenerator::Build::WriteInterestMarginAndCommissions() {
-    // Broker interest, margin lending, commissions.
+    // Broker interest and commissions (margin lending: DemoMargin.cpp).
     {
         Inserter tier(db, QStringLiteral("interest_tier"),
                       {"id", "lower_bound", "upper_bound", "upper_broker_percent"});
@@ -335,10 +335,6 @@ bool DemoGenerator::Build::WriteInterestMarginAndCommissions() {
         tier.Row({3, 10000000, 1000000000, 20});
         Inserter ci(db, QStringLiteral("client_interest"), {"cli_id", "tier_id", "percent"});
         Inserter cf(db, QStringLiteral("client_interest_flag"), {"cli_id", "auto_calc"});
-        Inserter mc(db, QStringLiteral("margin_client"),
-                    {"cli_id", "mode", "start_level", "critical_level", "credit_acc_id"});
-        Inserter mr(db, QStringLiteral("margin_rule"),
-                    {"cli_id", "sec_id", "limit_value", "in_level", "allowed", "allowed2"});
         Inserter cc(db, QStringLiteral("commission_client"), {"cli_id"});
         int n = 0;
         for (int cli : topClients) {
@@ -349,12 +345,6 @@ bool DemoGenerator::Build::WriteInterestMarginAndCommissions() {
             ci.Row({cli, 3, 10});
             cf.Row({cli, rnd.Chance(0.5) ? 1 : 0});
             cc.Row({cli});
-            if (n <= 15) {
-                mc.Row({cli, rnd.Chance(0.7) ? 1 : 0, 50, 25, 3});
-                for (int k = 0; k < 3 && !tradedSecs.empty(); ++k)
-                    mr.Row({cli, secs[size_t(tradedSecs[size_t(k * 7 % tradedSecs.size())])].id,
-                            k == 0 ? 1000 : 0, 1, 1, 1});
-            }
         }
         Inserter ca(db, QStringLiteral("commission_account"), {"acc_id", "own"});
         QSet<int> commissionClients(
@@ -392,8 +382,7 @@ bool DemoGenerator::Build::WriteInterestMarginAndCommissions() {
         store_.SetState(QStringLiteral("next.tariff"), QStringLiteral("5"));
         store_.SetState(QStringLiteral("next.plan"), QStringLiteral("3"));
         if (!check(tier, "interest_tier") || !check(ci, "client_interest") ||
-            !check(cf, "client_interest_flag") || !check(mc, "margin_client") ||
-            !check(mr, "margin_rule") || !check(cc, "commission_client") ||
+            !check(cf, "client_interest_flag") || !check(cc, "commission_client") ||
             !check(ca, "commission_account") || !check(t, "tariff") || !check(tp, "tariff_plan") ||
             !check(pl, "plan_tariff") || !check(pc, "plan_client"))
             return false;

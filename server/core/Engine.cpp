@@ -119,6 +119,10 @@ EngineResult Engine::List(SessionState& session, const ParamList& params) {
         return ReferenceList(query, session, params);
     case vocab::list::kOrders:
         return Orders(session, params);
+    case vocab::list::kMarginClients:
+        return MarginClients(session, params);
+    case vocab::list::kMarginRules:
+        return MarginRules(params);
     default:
         break;
     }
@@ -141,6 +145,12 @@ EngineResult Engine::Command(SessionState& session, const ParamList& params) {
         return Withdraw(query, session, params);
     case vocab::command::kChangeUserInfo:
         return UserInfoChange(params);
+    case vocab::command::kMarginRuleSet:
+    case vocab::command::kMarginRuleRemove:
+    case vocab::command::kMarginRulesCopy:
+    case vocab::command::kMarginRulesClear:
+    case vocab::command::kMarginClientLevels:
+        return MarginCommand(query, params);
     default:
         break;
     }

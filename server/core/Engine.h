@@ -81,6 +81,15 @@ private:
     EngineResult UpdatePercentFlag(const ParamList& params);
     EngineResult UpdatePercentAccount(const ParamList& params);
 
+    // Margin lending (EngineMargin.cpp).
+    EngineResult MarginClients(SessionState& session, const ParamList& params);
+    EngineResult MarginRules(const ParamList& params);
+    EngineResult MarginCommand(int query, const ParamList& params);
+
+public:
+    static const ResultLayout& MarginClientsLayout();
+
+private:
     Store& store_;
     mutable std::unique_ptr<QSqlQuery> dealRow_; // prepared once, for the change stream
     std::unique_ptr<StoreReader> reader_;        // this engine's own read connection

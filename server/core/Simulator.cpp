@@ -70,6 +70,8 @@ void Simulator::Load() {
     cancelOrder_.prepare(QStringLiteral(
         "UPDATE orders SET status = ?, changed_at = ? WHERE order_num = ? AND status < 11 "
         "RETURNING acc_id, sec_id"));
+    setLastPrice_ = QSqlQuery(db);
+    setLastPrice_.prepare(QStringLiteral("UPDATE security SET last_price = ? WHERE id = ?"));
 }
 
 QStringList Simulator::Step(int events) {
@@ -202,6 +204,11 @@ bool Simulator::Fill(QStringList& rows, const QString& time) {
         return false;
     if (!Run(fillOrder_, {part, part, time, num}))
         return false;
+    // Prices walk with the deals, which moves the margin clients across their levels.
+    if (!Run(setLastPrice_, {price, sec}))
+        return false;
+    if (const auto it = securityIndex_.constFind(sec); it != securityIndex_.cend())
+        securities_[*it].price = price;
     const double pieces = double(part) * lot;
     if (!Run(movePortfolio_, {acc, sec, buy ? pieces : -pieces, buy ? pieces : -pieces, price}))
         return false;

@@ -57,4 +57,5 @@ private:
     // Statements prepared once and run for every event.
     QSqlQuery insertOrder_, orderStatus_, orderForFill_, insertDeal_, fillOrder_, movePortfolio_,
         cancelOrder_;
+    QSqlQuery setLastPrice_; // a deal's price becomes the security's last price
 };

@@ -6,6 +6,7 @@
 
 #include <QLocalSocket>
 #include <QRandomGenerator>
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
@@ -116,6 +117,28 @@ void ServerHost::HandleControl(Connection* c, const wire::Message& m, const Para
                                                     ? QStringLiteral("allowed")
                                                     : QStringLiteral("not allowed"))
                        : QStringLiteral("the store refused the change");
+        }
+    } else if (action == QLatin1String("setprice")) {
+        // The last price of one security, as if a deal had been made at it: the next
+        // margin list values the clients' positions with it.
+        const auto id = params.Int(QStringLiteral("security"));
+        bool num = false;
+        const double price = params.Value(QStringLiteral("price")).toDouble(&num);
+        if (!id || *id <= 0 || !num || !(price > 0) || price > 1e12) {
+            reply = QStringLiteral("setprice needs security=N and price=P (a positive number)");
+        } else if (store_
+                       .ScalarQuery(QStringLiteral("SELECT COUNT(*) FROM security WHERE id = ?"),
+                                    {*id})
+                       .toLongLong() == 0) {
+            reply = QStringLiteral("no security %1").arg(*id);
+            QSqlQuery q(store_.Db());
+            q.prepare(QStringLiteral("UPDATE security SET last_price = ? WHERE id = ?"));
+            q.addBindValue(price);
+            q.addBindValue(*id);
+            ok = q.exec();
+            reply = ok ? QString() : q.lastError().text();
+            if (ok)
+                reply = QStringLiteral("security %1 priced %2").arg(*id).arg(price);
         }
     } else if (action == QLatin1String("status")) {
         reply = ControlStatus();

@@ -9,14 +9,22 @@
 #include "grids/TFormCols.h"
 #include "interest/TFormAllBrokPercent.h"
 #include "interest/TFormUpdateBrokPercent.h"
+#include "margin/TFormMarginAddRule.h"
+#include "margin/TFormMarginCopyRule.h"
+#include "margin/TFormMarginEditRule.h"
+#include "margin/TFormMarginLevel.h"
+#include "margin/TFormMargo.h"
+#include "margin/TFormSoundSettings.h"
 #include "monitors/TOrderForm.h"
 #include "shell/base/Beep.h"
 #include "shell/base/Registry.h"
 #include "shell/base/Services.h"
+#include "shell/base/SoundPlayer.h"
 #include "shell/main/AboutBox.h"
 #include "shell/main/MainForm.h"
 #include "shell/plugins/ChatComponent.h"
 #include "shell/plugins/PluginSupport.h"
+#include "shell/refs/ReferenceData.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,6 +53,9 @@ int main(int argc, char** argv) {
 
     Services::InstallInteractive();
     SetBeepHandler([] { QApplication::beep(); });
+    // The margin alarms play through the sound player; "Настройка звука" opens the
+    // program's own dialog (set below, once the main window exists).
+    Services::SetSound(std::make_shared<TSoundPlayer>());
 
     // The desktop store reads the names of the saved desktops before any window exists.
     TDeskTopConfig desktops;
@@ -73,6 +84,33 @@ int main(int argc, char** argv) {
             [&saveDesktopDialog](QString& name) { return saveDesktopDialog.Ask(name); });
     TExTimer::Start(); // drives the incremental search of the drop-down lists
 
+    // The margin rule dialogs: edit, add, copy, level. The add tree and the level
+    // dialog's accounts are built by StartWork and emptied before a reload; the copy
+    // dialog's trees are emptied on a disconnect.
+    TFormMarginEditRule marginEdit(&mainForm);
+    TFormMarginAddRule marginAdd(&mainForm);
+    TFormMarginCopyRule marginCopy(&mainForm);
+    TFormMarginLevel marginLevel(&mainForm);
+    hooks.ClearReferenceTrees = [clear = hooks.ClearReferenceTrees, &marginAdd, &marginLevel] {
+        if (clear)
+            clear();
+        marginAdd.ClearTree();
+        marginLevel.ClearAccounts();
+    };
+    hooks.MarginAddFillTreeBum = [&marginAdd] { marginAdd.FillTreeBum(TReferenceData::Current()); };
+    hooks.MarginLevelFillControls = [&marginLevel] {
+        marginLevel.FillControls(TReferenceData::Current());
+    };
+    hooks.CloseDialogsOnBreak = [close = hooks.CloseDialogsOnBreak, &marginCopy] {
+        if (close)
+            close();
+        marginCopy.BreakWork();
+    };
+    TSoundPlayer::SetSettingsOpener([&mainForm] {
+        TFormSoundSettings dialog(&mainForm);
+        dialog.ShowModal();
+    });
+
     // The windows the menus open.
     TOrderForm::Register();
     TFormAllBrokPercent::Register();
@@ -86,6 +124,8 @@ int main(int argc, char** argv) {
     hooks.CreateChat = [&chat] { chat.CreateChat(); };
     mainForm.ChatAction()->setEnabled(true);
     QObject::connect(mainForm.ChatAction(), &QAction::triggered, [&chat] { chat.ShowChat(); });
+    TFormMargo::Register();
+    TFormMargo::SetWindowOpener([&mainForm](QWidget* window) { mainForm.AddChildWindow(window); });
 
     if (RestoreWindowPlacement(mainForm, QStringLiteral("main"))) {
         mainForm.show();

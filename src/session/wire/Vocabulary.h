@@ -94,6 +94,12 @@ constexpr int kNewTransaction = 100;
 constexpr int kCancelPendingTransaction = 102;
 constexpr int kChangeTransactionReason = 103;
 constexpr int kChangeUserInfo = 1821; // param0 value id, param1 owner, param2 type, param3 text
+// Margin lending, all in pair form; the answer's first field is "0" on success.
+constexpr int kMarginRuleSet = 600;      // client, instrument, limit, level flag, trading flag x2
+constexpr int kMarginRuleRemove = 601;   // client, instrument
+constexpr int kMarginRulesCopy = 602;    // source client, destination client
+constexpr int kMarginRulesClear = 603;   // client
+constexpr int kMarginClientLevels = 604; // client, mode, start level, critical level, account
 } // namespace command
 
 // The change stream ("IzmenaBB"): each row has kChangeRowFields fields.

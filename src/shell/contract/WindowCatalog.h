@@ -48,6 +48,11 @@ struct WindowEntry {
     std::function<void(QWidget* window)> AfterShow;
 };
 
+// The dynamic property by which the main window knows a window's command (the
+// command's number + 1). A one-window class sets it on itself, so the menu finds the
+// window whoever made it (the menu or a restored desktop).
+inline constexpr char kWindowCommandProperty[] = "orvexWindowCommand";
+
 class TWindowCatalog {
 public:
     static void Register(WindowCommand command, WindowEntry entry);

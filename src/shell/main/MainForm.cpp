@@ -45,7 +45,7 @@ public:
     std::unique_ptr<TDlgMessage> Message;
 };
 
-const char* const kCommandProperty = "orvexWindowCommand";
+const char* const kCommandProperty = kWindowCommandProperty;
 
 // Images of the window list: a tick for the active window, a bar for a minimized one.
 QIcon ListImage(bool active) {

@@ -8,6 +8,7 @@
 
 #include "desktops/TDeskTopConfig.h"
 #include "interest/TFormAllBrokPercent.h"
+#include "margin/TFormMargo.h"
 #include "monitors/TOrderForm.h"
 
 void RegisterDesktopWindowClasses(TDeskTopConfig& store) {
@@ -17,7 +18,7 @@ void RegisterDesktopWindowClasses(TDeskTopConfig& store) {
     // store.RegisterWindowClass<TFormAPosition>(QStringLiteral("TFormAPosition"));
     // store.RegisterWindowClass<TFormAProv>(QStringLiteral("TFormAProv"));
     // store.RegisterWindowClass<TFormASd>(QStringLiteral("TFormASd"));
-    // store.RegisterWindowClass<TFormMargo>(QStringLiteral("TFormMargo"));
+    store.RegisterWindowClass<TFormMargo>(QStringLiteral("TFormMargo"));
     // store.RegisterWindowClass<TFormPos>(QStringLiteral("TFormPos"));
     // store.RegisterWindowClass<TFormPrf>(QStringLiteral("TFormPrf"));
     // store.RegisterWindowClass<TFormProv>(QStringLiteral("TFormProv"));
