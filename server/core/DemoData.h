@@ -29,6 +29,8 @@ struct DemoScale {
     int accounts = 150;
     int orders = 400;
     int archiveDays = 3; // earlier trading days with orders, deals and snapshots
+    double dealSplit = 0.3;       // chance that a fill is dealt in more than one part
+    int todaysTransactions = 60; // transactions of the trading day besides the others
 
     static DemoScale Demo();
     static DemoScale Large();

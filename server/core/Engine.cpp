@@ -110,6 +110,15 @@ EngineResult Engine::List(SessionState& session, const ParamList& params) {
         return ReferenceList(query, session, params);
     case vocab::list::kOrders:
         return Orders(session, params);
+    case vocab::list::kDeals:
+        return Deals(session, params);
+    case vocab::list::kPortfolio:
+    case vocab::list::kPortfolioByKeys:
+        return Portfolio(query, session, params);
+    case vocab::list::kPosition:
+        return Position(session, params);
+    case vocab::list::kTransactions:
+        return Transactions(session, params);
     default:
         break;
     }

@@ -74,6 +74,19 @@ private:
     EngineResult Withdraw(int query, SessionState& session, const ParamList& params);
     EngineResult UserInfoChange(const ParamList& params);
 
+    // Deals, portfolio, position and transactions (EngineDeals.cpp).
+    EngineResult Deals(SessionState& session, const ParamList& params);
+    EngineResult Portfolio(int query, SessionState& session, const ParamList& params);
+    EngineResult Position(SessionState& session, const ParamList& params);
+    EngineResult Transactions(SessionState& session, const ParamList& params);
+    // Runs a list query and writes each result row: the column forms say, column by
+    // column, kTextColumn, kIntColumn or the decimals of a number. False with the
+    // reason when the store cannot run it.
+    static constexpr int kTextColumn = -1;
+    static constexpr int kIntColumn = -2;
+    bool WriteListRows(const QString& sql, const QVariantList& binds, const QList<int>& forms,
+                       QStringList& rows, QString* error);
+
     Store& store_;
     mutable std::unique_ptr<QSqlQuery> dealRow_; // prepared once, for the change stream
     std::unique_ptr<StoreReader> reader_;        // this engine's own read connection

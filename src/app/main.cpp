@@ -5,6 +5,10 @@
 #include "grids/TComboBoxIndexed.h"
 #include "grids/TFormCols.h"
 #include "monitors/TOrderForm.h"
+#include "monitors/TFormPos.h"
+#include "monitors/TFormPrf.h"
+#include "monitors/TFormProv.h"
+#include "monitors/TFormSd.h"
 #include "shell/base/Beep.h"
 #include "shell/base/Registry.h"
 #include "shell/base/Services.h"
@@ -59,6 +63,10 @@ int main(int argc, char** argv) {
 
     // The windows the menus open.
     TOrderForm::Register();
+    TFormSd::Register();
+    TFormPrf::Register();
+    TFormPos::Register();
+    TFormProv::Register();
 
     if (RestoreWindowPlacement(mainForm, QStringLiteral("main"))) {
         mainForm.show();
