@@ -53,6 +53,7 @@ TFormPos::TFormPos(QWidget* parent) : TChildWindow(parent) {
               QStringLiteral("FormPos.menuRefreshClick"), [this] { SesPosLogin(); });
     UsePopup(*this, *popup_);
     monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
+    resize(std::max(width(), grid_->FullWidth()), height());
 }
 
 TFormPos::~TFormPos() {
