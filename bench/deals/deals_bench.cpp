@@ -171,22 +171,30 @@ int main(int argc, char** argv) {
     t.restart();
     sesPrf.FeedData(full);
     std::printf("portfolio full load of %d rows, sorted: %.1f ms\n", kRows, Ms(t));
-    std::vector<double> merges;
-    for (int run = 0; run < 5; ++run) {
-        const ScriptedAnswer keyed =
-            Portfolio(5, 50000 + run, QStringLiteral("UPDATE_WITH_KEY_FIELD"));
-        QStringList keys;
-        for (const QString& row : keyed.rows)
-            keys << row.split(QChar(0)).value(3);
-        prf.RefreshByKeys(keys);
-        ScriptedAnswer a = keyed;
-        a.requestParams = sesPrf.Last().Params();
-        t.restart();
-        sesPrf.FeedData(a);
-        merges.push_back(Ms(t));
-    }
-    std::sort(merges.begin(), merges.end());
-    std::printf("portfolio keyed merge of 5 keys into %d rows: median %.2f ms\n", kRows,
-                merges[merges.size() / 2]);
+    // Sorted by the current balance, the merged positions move in the sort order;
+    // sorted by instrument they stay where they are.
+    const auto mergeFigure = [&](int sortTag, const char* how) {
+        prf.GridPrf().SortByColumn(gridcols::RealByTag(prf.GridPrf(), sortTag), false);
+        std::vector<double> merges;
+        for (int run = 0; run < 7; ++run) {
+            const ScriptedAnswer keyed =
+                Portfolio(5, 50000 + run * 1000, QStringLiteral("UPDATE_WITH_KEY_FIELD"));
+            QStringList keys;
+            for (const QString& row : keyed.rows)
+                keys << row.split(QChar(0)).value(3);
+            prf.RefreshByKeys(keys);
+            ScriptedAnswer a = keyed;
+            a.requestParams = sesPrf.Last().Params();
+            QElapsedTimer m;
+            m.start();
+            sesPrf.FeedData(a);
+            merges.push_back(Ms(m));
+        }
+        std::sort(merges.begin(), merges.end());
+        std::printf("portfolio keyed merge of 5 keys into %d rows, %s: median %.2f ms\n", kRows,
+                    how, merges[merges.size() / 2]);
+    };
+    mergeFigure(TFormPrf::kCurrSaldo, "sorted by balance (rows move)");
+    mergeFigure(TFormPrf::kNameBum, "sorted by instrument");
     return 0;
 }

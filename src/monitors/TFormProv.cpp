@@ -43,9 +43,8 @@ const HiddenColumn kHidden[] = {
 
 const QString kTransactionsQuery = QString::number(vocab::list::kTransactions);
 
-INewTransactionDialog*& Dialog() {
-    static INewTransactionDialog* dialog = nullptr;
-    return dialog;
+INewTransactionDialog* Dialog() {
+    return INewTransactionDialog::Current();
 }
 
 } // namespace
@@ -216,10 +215,6 @@ void TFormProv::menuFilterClick() {
     sqlFilter_ = accounts + securities;
     setWindowTitle(caption);
     SesProvLogin();
-}
-
-void TFormProv::SetNewTransactionDialog(INewTransactionDialog* dialog) {
-    Dialog() = dialog;
 }
 
 void TFormProv::Register() {

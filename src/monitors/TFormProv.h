@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitors/INewTransactionDialog.h"
 #include "shell/contract/TChildWindow.h"
 
 #include <QString>
@@ -13,18 +14,6 @@ class TAdvColumnGrid;
 class TBrokerSession;
 class TMetadataParser;
 struct TCellLook;
-
-// What the transactions window asks of the new-transaction dialog: open it empty, or
-// filled from a row (sender and receiver account ids, average price, reason, amount,
-// instrument name, in this order).
-class INewTransactionDialog {
-public:
-    virtual ~INewTransactionDialog() = default;
-    virtual void OpenEmpty() = 0;
-    virtual void OpenFilled(const QString& debitAccountId, const QString& creditAccountId,
-                            const QString& averagePrice, const QString& reason,
-                            const QString& amount, const QString& instrument) = 0;
-};
 
 // "Проводки": today's money and security transactions between accounts. Every answer
 // reloads the table; so does the broadcast that a transaction was created. From here
@@ -76,7 +65,9 @@ public:
     void GridProvDblClickCell(int row, int realCol);
 
     // The new-transaction dialog; without one the two dialog actions stay disabled.
-    static void SetNewTransactionDialog(INewTransactionDialog* dialog);
+    static void SetNewTransactionDialog(INewTransactionDialog* dialog) {
+        INewTransactionDialog::SetCurrent(dialog);
+    }
 
     // Registers the window with the main window's "Проводки" command.
     static void Register();

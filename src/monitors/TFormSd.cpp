@@ -84,6 +84,9 @@ const QString kDealsQuery = QString::number(vocab::list::kDeals);
 // A cell's number as the table shows it: loaded rows hold plain numbers, appended
 // rows grouped ones; an empty or unreadable cell counts 0.
 double CellNumber(const QString& text) {
+    double value = 0;
+    if (text.isEmpty() || TryParseLocaleNumber(text, value))
+        return value;
     return ParseGroupedNumber(text, 0);
 }
 
@@ -167,8 +170,12 @@ void TFormSd::SesSdLogin() {
 }
 
 void TFormSd::SesSdData() {
-    RowTexts cells(*grid_, {kIdAcc, kNameAcc, kIdCli, kNameCli});
+    RowTexts cells(*grid_, {kIdAcc, kNameAcc, kIdCli, kNameCli, kVolume, kFeeExch, kFeeDepo,
+                            kFeeBrok, kNkd, kProfit});
     TReferenceData& refs = TReferenceData::Current();
+    // The totals are summed from each row's texts as the fill stores them: one pass,
+    // and they cover exactly the rows stored, also when the fill ends early.
+    totals_.fill(0);
     const AfterRowTexts hook = [&](int, int, QStringList& texts) {
         cells.Attach(texts);
         int id = 0;
@@ -176,22 +183,14 @@ void TFormSd::SesSdData() {
             cells.Set(kNameAcc, refs.AccountDisplayName(id, cells.Get(kNameAcc)));
         if (ReadInt(cells.Get(kIdCli), id))
             cells.Set(kNameCli, refs.ClientDisplayName(id, cells.Get(kNameCli)));
+        for (int t = 0; t < kTotals; ++t)
+            totals_[size_t(t)] += CellNumber(cells.Get(kTotalColumns[t]));
     };
-    // The totals follow whatever the fill left, also when it ended early.
-    struct Totals {
+    struct ShowAtEnd {
         TFormSd* form;
-        ~Totals() {
-            form->RecomputeTotals();
-            form->ShowTotals();
-        }
-    } totals{this};
+        ~ShowAtEnd() { form->ShowTotals(); }
+    } showAtEnd{this};
     LoadGridFromResponse(*parser_, *grid_, hook);
-}
-
-void TFormSd::RecomputeTotals() {
-    totals_.fill(0);
-    for (int row = grid_->FixedRows(); row < grid_->RowCount(); ++row)
-        AddRowToTotals(row);
 }
 
 void TFormSd::AddRowToTotals(int row) {

@@ -97,7 +97,6 @@ private:
     void menuFilterClick();
     void menuRefreshClick() { SesSdLogin(); }
     void BuildGrid();
-    void RecomputeTotals();
     void AddRowToTotals(int row);
     void ShowTotals();
     int WriteDeal(const TChangeRecord& deal); // the grid row written
