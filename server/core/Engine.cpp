@@ -119,6 +119,8 @@ EngineResult Engine::List(SessionState& session, const ParamList& params) {
         return Position(session, params);
     case vocab::list::kTransactions:
         return Transactions(session, params);
+    case vocab::list::kPendingTransactions:
+        return PendingTransactions(session, params);
     default:
         break;
     }
@@ -141,6 +143,8 @@ EngineResult Engine::Command(SessionState& session, const ParamList& params) {
         return Withdraw(query, session, params);
     case vocab::command::kChangeUserInfo:
         return UserInfoChange(params);
+    case 102:
+        return CancelPending(session, params);
     default:
         break;
     }

@@ -84,6 +84,9 @@ private:
     // reason when the store cannot run it.
     static constexpr int kTextColumn = -1;
     static constexpr int kIntColumn = -2;
+    // Pending transactions and their cancellation (EnginePending.cpp).
+    EngineResult PendingTransactions(SessionState& session, const ParamList& params);
+    EngineResult CancelPending(SessionState& session, const ParamList& params);
     bool WriteListRows(const QString& sql, const QVariantList& binds, const QList<int>& forms,
                        QStringList& rows, QString* error);
 

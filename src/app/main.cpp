@@ -8,6 +8,7 @@
 #include "monitors/TFormPos.h"
 #include "monitors/TFormPrf.h"
 #include "monitors/TFormProv.h"
+#include "monitors/TFormProvWait.h"
 #include "monitors/TFormSd.h"
 #include "shell/base/Beep.h"
 #include "shell/base/Registry.h"
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
     TFormPrf::Register();
     TFormPos::Register();
     TFormProv::Register();
+    TFormProvWait::Register();
 
     if (RestoreWindowPlacement(mainForm, QStringLiteral("main"))) {
         mainForm.show();
