@@ -121,6 +121,8 @@ EngineResult Engine::List(SessionState& session, const ParamList& params) {
         return Transactions(session, params);
     case vocab::list::kPendingTransactions:
         return PendingTransactions(session, params);
+    case vocab::list::kBalance:
+        return Balance(session, params);
     default:
         break;
     }
@@ -143,8 +145,14 @@ EngineResult Engine::Command(SessionState& session, const ParamList& params) {
         return Withdraw(query, session, params);
     case vocab::command::kChangeUserInfo:
         return UserInfoChange(params);
-    case 102:
+    case vocab::command::kCancelPendingTransaction:
         return CancelPending(session, params);
+    case vocab::command::kChangeTransactionReason:
+        return ChangeTransactionReason(session, params);
+    case vocab::command::kNewTransaction:
+    case vocab::command::kNewPendingTransaction:
+    case vocab::command::kNewExternalTransaction:
+        return NewTransaction(query, session, params);
     default:
         break;
     }

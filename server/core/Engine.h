@@ -87,6 +87,10 @@ private:
     // Pending transactions and their cancellation (EnginePending.cpp).
     EngineResult PendingTransactions(SessionState& session, const ParamList& params);
     EngineResult CancelPending(SessionState& session, const ParamList& params);
+    EngineResult ChangeTransactionReason(SessionState& session, const ParamList& params);
+    // The sender's balance and new transactions (EngineTransfers.cpp).
+    EngineResult Balance(SessionState& session, const ParamList& params);
+    EngineResult NewTransaction(int query, SessionState& session, const ParamList& params);
     bool WriteListRows(const QString& sql, const QVariantList& binds, const QList<int>& forms,
                        QStringList& rows, QString* error);
 

@@ -1,4 +1,5 @@
-// Pending (deferred) transactions: the list 207 and the cancellation 102.
+// Pending (deferred) transactions: the list 207 and the cancellation 102; the reason
+// change 103 of a transaction.
 #include "server/core/Engine.h"
 
 #include "server/core/FilterExpr.h"
@@ -134,4 +135,46 @@ EngineResult Engine::CancelPending(SessionState& session, const ParamList& param
         return answer(-3, QString::fromUtf8("Ошибка сервера при отмене проводки"), 0);
     ServerLog::Line(QStringLiteral("ExecQueryBB 102 %1: cancelled").arg(id));
     return answer(0, QString(), 1);
+}
+
+// 103: the user reason ("prim") and the additional data of a transaction, at most 100
+// characters each; empty texts are stored as empty. Answer row: "0", or "-1" and why.
+EngineResult Engine::ChangeTransactionReason(SessionState& session, const ParamList& params) {
+    EngineResult r;
+    r.answer.echo = params;
+    session.metadata.Attach(r.answer, CommandResultLayout(QStringLiteral("103")),
+                            params.Value(vocab::key::kNoSendMetadata) == QLatin1String("1"));
+    const auto answer = [&](int code, const QString& message) {
+        r.answer.rows << RowBuilder().Int(code).Text(message).Int(code == 0 ? 1 : 0).Take();
+        if (code != 0)
+            ServerLog::Line(QStringLiteral("ExecQueryBB 103 refused: %1 (%2)")
+                                .arg(message, params.Describe().left(200)));
+        return r;
+    };
+    constexpr int kMaxText = 100;
+    bool ok = false;
+    const qint64 id = params.Value(vocab::key::kParam0).trimmed().toLongLong(&ok);
+    const QString reason = params.Value(QStringLiteral("param1"));
+    const QString codes = params.Value(QStringLiteral("param2"));
+    if (!ok)
+        return answer(-1, QString::fromUtf8("Неверный номер проводки"));
+    if (reason.size() > kMaxText || codes.size() > kMaxText)
+        return answer(-1, QString::fromUtf8("Основание длиннее 100 символов"));
+    bool found = false;
+    const bool done = store_.Transaction([&] {
+        QSqlQuery q(store_.Db());
+        q.prepare(QStringLiteral("UPDATE txn SET reason = ?, special_codes = ? WHERE id_pr = ?"));
+        q.addBindValue(reason.isNull() ? QStringLiteral("") : reason);
+        q.addBindValue(codes.isNull() ? QStringLiteral("") : codes);
+        q.addBindValue(id);
+        if (!q.exec())
+            return false;
+        found = q.numRowsAffected() == 1;
+        return true;
+    });
+    if (!done)
+        return answer(-1, QString::fromUtf8("Ошибка сервера при изменении основания"));
+    if (!found)
+        return answer(-1, QString::fromUtf8("Проводка №%1 не найдена").arg(id));
+    return answer(0, QString());
 }

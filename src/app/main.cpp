@@ -7,6 +7,7 @@
 #include "monitors/TOrderForm.h"
 #include "monitors/TFormPos.h"
 #include "monitors/TFormPrf.h"
+#include "monitors/TFormEditProvDesc.h"
 #include "monitors/TFormProv.h"
 #include "monitors/TFormProvWait.h"
 #include "monitors/TFormSd.h"
@@ -60,6 +61,7 @@ int main(int argc, char** argv) {
     mainForm.SetAboutBox(new TAboutBox(&mainForm));
     TFormCols columnsDialog(&mainForm);
     TAdvColumnGrid::SetColumnsDialog(&columnsDialog);
+    TFormEditProvDesc::Instance(&mainForm); // the transaction description, last
     TExTimer::Start(); // drives the incremental search of the drop-down lists
 
     // The windows the menus open.

@@ -48,7 +48,7 @@ const HiddenColumn kHidden[] = {
 };
 
 const QString kPendingQuery = QString::number(vocab::list::kPendingTransactions);
-const QString kCancelQuery = QStringLiteral("102");
+const QString kCancelQuery = QString::number(vocab::command::kCancelPendingTransaction);
 
 constexpr int kStatusWaiting = 10;
 constexpr int kStatusCancelled = 20;

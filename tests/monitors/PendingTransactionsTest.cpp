@@ -2,12 +2,16 @@
 // by state, the cancellation and its answers, the copy into a new transaction.
 #include "ListWindowTestSupport.h"
 #include "monitors/INewTransactionDialog.h"
+#include "monitors/TFormEditProvDesc.h"
 #include "monitors/TFormProvWait.h"
 #include "shell/base/Services.h"
 #include "shell/contract/ShellEvents.h"
 #include "shell/contract/ShellLink.h"
 
 #include <QCoreApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <QToolBar>
 
 using namespace listtest;
@@ -172,4 +176,24 @@ TEST_F(PendingTransactions, CopyOpensFilledFromARowAndEmptyFromTheHeaderOrAnEmpt
     EXPECT_EQ(dialog.calls,
               (QStringList{QStringLiteral("5|7|0|Перевод|100,5|_Деньги.Фондовый"),
                            QStringLiteral("empty"), QStringLiteral("7|0|250||3|SBER")}));
+}
+
+TEST(TransactionDescription, TextsAreCutAtOneHundredAndTheChangeCommandKeepsEmptyValues) {
+    TFormEditProvDesc dialog;
+    dialog.meUserText()->setPlainText(QString(150, QLatin1Char('a')));
+    EXPECT_EQ(dialog.meUserText()->toPlainText().size(), 100);
+    dialog.edSpecialCodes()->setText(QString(150, QLatin1Char('b')));
+    EXPECT_EQ(dialog.edSpecialCodes()->text().size(), 100);
+    QString reason = QStringLiteral("Строка 1\nСтрока 2");
+    QString codes = QStringLiteral("K1");
+    QTimer::singleShot(0, &dialog, [&] {
+        dialog.edSpecialCodes()->setText(QStringLiteral("K2"));
+        dialog.accept();
+    });
+    ASSERT_TRUE(dialog.Edit(reason, codes));
+    EXPECT_EQ(reason, QStringLiteral("Строка 1\nСтрока 2"));
+    EXPECT_EQ(codes, QStringLiteral("K2"));
+    EXPECT_EQ(TFormEditProvDesc::ReasonChangeParams(QStringLiteral("300001"), QString(),
+                                                    QStringLiteral("K2")),
+              Pieces({"chto", "103", "param0", "300001", "param1", "", "param2", "K2"}));
 }
