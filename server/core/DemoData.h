@@ -29,8 +29,11 @@ struct DemoScale {
     int accounts = 150;
     int orders = 400;
     int archiveDays = 3; // earlier trading days with orders, deals and snapshots
-    double dealSplit = 0.3;       // chance that a fill is dealt in more than one part
-    int todaysTransactions = 60; // transactions of the trading day besides the others
+
+    // The chance that a fill is dealt in more than one part.
+    double dealSplit = 0.3;
+    // Transactions of the trading day besides those spread over the earlier days.
+    int todaysTransactions = 60;
 
     static DemoScale Demo();
     static DemoScale Large();

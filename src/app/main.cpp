@@ -4,13 +4,13 @@
 #include "grids/TAdvColumnGrid.h"
 #include "grids/TComboBoxIndexed.h"
 #include "grids/TFormCols.h"
-#include "monitors/TOrderForm.h"
+#include "monitors/TFormEditProvDesc.h"
 #include "monitors/TFormPos.h"
 #include "monitors/TFormPrf.h"
-#include "monitors/TFormEditProvDesc.h"
 #include "monitors/TFormProv.h"
 #include "monitors/TFormProvWait.h"
 #include "monitors/TFormSd.h"
+#include "monitors/TOrderForm.h"
 #include "shell/base/Beep.h"
 #include "shell/base/Registry.h"
 #include "shell/base/Services.h"
@@ -61,7 +61,8 @@ int main(int argc, char** argv) {
     mainForm.SetAboutBox(new TAboutBox(&mainForm));
     TFormCols columnsDialog(&mainForm);
     TAdvColumnGrid::SetColumnsDialog(&columnsDialog);
-    TFormEditProvDesc::Instance(&mainForm); // the transaction description, last
+    // The transaction description dialog, last of the shared dialogs.
+    TFormEditProvDesc::Instance(&mainForm);
     TExTimer::Start(); // drives the incremental search of the drop-down lists
 
     // The windows the menus open.
