@@ -123,6 +123,12 @@ inline const BoardDef kBoards[] = {
     {7, "CUR1", "Валюта. Расчеты завтра", 3},    {8, "OTC1", "Внебиржевые сделки", 4},
 };
 
+// The money value of one lot at a price: a bond's price is per cent of its nominal,
+// the others' per piece (their nominal is 100, or 0 in stores of older demo data).
+inline double UnitValue(double price, int lotSize, int nominal) {
+    return price * std::max(1, lotSize) * (nominal > 0 ? nominal / 100.0 : 1.0);
+}
+
 inline QString TimeText(int secondsOfDay) {
     return QTime(0, 0).addSecs(secondsOfDay).toString(QStringLiteral("hh:mm:ss"));
 }
@@ -187,6 +193,7 @@ private:
     bool WriteAccounts();
     bool WriteUserInformation();
     bool WriteOrdersAndDeals();
+    qint64 WriteTodaysTransactions(demo::Inserter& t, qint64 id);
     bool WritePortfolios();
     bool WriteTransactions();
     bool WriteFutures();

@@ -54,6 +54,8 @@ DemoScale DemoScale::Large() {
     s.accounts = 50000;
     s.orders = 100000;
     s.archiveDays = 1;
+    s.dealSplit = 0.75;
+    s.todaysTransactions = 20000;
     return s;
 }
 
@@ -234,6 +236,10 @@ bool DemoGenerator::Build::WriteSecurities() {
                 r.price = std::round(rnd.Uniform(10, 1000) * 100) / 100;
             }
             r.tsId = kBoards[r.boardIndex].tsId;
+            // Prices of everything but bonds are per piece: a nominal of 100 (per cent)
+            // keeps the net price of a deal defined for every security.
+            if (r.nominal == 0)
+                r.nominal = 100;
             s.Row({id, r.name, code, Utf(kBoards[r.boardIndex].code), r.lotSize, r.nominal,
                    precision, r.tsId, r.traded ? 0 : 1, r.subType, buyDep, sellDep, gov, r.price,
                    QStringLiteral("RU%1").arg(id, 10, 10, QChar('0'))});

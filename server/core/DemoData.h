@@ -30,6 +30,11 @@ struct DemoScale {
     int orders = 400;
     int archiveDays = 3; // earlier trading days with orders, deals and snapshots
 
+    // The chance that a fill is dealt in more than one part.
+    double dealSplit = 0.3;
+    // Transactions of the trading day besides those spread over the earlier days.
+    int todaysTransactions = 60;
+
     static DemoScale Demo();
     static DemoScale Large();
     // "demo" or "large"; false for anything else.

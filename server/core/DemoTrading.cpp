@@ -64,7 +64,7 @@ bool DemoGenerator::Build::WriteOrdersAndDeals() {
                 orderGroup = group;
                 --groupLeft;
             }
-            const bool bond = s.nominal > 0;
+            const bool bond = s.subType == 2;
             const double nkd = bond ? std::round(rnd.Uniform(0, 45) * qty * 100) / 100 : 0;
             const double yield = bond ? std::round(rnd.Uniform(6, 16) * 100) / 100 : 0;
             const QString time = TimeText(seconds);
@@ -74,12 +74,12 @@ bool DemoGenerator::Build::WriteOrdersAndDeals() {
             int filled = qty - left;
             int dealSeconds = seconds;
             while (filled > 0) {
-                const int part =
-                    filled > 1 && rnd.Chance(0.3) ? rnd.Between(1, filled - 1) : filled;
+                const int part = filled > 1 && rnd.Chance(scale_.dealSplit)
+                                     ? rnd.Between(1, filled - 1)
+                                     : filled;
                 filled -= part;
                 dealSeconds += rnd.Between(1, 90);
-                const double unit =
-                    bond ? price * s.nominal / 100.0 : price * std::max(1, s.lotSize);
+                const double unit = UnitValue(price, s.lotSize, s.nominal);
                 const double vol = std::round(unit * part * 100) / 100;
                 const double feeExch = std::round(vol * 0.0001 * 100) / 100;
                 const double feeDepo = std::round(vol * 0.00005 * 100) / 100;
@@ -192,6 +192,7 @@ bool DemoGenerator::Build::WriteTransactions() {
                    rnd.Chance(0.2) ? QStringLiteral("CODE-%1").arg(rnd.Between(1, 99)) : QString(),
                    money ? Utf("Деньги") : Utf("Бумаги")});
         }
+        id = WriteTodaysTransactions(t, id);
         store_.SetState(QStringLiteral("next.txn"), QString::number(id));
         Inserter pt(db, QStringLiteral("pending_txn"),
                     {"id", "create_date", "status", "source_acc", "dest_acc", "sec_id", "amount",
@@ -209,6 +210,35 @@ bool DemoGenerator::Build::WriteTransactions() {
             return false;
     }
     return true;
+}
+
+qint64 DemoGenerator::Build::WriteTodaysTransactions(demo::Inserter& t, qint64 id) {
+    // Today's transfers for the transactions window (some dozens, 20,000 at the large
+    // scale) and one negative correction. A generator of their own keeps the data of
+    // the later steps as it was.
+    DemoRandom own(seed_ * 104729 + 3);
+    const int n = scale_.todaysTransactions;
+    const char* const reasons[] = {"Перевод между счетами клиента", "Зачисление денежных средств",
+                                   "Вывод денежных средств", "Перевод ценных бумаг"};
+    for (int i = 0; i < n && clientAccounts > 1; ++i) {
+        const AccountRow& from = accounts[size_t(3 + own.Below(clientAccounts))];
+        const AccountRow& to = accounts[size_t(3 + own.Below(clientAccounts))];
+        const int kind = own.Below(4);
+        const bool money = kind != 3 || tradedSecs.empty();
+        const int sec =
+            money ? -from.tsId
+                  : secs[size_t(tradedSecs[size_t(own.Below(int(tradedSecs.size())))])].id;
+        const bool correction = i == 0;
+        const double vol = correction ? -std::round(own.Uniform(100, 5000) * 100) / 100
+                           : money    ? std::round(own.Uniform(1000, 500000) * 100) / 100
+                                      : double(own.Between(1, 100));
+        t.Row({id++, Iso(date_), TimeText(10 * 3600 + own.Below(8 * 3600)), Iso(date_),
+               kind == 1 ? 0 : from.id, kind == 2 ? 0 : to.id, sec, vol,
+               correction ? Utf("Корректировка ошибочной проводки") : Utf(reasons[kind]),
+               money ? 0.0 : secs[size_t(sec - 1)].price, QString(),
+               money ? Utf("Деньги") : Utf("Бумаги")});
+    }
+    return id;
 }
 
 bool DemoGenerator::Build::WriteFutures() {

@@ -123,6 +123,19 @@ EngineResult Engine::List(SessionState& session, const ParamList& params) {
         return MarginClients(session, params);
     case vocab::list::kMarginRules:
         return MarginRules(params);
+    case vocab::list::kDeals:
+        return Deals(session, params);
+    case vocab::list::kPortfolio:
+    case vocab::list::kPortfolioByKeys:
+        return Portfolio(query, session, params);
+    case vocab::list::kPosition:
+        return Position(session, params);
+    case vocab::list::kTransactions:
+        return Transactions(session, params);
+    case vocab::list::kPendingTransactions:
+        return PendingTransactions(session, params);
+    case vocab::list::kBalance:
+        return Balance(session, params);
     default:
         break;
     }
@@ -151,6 +164,14 @@ EngineResult Engine::Command(SessionState& session, const ParamList& params) {
     case vocab::command::kMarginRulesClear:
     case vocab::command::kMarginClientLevels:
         return MarginCommand(query, params);
+    case vocab::command::kCancelPendingTransaction:
+        return CancelPending(session, params);
+    case vocab::command::kChangeTransactionReason:
+        return ChangeTransactionReason(session, params);
+    case vocab::command::kNewTransaction:
+    case vocab::command::kNewPendingTransaction:
+    case vocab::command::kNewExternalTransaction:
+        return NewTransaction(query, session, params);
     default:
         break;
     }

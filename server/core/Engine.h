@@ -90,6 +90,26 @@ public:
     static const ResultLayout& MarginClientsLayout();
 
 private:
+    // Deals, portfolio, position and transactions (EngineDeals.cpp).
+    EngineResult Deals(SessionState& session, const ParamList& params);
+    EngineResult Portfolio(int query, SessionState& session, const ParamList& params);
+    EngineResult Position(SessionState& session, const ParamList& params);
+    EngineResult Transactions(SessionState& session, const ParamList& params);
+    // Runs a list query and writes each result row: the column forms say, column by
+    // column, kTextColumn, kIntColumn or the decimals of a number. False with the
+    // reason when the store cannot run it.
+    static constexpr int kTextColumn = -1;
+    static constexpr int kIntColumn = -2;
+    // Pending transactions and their cancellation (EnginePending.cpp).
+    EngineResult PendingTransactions(SessionState& session, const ParamList& params);
+    EngineResult CancelPending(SessionState& session, const ParamList& params);
+    EngineResult ChangeTransactionReason(SessionState& session, const ParamList& params);
+    // The sender's balance and new transactions (EngineTransfers.cpp).
+    EngineResult Balance(SessionState& session, const ParamList& params);
+    EngineResult NewTransaction(int query, SessionState& session, const ParamList& params);
+    bool WriteListRows(const QString& sql, const QVariantList& binds, const QList<int>& forms,
+                       QStringList& rows, QString* error);
+
     Store& store_;
     mutable std::unique_ptr<QSqlQuery> dealRow_; // prepared once, for the change stream
     std::unique_ptr<StoreReader> reader_;        // this engine's own read connection

@@ -192,7 +192,8 @@ bool Simulator::Fill(QStringList& rows, const QString& time) {
     if (left <= 0)
         return false;
     const int part = left > 1 && rnd_.Chance(0.5) ? rnd_.Between(1, left - 1) : left;
-    const double unit = nominal > 0 ? price * nominal / 100.0 : price * lot;
+    // A bond's price is per cent of its nominal, the others' per piece (nominal 100).
+    const double unit = price * lot * (nominal > 0 ? nominal / 100.0 : 1.0);
     const double vol = std::round(unit * part * 100) / 100;
     const double exch = std::round(vol * 0.0001 * 100) / 100;
     const double depo = std::round(vol * 0.00005 * 100) / 100;

@@ -15,6 +15,12 @@
 #include "margin/TFormMarginLevel.h"
 #include "margin/TFormMargo.h"
 #include "margin/TFormSoundSettings.h"
+#include "monitors/TFormEditProvDesc.h"
+#include "monitors/TFormPos.h"
+#include "monitors/TFormPrf.h"
+#include "monitors/TFormProv.h"
+#include "monitors/TFormProvWait.h"
+#include "monitors/TFormSd.h"
 #include "monitors/TOrderForm.h"
 #include "shell/base/Beep.h"
 #include "shell/base/Registry.h"
@@ -82,6 +88,8 @@ int main(int argc, char** argv) {
     if (TDesktopMenu* menu = mainForm.Desktops())
         menu->SetNameAsker(
             [&saveDesktopDialog](QString& name) { return saveDesktopDialog.Ask(name); });
+    // The transaction description dialog, last of the shared dialogs.
+    TFormEditProvDesc::Instance(&mainForm);
     TExTimer::Start(); // drives the incremental search of the drop-down lists
 
     // The margin rule dialogs: edit, add, copy, level. The add tree and the level
@@ -126,6 +134,11 @@ int main(int argc, char** argv) {
     QObject::connect(mainForm.ChatAction(), &QAction::triggered, [&chat] { chat.ShowChat(); });
     TFormMargo::Register();
     TFormMargo::SetWindowOpener([&mainForm](QWidget* window) { mainForm.AddChildWindow(window); });
+    TFormSd::Register();
+    TFormPrf::Register();
+    TFormPos::Register();
+    TFormProv::Register();
+    TFormProvWait::Register();
 
     if (RestoreWindowPlacement(mainForm, QStringLiteral("main"))) {
         mainForm.show();

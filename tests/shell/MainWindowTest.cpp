@@ -85,6 +85,9 @@ QString ChangeRow(const QString& kind, const QString& key, const QString& acc = 
     f[15] = dealNo;
     f[20] = acc;
     f[21] = bum;
+    if (kind == QLatin1String("4")) // a new deal carries every number
+        for (int n : {5, 8, 9, 10, 11, 12, 16, 17, 18})
+            f[n] = QStringLiteral("0");
     return RowOf(f);
 }
 
@@ -151,9 +154,11 @@ TEST_F(MainWindow, ChangeStreamQueuesKeysAppendsDealsAndSurvivesABadKind) {
                      .RawRow(ChangeRow("1", "777"))
                      .RawRow(ChangeRow("3", "", "15", "3"))
                      .RawRow(ChangeRow("4", "", "", "", "B", "D1"))
+                     .RawRow(ChangeRow("4", "", "", "", "S", ""))
                      .RawRow(ChangeRow("4", "", "", "", "S", "D2"))
                      .RawRow(ChangeRow("9", "ignored"))
                      .Build());
+    EXPECT_EQ(beeps_, 1); // the deal without a number is left out of every window
     EXPECT_EQ(form_->ChangeDispatcher().ChangedOrderKeys(), QStringList({"777"}));
     EXPECT_EQ(form_->ChangeDispatcher().ChangedPortfolioKeys(), QStringList({"15_3"}));
     EXPECT_EQ(all->deals, QStringList({"D1", "D2"}));
@@ -164,7 +169,7 @@ TEST_F(MainWindow, ChangeStreamQueuesKeysAppendsDealsAndSurvivesABadKind) {
                      .RawRow(ChangeRow("x", "801"))
                      .RawRow(ChangeRow("1", "802"))
                      .Build());
-    EXPECT_EQ(beeps_, 1);
+    EXPECT_EQ(beeps_, 2);
     EXPECT_EQ(form_->ChangeDispatcher().ChangedOrderKeys(), QStringList({"777", "800"}));
     izm.FeedData(AnswerBuilder().RawRow(ChangeRow("2", "803")).Build());
     EXPECT_EQ(form_->ChangeDispatcher().ChangedOrderKeys(), QStringList({"777", "800", "803"}));

@@ -417,6 +417,16 @@ void MergeByKey(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& ho
 
 } // namespace
 
+void KeepRowsSorted(TAdvColumnGrid& grid, const std::vector<int>& rows, bool wasInOrder) {
+    if (grid.SortColumn() < 0 || rows.empty())
+        return;
+    if (!wasInOrder) {
+        grid.Resort();
+        return;
+    }
+    KeepSorted(grid, rows, TKeyShadow::Of(grid));
+}
+
 void SetSecurityInfoOpener(std::function<void(int)> opener) {
     SecurityInfoOpener() = std::move(opener);
 }

@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <vector>
 
 class TAdvColumnGrid;
 class TMetadataParser;
@@ -40,6 +41,12 @@ void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,
                     const AfterRowFilled& afterRowFilled = {});
 void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,
                     const AfterRowTexts& afterRowTexts);
+
+// Puts rows a window wrote itself (appended or rewritten) where a stable re-sort by
+// the grid's sort column would put them: by binary search when the other rows stood
+// in sort order before the rows were written (wasInOrder, read from InSortOrder()
+// before writing), else by one full re-sort. Nothing happens on an unsorted grid.
+void KeepRowsSorted(TAdvColumnGrid& grid, const std::vector<int>& rows, bool wasInOrder);
 
 // What "Информация по бумаге..." does with a security id; set by the securities window.
 void SetSecurityInfoOpener(std::function<void(int securityId)> opener);

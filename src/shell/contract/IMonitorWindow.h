@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 class TBrokerSession;
 
 // One row of the change stream ("IzmenaBB"), its fields by position: 2 the change
@@ -15,6 +17,11 @@ struct TChangeRecord {
     QString Field(int n) const { return n >= 0 && n < Fields.size() ? Fields[n] : QString(); }
     // The fields of a row text (each field followed by NUL).
     static TChangeRecord FromRowText(const QString& rowText);
+
+    // A new deal (kind 4) that cannot go into a deals table: a numeric field that is not
+    // a number, or no deal number. Empty when the record is sound; else a text naming
+    // the deal and the field, for the log line.
+    QString DealFault() const;
 };
 
 // What the main window needs from a child window. A child window class derives
@@ -40,6 +47,12 @@ public:
         return false;
     }
     virtual void AppendDeal(const TChangeRecord& deal) { (void)deal; }
+    // The deals of one change-stream answer that passed DealMatchesFilter, in order. A
+    // window that sorts overrides it to place them with one sort per answer.
+    virtual void AppendDeals(const std::vector<TChangeRecord>& deals) {
+        for (const TChangeRecord& deal : deals)
+            AppendDeal(deal);
+    }
 };
 
 // Tags of the windows the change stream serves.

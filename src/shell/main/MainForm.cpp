@@ -14,6 +14,7 @@
 #include "shell/base/Registry.h"
 #include "shell/contract/OrderStatusColors.h"
 #include "shell/contract/ShellEvents.h"
+#include "shell/contract/ShellLink.h"
 
 #include <QAction>
 #include <QApplication>
@@ -104,6 +105,11 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 
     SetGridSumReceiver(this);
     dispatcher_ = new TChangeDispatcher([this](int tag) { return WindowsByTag(tag); }, this);
+    // Child windows reach the broadcast and the deferred message through the contract.
+    TShellLink::Connect({[this](int number) { BroadcastToWindows(number); },
+                         [this](const QString& text, MsgKind kind, int buttons) {
+                             PostDeferredMessage(text, kind, buttons);
+                         }});
 
     CreateMenus();
     CreateSessions();
@@ -111,6 +117,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 }
 
 TMainForm::~TMainForm() {
+    TShellLink::Disconnect();
     // Child windows go first: they may still read the reference data as they close.
     for (QMdiSubWindow* sub : mdi_->subWindowList())
         delete sub;

@@ -141,6 +141,8 @@ public:
     void sesOrderStatusData();
     void sesUserInfoData();
     void SesIzmData();
+    // Offers the sound new deals of one answer to every deals window, in order.
+    void HandNewDeals(const std::vector<TChangeRecord>& newDeals);
 
     // How long a reference load runs before it lets pending events run (40 ms).
     static void SetLoadSliceMs(int milliseconds);

@@ -392,6 +392,9 @@ void TMainForm::BreakWork() {
 }
 
 void TMainForm::SesIzmData() {
+    // New deals are collected and handed to each deals window once per answer, so a
+    // burst of deals costs each window one sort.
+    std::vector<TChangeRecord> newDeals;
     try {
         TMetadataSession& s = *sesIzm_;
         const int count = s.GetRowCount();
@@ -412,15 +415,36 @@ void TMainForm::SesIzmData() {
                 }
                 if (deals.empty())
                     continue;
-                const TChangeRecord deal = TChangeRecord::FromRowText(s.GetRowText(r));
-                for (IMonitorWindow* w : deals)
-                    if (w->DealMatchesFilter(deal))
-                        w->AppendDeal(deal);
+                TChangeRecord deal = TChangeRecord::FromRowText(s.GetRowText(r));
+                // A deal the tables cannot show is left out of every window, once.
+                const QString fault = deal.DealFault();
+                if (!fault.isEmpty()) {
+                    WriteLog(QStringLiteral("MainForm.SesIzmData: новая сделка пропущена, ") +
+                             fault);
+                    ShortBeep();
+                    continue;
+                }
+                newDeals.push_back(std::move(deal));
             }
         }
     } catch (const std::exception& e) {
         // A record that cannot be read ends this answer; the next one is read afresh.
         WriteLog(QStringLiteral("EXCEPTION MainForm.SesIzmData. ") + ErrorText(e));
         ShortBeep();
+    }
+    if (!newDeals.empty())
+        HandNewDeals(newDeals);
+}
+
+void TMainForm::HandNewDeals(const std::vector<TChangeRecord>& newDeals) {
+    for (IMonitorWindow* w : WindowsByTag(kTagDeals)) {
+        GuardStep(QStringLiteral("MainForm.SesIzmData"), [&] {
+            std::vector<TChangeRecord> matching;
+            for (const TChangeRecord& deal : newDeals)
+                if (w->DealMatchesFilter(deal))
+                    matching.push_back(deal);
+            if (!matching.empty())
+                w->AppendDeals(matching);
+        });
     }
 }

@@ -9,6 +9,11 @@
 #include "desktops/TDeskTopConfig.h"
 #include "interest/TFormAllBrokPercent.h"
 #include "margin/TFormMargo.h"
+#include "monitors/TFormPos.h"
+#include "monitors/TFormPrf.h"
+#include "monitors/TFormProv.h"
+#include "monitors/TFormProvWait.h"
+#include "monitors/TFormSd.h"
 #include "monitors/TOrderForm.h"
 
 void RegisterDesktopWindowClasses(TDeskTopConfig& store) {
@@ -19,14 +24,14 @@ void RegisterDesktopWindowClasses(TDeskTopConfig& store) {
     // store.RegisterWindowClass<TFormAProv>(QStringLiteral("TFormAProv"));
     // store.RegisterWindowClass<TFormASd>(QStringLiteral("TFormASd"));
     store.RegisterWindowClass<TFormMargo>(QStringLiteral("TFormMargo"));
-    // store.RegisterWindowClass<TFormPos>(QStringLiteral("TFormPos"));
-    // store.RegisterWindowClass<TFormPrf>(QStringLiteral("TFormPrf"));
-    // store.RegisterWindowClass<TFormProv>(QStringLiteral("TFormProv"));
-    // store.RegisterWindowClass<TFormSd>(QStringLiteral("TFormSd"));
+    store.RegisterWindowClass<TFormPos>(QStringLiteral("TFormPos"));
+    store.RegisterWindowClass<TFormPrf>(QStringLiteral("TFormPrf"));
+    store.RegisterWindowClass<TFormProv>(QStringLiteral("TFormProv"));
+    store.RegisterWindowClass<TFormSd>(QStringLiteral("TFormSd"));
     store.RegisterWindowClass<TOrderForm>(QStringLiteral("TOrderForm"));
     store.RegisterWindowClass<TFormAllBrokPercent>(QStringLiteral("TFormAllBrokPercent"));
     // store.RegisterWindowClass<TFormListBum>(QStringLiteral("TFormListBum"));
-    // store.RegisterWindowClass<TFormProvWait>(QStringLiteral("TFormProvWait"));
+    store.RegisterWindowClass<TFormProvWait>(QStringLiteral("TFormProvWait"));
     // store.RegisterWindowClass<TFormOrdersRPS>(QStringLiteral("TFormOrdersRPS"));
     // store.RegisterWindowClass<TFormConditionOrders>(QStringLiteral("TFormConditionOrders"));
     // store.RegisterWindowClass<TFormPortfelFut>(QStringLiteral("TFormPortfelFut"));

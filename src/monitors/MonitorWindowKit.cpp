@@ -1,0 +1,81 @@
+#include "monitors/MonitorWindowKit.h"
+#include "grids/TAdvColumnGrid.h"
+#include "grids/fill/ResponseFill.h"
+#include "shell/base/ErrorGuard.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QWidget>
+
+namespace monitorkit {
+
+void BuildGrid(TAdvColumnGrid& grid, std::span<const Column> columns,
+               std::span<const HiddenColumn> hidden, QMenu* popup) {
+    grid.SetFixedRows(1);
+    grid.SetFixedCols(1);
+    for (const Column& def : columns) {
+        TGridColumn* column = grid.AddColumn();
+        column->Name = QString::fromLatin1(def.name);
+        column->Header = QString::fromUtf8(def.header);
+        column->Width = def.width;
+        column->Alignment = (def.right ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter;
+        column->FloatFormat = QString::fromLatin1(def.format);
+        column->SortStyle = def.sort;
+    }
+    grid.Column(0)->Fixed = true;
+    grid.SetPopupMenu(popup);
+    grid.Loaded();
+    for (const HiddenColumn& def : hidden)
+        grid.AddHiddenColumn(def.tag)->Name = QString::fromLatin1(def.name);
+    grid.ColumnsChanged();
+    grid.SetRowCount(grid.FixedRows() + 1);
+}
+
+QAction* AddAction(QWidget& window, QMenu& popup, const QString& caption, const QKeySequence& keys,
+                   const QString& step, std::function<void()> run) {
+    QAction* action = popup.addAction(caption);
+    if (!keys.isEmpty()) {
+        action->setShortcut(keys);
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        window.addAction(action);
+    }
+    QObject::connect(action, &QAction::triggered, &window,
+                     [step, run = std::move(run)] { GuardStep(step, run); });
+    return action;
+}
+
+void UsePopup(QWidget& window, QMenu& popup) {
+    window.setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(&window, &QWidget::customContextMenuRequested, &popup,
+                     [&window, &popup](const QPoint& pos) { popup.exec(window.mapToGlobal(pos)); });
+}
+
+QString KeyValue(QLatin1StringView key, const QString& value) {
+    return key + QLatin1Char('=') + value + QChar(0);
+}
+
+RowTexts::RowTexts(const TAdvColumnGrid& grid, std::initializer_list<int> tags) {
+    for (int tag : tags)
+        realOf_.emplace_back(tag, gridcols::RealByTag(grid, tag));
+}
+
+QString RowTexts::Get(int tag) const {
+    for (const auto& [t, real] : realOf_)
+        if (t == tag)
+            return texts_ && real >= 0 && real < texts_->size() ? texts_->at(real) : QString();
+    return {};
+}
+
+void RowTexts::Set(int tag, const QString& text) {
+    for (const auto& [t, real] : realOf_)
+        if (t == tag && texts_ && real >= 0 && real < texts_->size())
+            (*texts_)[real] = text;
+}
+
+bool ReadInt(const QString& text, int& value) {
+    bool ok = false;
+    value = text.trimmed().toInt(&ok);
+    return ok;
+}
+
+} // namespace monitorkit

@@ -1,0 +1,131 @@
+#include "monitors/TFormPos.h"
+#include "filter/TFormFiltr.h"
+#include "grids/TAdvColumnGrid.h"
+#include "grids/fill/ResponseFill.h"
+#include "monitors/MonitorWindowKit.h"
+#include "monitors/TFormPrf.h"
+#include "session/TBrokerSession.h"
+#include "session/TMetadataParser.h"
+#include "session/wire/Cp1251.h"
+#include "session/wire/Vocabulary.h"
+#include "shell/base/ErrorGuard.h"
+#include "shell/base/NumberText.h"
+#include "shell/contract/WindowCatalog.h"
+
+#include <QMenu>
+#include <QVBoxLayout>
+
+using namespace monitorkit;
+
+namespace {
+
+const Column kColumns[] = {
+    {"instr", "Инструмент", 100, false, "", TSortStyle::Automatic},
+    {"input_pos", "Входящий", 81, true, "", TSortStyle::Financial},
+    {"curr_pos", "Текущий", 90, true, "", TSortStyle::Financial},
+    {"plan_pos", "Плановый", 109, true, "", TSortStyle::Financial},
+};
+
+const HiddenColumn kHidden[] = {{TFormPos::kIdBum, "ID_BUM"}};
+
+// The server sums per instrument when the condition ends with this clause.
+const QString kGroupClause = QStringLiteral(" group by ID_BUM,INSTR ");
+
+} // namespace
+
+TFormPos::TFormPos(QWidget* parent) : TChildWindow(parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Позиция"));
+    resize(420, 400);
+    sesPos_ = std::make_unique<TBrokerSession>(QStringLiteral("SesPos"), true);
+    parser_ = std::make_unique<TMetadataParser>(sesPos_.get());
+    sesPos_->OnLogin = [this](TBrokerSession*) { SesPosLogin(); };
+    sesPos_->OnData = [this](TBrokerSession*) { SesPosData(); };
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    grid_ = new TAdvColumnGrid(this);
+    layout->addWidget(grid_, 1);
+    popup_ = new QMenu(this);
+    AddAction(*this, *popup_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
+              QStringLiteral("FormPos.menuFilterClick"), [this] { menuFilterClick(); });
+    AddAction(*this, *popup_, QStringLiteral("Обновить"), QKeySequence(),
+              QStringLiteral("FormPos.menuRefreshClick"), [this] { SesPosLogin(); });
+    UsePopup(*this, *popup_);
+    monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
+    resize(std::max(width(), grid_->FullWidth()), height());
+}
+
+TFormPos::~TFormPos() {
+    sesPos_->OnLogin = nullptr;
+    sesPos_->OnData = nullptr;
+    parser_.reset();
+    sesPos_.reset();
+}
+
+void TFormPos::SetSQLFilter(const QString& filter) {
+    sqlFilter_ = filter;
+    GuardStep(QStringLiteral("FormPos.SQLFilter"), [&] { sesPos_->Login(); });
+}
+
+QString TFormPos::FormSettings() const {
+    return Cp1251::Decode(grid_->SaveSettings());
+}
+
+void TFormPos::SetFormSettings(const QString& settings) {
+    GuardStep(QStringLiteral("FormPos.FormSettings"),
+              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+}
+
+void TFormPos::SesPosLogin() {
+    // No metadata cache: every answer carries its metadata. The busy cursor stays
+    // until the answer is in.
+    grid_->setCursor(Qt::BusyCursor);
+    sesPos_->SendRequest(vocab::request::kList,
+                         KeyValue(vocab::key::kQuery, QString::number(vocab::list::kPosition)) +
+                             KeyValue(vocab::key::kFilter, sqlFilter_ + kGroupClause));
+}
+
+void TFormPos::SesPosData() {
+    struct CursorBack {
+        QWidget* grid;
+        ~CursorBack() { grid->unsetCursor(); }
+    } cursorBack{grid_};
+    RowTexts cells(*grid_, {kIdBum, kInputPos, kCurrPos, kPlanPos});
+    const AfterRowTexts formats = [&](int, int, QStringList& texts) {
+        cells.Attach(texts);
+        const QString format = TFormPrf::BalanceFormat(cells.Get(kIdBum));
+        for (int tag : {kInputPos, kCurrPos, kPlanPos}) {
+            double value = 0;
+            const QString text = cells.Get(tag);
+            if (!text.isEmpty() && TryParseLocaleNumber(text, value))
+                cells.Set(tag, FormatNumberPrintf(format, value));
+        }
+    };
+    LoadGridFromResponse(*parser_, *grid_, formats);
+}
+
+void TFormPos::menuFilterClick() {
+    TFormFiltr& dialog = TFormFiltr::Instance();
+    if (dialog.ShowFilter(3) != TFormFiltr::mrOk)
+        return;
+    QString caption = QStringLiteral("Позиция ");
+    // Asked securities first, sent accounts first.
+    const QString securities = dialog.SecurityFilter(caption, true);
+    const QString accounts = dialog.AccountFilter(caption);
+    sqlFilter_ = accounts + securities;
+    setWindowTitle(caption);
+    filterBum_ = dialog.FilterBumList();
+    filterAcc_ = dialog.FilterAccList();
+    buySell_ = dialog.BuySellCode();
+    statusMask_ = dialog.StatusMask();
+    SesPosLogin();
+}
+
+void TFormPos::Register() {
+    WindowEntry entry;
+    entry.Placement = WindowPlacement::NewChild;
+    entry.Create = [](QWidget*) -> QWidget* { return new TFormPos(); };
+    entry.AfterShow = [](QWidget* window) { window->setProperty("SQLFilter", QString()); };
+    TWindowCatalog::Register(WindowCommand::Position, std::move(entry));
+}

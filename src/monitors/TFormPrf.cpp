@@ -1,0 +1,201 @@
+#include "monitors/TFormPrf.h"
+#include "filter/TFormFiltr.h"
+#include "grids/TAdvColumnGrid.h"
+#include "grids/fill/CommaText.h"
+#include "grids/fill/ResponseFill.h"
+#include "monitors/MonitorWindowKit.h"
+#include "session/TBrokerSession.h"
+#include "session/TMetadataParser.h"
+#include "session/wire/Cp1251.h"
+#include "session/wire/Vocabulary.h"
+#include "shell/base/ErrorGuard.h"
+#include "shell/base/NumberText.h"
+#include "shell/contract/WindowCatalog.h"
+#include "shell/refs/ReferenceData.h"
+
+#include <QMenu>
+#include <QVBoxLayout>
+
+using namespace monitorkit;
+
+namespace {
+
+const Column kColumns[] = {
+    {"NAME_BUM", "Инструмент", 100, false, "", TSortStyle::Automatic},
+    {"NAME_CLI", "Клиент", 100, false, "", TSortStyle::Automatic},
+    {"NAME_ACC", "Счет", 80, false, "", TSortStyle::Automatic},
+    {"input_saldo", "Входящий", 85, true, "", TSortStyle::Financial},
+    {"curr_saldo", "Текущий", 85, true, "", TSortStyle::Financial},
+    {"plan_saldo", "Плановый", 85, true, "", TSortStyle::Financial},
+    {"avprice", "Средняя цена", 85, true, "%.4n", TSortStyle::Financial},
+};
+
+const HiddenColumn kHidden[] = {
+    {TFormPrf::kIdAcc, "ID_ACC"},
+    {TFormPrf::kIdCli, "ID_CLI"},
+    {TFormPrf::kIdBum, "ID_BUM"},
+    {TFormPrf::kKeyField, "KEY_FIELD"},
+};
+
+const QString kUpdateWithKey = QStringLiteral("UPDATE_WITH_KEY_FIELD");
+constexpr int kMaxParamText = 255;
+
+} // namespace
+
+TFormPrf::TFormPrf(QWidget* parent) : TChildWindow(parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Портфель"));
+    resize(640, 400);
+    sesPrf_ = std::make_unique<TBrokerSession>(QStringLiteral("SesPrf"), true);
+    parser_ = std::make_unique<TMetadataParser>(sesPrf_.get());
+    sesPrf_->OnLogin = [this](TBrokerSession*) { SesPrfLogin(); };
+    sesPrf_->OnData = [this](TBrokerSession*) { SesPrfData(); };
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    grid_ = new TAdvColumnGrid(this);
+    layout->addWidget(grid_, 1);
+    popup_ = new QMenu(this);
+    AddAction(*this, *popup_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
+              QStringLiteral("FormPrf.N2Click"), [this] { N2Click(); });
+    AddAction(*this, *popup_, QStringLiteral("Обновить"), QKeySequence(),
+              QStringLiteral("FormPrf.menuRefreshClick"), [this] { SesPrfLogin(); });
+    UsePopup(*this, *popup_);
+    monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
+    resize(std::max(width(), grid_->FullWidth()), height());
+}
+
+TFormPrf::~TFormPrf() {
+    sesPrf_->OnLogin = nullptr;
+    sesPrf_->OnData = nullptr;
+    parser_.reset();
+    sesPrf_.reset();
+}
+
+// ---- published properties ---------------------------------------------------------
+
+QString TFormPrf::FormSettings() const {
+    return Cp1251::Decode(grid_->SaveSettings());
+}
+
+void TFormPrf::SetFormSettings(const QString& settings) {
+    GuardStep(QStringLiteral("FormPrf.FormSettings"),
+              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+}
+
+QString TFormPrf::InternalFilterListBum() const {
+    return ToLinesText(filterBum_);
+}
+
+void TFormPrf::SetInternalFilterListBum(const QString& lines) {
+    filterBum_ = FromLinesText(lines);
+}
+
+QString TFormPrf::InternalFilterListAcc() const {
+    return ToLinesText(filterAcc_);
+}
+
+void TFormPrf::SetInternalFilterListAcc(const QString& lines) {
+    filterAcc_ = FromLinesText(lines);
+}
+
+void TFormPrf::SetRestoredComplete(int) {
+    GuardStep(QStringLiteral("FormPrf.RestoredComplete"), [&] { sesPrf_->Login(); });
+}
+
+// ---- requests and answers -----------------------------------------------------------
+
+QString TFormPrf::FilterParams(int query) const {
+    using namespace vocab::key;
+    return KeyValue(kQuery, QString::number(query)) +
+           KeyValue(kFilterAccounts, ToCommaText(filterAcc_)) +
+           KeyValue(kFilterSecurities, ToCommaText(filterBum_)) +
+           KeyValue(kFilterShortLong, shortLong_);
+}
+
+void TFormPrf::SesPrfLogin() {
+    parser_->SendList(vocab::request::kList, QString::number(vocab::list::kPortfolio),
+                      FilterParams(vocab::list::kPortfolio));
+}
+
+void TFormPrf::RefreshByKeys(const QStringList& keys) {
+    GuardStep(QStringLiteral("FormPrf.RefreshByKeys"), [&] {
+        using namespace vocab::key;
+        QString params = FilterParams(vocab::list::kPortfolioByKeys);
+        // Each key "account_security" gives a pair numbered by its place in the list;
+        // a key without "_" gives none but keeps its numbers.
+        for (int i = 0; i < keys.size(); ++i) {
+            const qsizetype cut = keys[i].indexOf(QLatin1Char('_'));
+            if (cut < 0)
+                continue;
+            const auto param = [&](int n, const QString& value) {
+                params += QStringLiteral("param%1=").arg(n) + value + QChar(0);
+            };
+            param(2 * i, keys[i].left(cut));
+            param(2 * i + 1, keys[i].mid(cut + 1).left(kMaxParamText));
+        }
+        const QString keyText = ToCommaText(keys);
+        params += KeyValue(kLoopBackCount, QStringLiteral("2")) +
+                  KeyValue(kLoopBack0, kUpdateWithKey) + KeyValue(kLoopBack1, keyText);
+        parser_->SendList(vocab::request::kList, QString::number(vocab::list::kPortfolioByKeys),
+                          params);
+    });
+}
+
+QString TFormPrf::BalanceFormat(const QString& securityId) {
+    bool ok = false;
+    const int id = securityId.trimmed().toInt(&ok);
+    return ok && id < 0 ? QStringLiteral("%.2n") : QStringLiteral("%.0n");
+}
+
+void TFormPrf::SesPrfData() {
+    RowTexts cells(
+        *grid_, {kIdAcc, kNameAcc, kIdCli, kNameCli, kIdBum, kInputSaldo, kCurrSaldo, kPlanSaldo});
+    TReferenceData& refs = TReferenceData::Current();
+    const AfterRowTexts hook = [&](int, int, QStringList& texts) {
+        cells.Attach(texts);
+        int id = 0;
+        if (ReadInt(cells.Get(kIdAcc), id))
+            cells.Set(kNameAcc, refs.AccountDisplayName(id, cells.Get(kNameAcc)));
+        if (ReadInt(cells.Get(kIdCli), id))
+            cells.Set(kNameCli, refs.ClientDisplayName(id, cells.Get(kNameCli)));
+        const QString format = BalanceFormat(cells.Get(kIdBum));
+        for (int tag : {kInputSaldo, kCurrSaldo, kPlanSaldo}) {
+            double value = 0;
+            const QString text = cells.Get(tag);
+            if (!text.isEmpty() && TryParseLocaleNumber(text, value))
+                cells.Set(tag, FormatNumberPrintf(format, value));
+        }
+    };
+    if (sesPrf_->GetRequestParam(vocab::key::kLoopBack0, 1) == kUpdateWithKey)
+        MergeGridByKey(*parser_, *grid_, hook);
+    else
+        LoadGridFromResponse(*parser_, *grid_, hook);
+}
+
+// ---- actions ------------------------------------------------------------------------
+
+void TFormPrf::N2Click() {
+    TFormFiltr& dialog = TFormFiltr::Instance();
+    if (dialog.ShowFilter(19) != TFormFiltr::mrOk)
+        return;
+    QString caption = QStringLiteral("Портфель ");
+    QString sql = dialog.AccountFilter(caption);
+    sql += dialog.SecurityFilter(caption, true);
+    sql += dialog.PositionFilter(caption);
+    sqlFilter_ = sql;
+    setWindowTitle(caption);
+    filterBum_ = dialog.FilterBumList();
+    filterAcc_ = dialog.FilterAccList();
+    shortLong_ = dialog.ShortLongCode();
+    statusMask_ = dialog.StatusMask();
+    SesPrfLogin();
+}
+
+void TFormPrf::Register() {
+    WindowEntry entry;
+    entry.Placement = WindowPlacement::NewChild;
+    entry.Create = [](QWidget*) -> QWidget* { return new TFormPrf(); };
+    entry.AfterShow = [](QWidget* window) { window->setProperty("RestoredComplete", 1); };
+    TWindowCatalog::Register(WindowCommand::Portfolio, std::move(entry));
+}

@@ -1,0 +1,225 @@
+#include "monitors/TFormProv.h"
+#include "filter/TFormFiltr.h"
+#include "grids/TAdvColumnGrid.h"
+#include "grids/fill/ResponseFill.h"
+#include "monitors/MonitorWindowKit.h"
+#include "session/TBrokerSession.h"
+#include "session/TMetadataParser.h"
+#include "session/wire/Cp1251.h"
+#include "session/wire/Vocabulary.h"
+#include "shell/base/ErrorGuard.h"
+#include "shell/base/NumberText.h"
+#include "shell/contract/ShellEvents.h"
+#include "shell/contract/WindowCatalog.h"
+#include "shell/refs/ReferenceData.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QMenu>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+using namespace monitorkit;
+
+namespace {
+
+const Column kColumns[] = {
+    {"id_pr", "Номер", 43, true, "", TSortStyle::Financial},
+    {"pkogda", "Время", 59, false, "", TSortStyle::Automatic},
+    {"oaname", "Счет отправителя", 75, false, "", TSortStyle::Automatic},
+    {"ianame", "Счет получателя", 74, false, "", TSortStyle::Automatic},
+    {"instr", "Инструмент", 78, false, "", TSortStyle::Automatic},
+    {"pvol", "Объем", 86, true, "%.2n", TSortStyle::Financial},
+    {"prim", "Основание", 111, false, "", TSortStyle::Automatic},
+    {"pprice", "Средняя цена", 46, true, "%.4n", TSortStyle::Financial},
+};
+
+const HiddenColumn kHidden[] = {
+    {TFormProv::kIdDebit, "ID_ACC_DEBET"},
+    {TFormProv::kIdCredit, "ID_ACC_KREDIT"},
+    {TFormProv::kIdBum, "ID_BUM"},
+};
+
+const QString kTransactionsQuery = QString::number(vocab::list::kTransactions);
+
+INewTransactionDialog* Dialog() {
+    return INewTransactionDialog::Current();
+}
+
+} // namespace
+
+TFormProv::TFormProv(QWidget* parent) : TChildWindow(parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Проводки"));
+    resize(640, 400);
+    sesProv_ = std::make_unique<TBrokerSession>(QStringLiteral("SesProv"), true);
+    parser_ = std::make_unique<TMetadataParser>(sesProv_.get());
+    sesProv_->OnLogin = [this](TBrokerSession*) { SesProvLogin(); };
+    sesProv_->OnData = [this](TBrokerSession*) { SesProvData(); };
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    panel_ = new QToolBar(this);
+    panel_->setIconSize(QSize(16, 16));
+    layout->addWidget(panel_);
+    grid_ = new TAdvColumnGrid(this);
+    layout->addWidget(grid_, 1);
+    BuildMenusAndPanel();
+    monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
+    grid_->SetCellLookHook(
+        [this](int realCol, int row, TCellLook& look) { CellLook(realCol, row, look); });
+    connect(grid_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+        GuardStep(QStringLiteral("FormProv.GridProvDblClickCell"), [&] {
+            GridProvDblClickCell(index.row() + grid_->FixedRows(),
+                                 grid_->RealColIndex(index.column()));
+        });
+    });
+    resize(std::max(width(), grid_->FullWidth()), height());
+    GuardStep(QStringLiteral("FormProv.FormCreate"), [&] { sesProv_->Login(); });
+}
+
+TFormProv::~TFormProv() {
+    sesProv_->OnLogin = nullptr;
+    sesProv_->OnData = nullptr;
+    parser_.reset();
+    sesProv_.reset();
+}
+
+void TFormProv::BuildMenusAndPanel() {
+    popup_ = new QMenu(this);
+    newProv_ =
+        AddAction(*this, *popup_, QStringLiteral("Новая проводка"), QKeySequence(Qt::Key_F2),
+                  QStringLiteral("FormProv.menuNewProvClick"), [this] { menuNewProvClick(); });
+    copyProv_ =
+        AddAction(*this, *popup_, QStringLiteral("Копировать проводку"), QKeySequence(),
+                  QStringLiteral("FormProv.menuCopyProvClick"), [this] { menuCopyProvClick(); });
+    popup_->addSeparator();
+    QAction* filter =
+        AddAction(*this, *popup_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
+                  QStringLiteral("FormProv.menuFilterClick"), [this] { menuFilterClick(); });
+    QAction* refresh =
+        AddAction(*this, *popup_, QStringLiteral("Обновить"), QKeySequence(),
+                  QStringLiteral("FormProv.BtnRefreshClick"), [this] { BtnRefreshClick(); });
+    UsePopup(*this, *popup_);
+    // The dialog actions wait for a dialog to open.
+    newProv_->setEnabled(Dialog() != nullptr);
+    copyProv_->setEnabled(Dialog() != nullptr);
+
+    // The toolbar buttons share the popup's actions and their state, with their own hints.
+    const auto button = [this](QAction* action, QStyle::StandardPixmap icon, const char* name,
+                               const QString& hint) {
+        QAction* b = panel_->addAction(style()->standardIcon(icon), hint);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(hint);
+        b->setEnabled(action->isEnabled());
+        connect(action, &QAction::enabledChanged, b, &QAction::setEnabled);
+        connect(b, &QAction::triggered, action, &QAction::trigger);
+    };
+    button(newProv_, QStyle::SP_FileIcon, "BtnNewProv", QStringLiteral("Новая проводка"));
+    button(copyProv_, QStyle::SP_FileLinkIcon, "BtnCopyProv",
+           QStringLiteral("Копировать данные в новую проводку из текущей строки"));
+    button(filter, QStyle::SP_FileDialogContentsView, "BtnFilter", QStringLiteral("Фильтр"));
+    button(refresh, QStyle::SP_BrowserReload, "BtnRefresh", QStringLiteral("Обновить"));
+}
+
+// ---- published properties ---------------------------------------------------------
+
+void TFormProv::SetSQLFilter(const QString& filter) {
+    sqlFilter_ = filter;
+    GuardStep(QStringLiteral("FormProv.SQLFilter"), [&] { SesProvLogin(); });
+}
+
+QString TFormProv::FormSettings() const {
+    return Cp1251::Decode(grid_->SaveSettings());
+}
+
+void TFormProv::SetFormSettings(const QString& settings) {
+    GuardStep(QStringLiteral("FormProv.FormSettings"),
+              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+}
+
+// ---- requests and answers -----------------------------------------------------------
+
+void TFormProv::SesProvLogin() {
+    parser_->SendList(vocab::request::kList, kTransactionsQuery,
+                      KeyValue(vocab::key::kQuery, kTransactionsQuery) +
+                          KeyValue(vocab::key::kFilter, sqlFilter_));
+}
+
+void TFormProv::SesProvData() {
+    RowTexts cells(*grid_, {kIdDebit, kDebitName, kIdCredit, kCreditName});
+    TReferenceData& refs = TReferenceData::Current();
+    const AfterRowTexts hook = [&](int, int, QStringList& texts) {
+        cells.Attach(texts);
+        int id = 0;
+        if (ReadInt(cells.Get(kIdDebit), id))
+            cells.Set(kDebitName, refs.AccountDisplayName(id, cells.Get(kDebitName)));
+        if (ReadInt(cells.Get(kIdCredit), id))
+            cells.Set(kCreditName, refs.AccountDisplayName(id, cells.Get(kCreditName)));
+    };
+    LoadGridFromResponse(*parser_, *grid_, hook);
+}
+
+bool TFormProv::event(QEvent* e) {
+    if (e->type() == ShellEventType(kEventTransactionsChanged)) {
+        GuardStep(QStringLiteral("FormProv.WMTransactionsChanged"), [&] { SesProvLogin(); });
+        return true;
+    }
+    return TChildWindow::event(e);
+}
+
+QString TFormProv::Cell(int tag, int row) const {
+    return gridcols::TextByTag(*grid_, tag, row);
+}
+
+void TFormProv::CellLook(int realCol, int row, TCellLook& look) const {
+    if (row < grid_->FixedRows() || grid_->Cell(realCol, row).isEmpty())
+        return;
+    if (ParseGroupedNumber(Cell(kVolume, row), 0) < 0)
+        look.Background = QColor(255, 0, 0);
+}
+
+// ---- actions ------------------------------------------------------------------------
+
+void TFormProv::menuNewProvClick() {
+    if (Dialog())
+        Dialog()->OpenEmpty();
+}
+
+void TFormProv::GridProvDblClickCell(int row, int realCol) {
+    if (!Dialog() || !gridcols::IsDataRow(*grid_, row) || realCol < 0 ||
+        grid_->Cell(realCol, row).isEmpty())
+        return;
+    Dialog()->OpenFilled(Cell(kIdDebit, row), Cell(kIdCredit, row), Cell(kPrice, row),
+                         Cell(kReason, row), Cell(kVolume, row), Cell(kInstr, row));
+}
+
+void TFormProv::menuCopyProvClick() {
+    const QModelIndex current = grid_->currentIndex();
+    if (!current.isValid())
+        return;
+    GridProvDblClickCell(current.row() + grid_->FixedRows(), grid_->RealColIndex(current.column()));
+}
+
+void TFormProv::menuFilterClick() {
+    TFormFiltr& dialog = TFormFiltr::Instance();
+    if (dialog.ShowFilter(3) != TFormFiltr::mrOk)
+        return;
+    QString caption = QStringLiteral("Проводки ");
+    const QString securities = dialog.SecurityFilter(caption, true);
+    // The debit and credit boxes keep what they were last set to: their group is not
+    // shown for this window.
+    const QString accounts = dialog.DebitCreditFilter(caption);
+    sqlFilter_ = accounts + securities;
+    setWindowTitle(caption);
+    SesProvLogin();
+}
+
+void TFormProv::Register() {
+    WindowEntry entry;
+    entry.Placement = WindowPlacement::NewChild;
+    entry.Create = [](QWidget*) -> QWidget* { return new TFormProv(); };
+    TWindowCatalog::Register(WindowCommand::Transactions, std::move(entry));
+}
