@@ -161,7 +161,8 @@ public:
                      {&Build::WriteTransactions, 6},
                      {&Build::WriteFutures, 3},
                      {&Build::WriteRpsRepoAndConditionalOrders, 3},
-                     {&Build::WriteInterestMarginAndCommissions, 2}};
+                     {&Build::WriteInterestMarginAndCommissions, 2},
+                     {&Build::WriteCommissionPlans, 1}};
         int total = 0, done = 0;
         for (const auto& s : steps)
             total += s.weight;
@@ -190,6 +191,9 @@ private:
     bool WriteFutures();
     bool WriteRpsRepoAndConditionalOrders();
     bool WriteInterestMarginAndCommissions();
+    // In DemoCommissions.cpp.
+    bool WriteCommissionPlans();
+    static QString AlgorithmText(int algorithm);
 
     bool check(const demo::Inserter& ins, const char* what) {
         if (!ins.Ok())

@@ -113,6 +113,8 @@ EngineResult Engine::List(SessionState& session, const ParamList& params) {
     default:
         break;
     }
+    if (IsCommissionList(query))
+        return CommissionList(query, session, params);
     EngineResult r;
     r.answer.echo = params;
     ServerLog::Line(

@@ -73,6 +73,9 @@ private:
     EngineResult Orders(SessionState& session, const ParamList& params);
     EngineResult Withdraw(int query, SessionState& session, const ParamList& params);
     EngineResult UserInfoChange(const ParamList& params);
+    // Commission lists 750 to 756 (EngineCommissions.cpp).
+    static bool IsCommissionList(int query);
+    EngineResult CommissionList(int query, SessionState& session, const ParamList& params);
 
     Store& store_;
     mutable std::unique_ptr<QSqlQuery> dealRow_; // prepared once, for the change stream

@@ -1,5 +1,10 @@
 // The workstation's entry point: services, translations, the main window and the
 // shared dialogs in their fixed order, then the event loop.
+#include "commissions/TFormTaxAddArea.h"
+#include "commissions/TFormTaxAddPlan2Client.h"
+#include "commissions/TFormTaxAddScalaLine.h"
+#include "commissions/TFormTaxAddTarif2Plan.h"
+#include "commissions/TFormTaxMain.h"
 #include "filter/TFormFiltr.h"
 #include "grids/TAdvColumnGrid.h"
 #include "grids/TComboBoxIndexed.h"
@@ -57,8 +62,34 @@ int main(int argc, char** argv) {
     TAdvColumnGrid::SetColumnsDialog(&columnsDialog);
     TExTimer::Start(); // drives the incremental search of the drop-down lists
 
+    // The commission dialogs: the tariff editor's slot, the scale line, the area,
+    // the tariff-to-plan and the plan-to-client dialogs.
+    TFormTaxAddScalaLine taxScaleLine(&mainForm);
+    TFormTaxAddArea taxArea(&mainForm);
+    TFormTaxAddTarif2Plan taxTarif2Plan(&mainForm);
+    TFormTaxAddPlan2Client taxPlan2Client(&mainForm);
+    hooks.TariffAreaFillTree = [&taxArea] { taxArea.FillTree(TReferenceData::Current()); };
+    // The area tree points into the reference data: it goes with the other trees.
+    hooks.ClearReferenceTrees = [clear = hooks.ClearReferenceTrees, &taxArea] {
+        if (clear)
+            clear();
+        taxArea.ClearTree();
+    };
+    // Through Instance(): a manager still open at exit closes after the dialogs are gone.
+    TFormTaxMain::Hooks().TarifsLoaded = [] {
+        if (TFormTaxAddTarif2Plan* d = TFormTaxAddTarif2Plan::Instance())
+            d->MarkOutOfDate();
+    };
+    TFormTaxMain::Hooks().Closing = [] {
+        if (TFormTaxAddTarif2Plan* d = TFormTaxAddTarif2Plan::Instance())
+            d->EmptyList();
+        if (TFormTaxAddPlan2Client* d = TFormTaxAddPlan2Client::Instance())
+            d->EmptyLists();
+    };
+
     // The windows the menus open.
     TOrderForm::Register();
+    TFormTaxMain::Register();
 
     if (RestoreWindowPlacement(mainForm, QStringLiteral("main"))) {
         mainForm.show();
