@@ -9,6 +9,7 @@
 #include "shell/contract/WindowCatalog.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPainter>
@@ -147,6 +148,7 @@ QTreeView* TFormTaxMain::MakeTree(TTaxTreeModel* model) {
     tree->setUniformRowHeights(true);
     tree->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tree->setProperty(kSortOrderProperty, int(Qt::DescendingOrder));
+    tree->viewport()->installEventFilter(this);
     QHeaderView* header = tree->header();
     header->setStretchLastSection(true);
     header->setSectionsClickable(true);
@@ -373,16 +375,12 @@ void TFormTaxMain::FitColumns(QTreeView* tree) {
     tree->header()->resizeSection(0, half);
 }
 
-void TFormTaxMain::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    for (QTreeView* tree : {vtTarif_, vtPlan_, vtClient_})
-        FitColumns(tree);
-}
-
-void TFormTaxMain::showEvent(QShowEvent* event) {
-    QWidget::showEvent(event);
-    for (QTreeView* tree : {vtTarif_, vtPlan_, vtClient_})
-        FitColumns(tree);
+bool TFormTaxMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize)
+        for (QTreeView* tree : {vtTarif_, vtPlan_, vtClient_})
+            if (tree && tree->viewport() == watched)
+                FitColumns(tree);
+    return QWidget::eventFilter(watched, event);
 }
 
 void TFormTaxMain::Register() {

@@ -66,8 +66,9 @@ public:
     static void Register();
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
+    // Each tree's viewport reports its resizes here: a page shown after the window
+    // was resized still splits its columns half and half.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void BuildPages();

@@ -285,6 +285,12 @@ TEST_F(TaxManager, ColumnsShareTheTreeWidth) {
     EXPECT_NEAR(tree->columnWidth(0), tree->viewport()->width() / 2, 1);
     tree->header()->resizeSection(0, 100);
     EXPECT_EQ(tree->columnWidth(1), tree->viewport()->width() - 100);
+    // A page first shown after the window was resized splits its width too.
+    form->resize(1000, 500);
+    form->Pages()->setCurrentIndex(2);
+    QCoreApplication::processEvents();
+    QTreeView* clients = form->vtClient();
+    EXPECT_NEAR(clients->columnWidth(0), clients->viewport()->width() / 2, 1);
 }
 
 TEST_F(TaxManager, AMalformedTariffStopsTheChainAndTheWindowStillCloses) {
