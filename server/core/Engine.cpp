@@ -137,6 +137,8 @@ EngineResult Engine::Command(SessionState& session, const ParamList& params) {
     default:
         break;
     }
+    if (IsCommissionCommand(query))
+        return CommissionCommand(query, session, params);
     EngineResult r;
     r.answer.echo = params;
     ServerLog::Line(

@@ -112,3 +112,133 @@ TEST_F(ServerCommissionsTest, DemoTariffsCoverEveryFormAndResolve) {
             EXPECT_TRUE(number.match(scale[i]).hasMatch()) << scale[i].toStdString();
     }
 }
+
+TEST_F(ServerCommissionsTest, CommandsChangeTheStoreOrAnswerWhyNot) {
+    // A client with two accounts of its own, and an account of someone else.
+    QSqlQuery pick(store_.Db());
+    ASSERT_TRUE(pick.exec(QStringLiteral(
+        "SELECT client_id, MIN(id), MAX(id) FROM account WHERE client_id <> 1 GROUP BY "
+        "client_id HAVING COUNT(*) > 1 LIMIT 1")));
+    ASSERT_TRUE(pick.next());
+    const QString client = pick.value(0).toString(), acc1 = pick.value(1).toString(),
+                  acc2 = pick.value(2).toString();
+    const QString foreign =
+        QString::number(Count(QStringLiteral("SELECT MIN(id) FROM account WHERE client_id "
+                                             "NOT IN (1, ?)"),
+                              {client.toInt()}));
+    const QString next = QString::number(Count(QStringLiteral("SELECT MAX(id) FROM tariff")) + 1);
+    const QString nextPlan =
+        QString::number(Count(QStringLiteral("SELECT MAX(id) FROM tariff_plan")) + 1);
+
+    auto tariff = [](const char* id, const char* algorithm, const char* dest, const char* sum,
+                     const char* work, const char* scale, const char* name) {
+        return std::vector<std::pair<QString, QString>>{
+            {"chto", "1901"},       {"param0", id},     {"param1", algorithm},
+            {"param2", "1"},        {"param3", dest},   {"param4", sum},
+            {"param5", work},       {"param6", work},   {"param7", ""},
+            {"param8", ""},         {"param9", scale},  {"param10", QString::fromUtf8(name)},
+            {"param11", "1"},       {"BackParam", "1"}, {"ShowResult", "NO"},
+            {"LoopBackCount", "1"}, {"LoopBack0", "77"}};
+    };
+    using Params = std::vector<std::pair<QString, QString>>;
+    struct Case {
+        const char* what;
+        Params params;
+        int code;
+        QString newId; // 1901, 1903
+    } cases[] = {
+        {"new tariff", tariff("0", "1", "2", "0", "1;-1;-1;-1;", "0;0;0.05;0;", ""), 0, next},
+        {"rate above 100", tariff("0", "1", "2", "0", "1;-1;-1;-1;", "0;0;150;0;", "x"), -3, "0"},
+        {"unknown board", tariff("0", "1", "2", "0", "1;999;-1;-1;", "0;0;1;0;", "x"), -2, "0"},
+        {"broken area", tariff("0", "1", "2", "0", "1;x;", "0;0;1;0;", "x"), -1, "0"},
+        {"comma sum", tariff("0", "3", "2", "1,5", "1;-1;-1;-1;", "", "x"), -1, "0"},
+        {"no sum", tariff("0", "3", "2", "0", "1;-1;-1;-1;", "", "x"), -3, "0"},
+        {"client destination", tariff("0", "4", acc1.toUtf8().constData(), "0", "", "", "x"), -3,
+         "0"},
+        {"edit keeps the id", tariff(next.toUtf8().constData(), "4", "2", "0", "", "", "Сборы"), 0,
+         next},
+        {"new plan", {{"chto", "1903"}, {"param0", "0"}, {"param1", "План"}}, 0, nextPlan},
+        {"blank plan name", {{"chto", "1903"}, {"param0", nextPlan}, {"param1", "  "}}, -3, "0"},
+        {"tariff into plan", {{"chto", "1905"}, {"param0", next}, {"param1", nextPlan}}, 0, ""},
+        {"again: no change", {{"chto", "1905"}, {"param0", next}, {"param1", nextPlan}}, 0, ""},
+        {"not in plan", {{"chto", "1906"}, {"param0", "1"}, {"param1", nextPlan}}, -3, ""},
+        {"attach",
+         {{"chto", "1907"},
+          {"param0", nextPlan},
+          {"param1", client},
+          {"param2", "0"},
+          {"param3", acc2}},
+         0,
+         ""},
+        {"foreign account",
+         {{"chto", "1907"},
+          {"param0", nextPlan},
+          {"param1", client},
+          {"param2", acc1},
+          {"param3", foreign}},
+         -3,
+         ""},
+        {"detach from another plan",
+         {{"chto", "1908"}, {"param0", "1"}, {"param1", client}, {"param2", "0"}, {"param3", acc2}},
+         -3,
+         ""},
+        {"unknown plan", {{"chto", "1904"}, {"param0", "9999"}}, -2, ""},
+    };
+    for (const Case& c : cases) {
+        QString text;
+        for (const auto& [k, v] : c.params)
+            text += k + QChar(u'\0') + v + QChar(u'\0');
+        const EngineResult r = engine_->Handle(session_, QStringLiteral("ExecQueryBB"), text, true);
+        ASSERT_EQ(r.answer.rows.size(), 1) << c.what;
+        const QStringList f = SplitRow(r.answer.rows[0]);
+        EXPECT_EQ(f.value(0).toInt(), c.code) << c.what << " " << f.value(1).toStdString();
+        EXPECT_EQ(f.value(1).isEmpty(), c.code == 0) << c.what;
+        if (!c.newId.isEmpty()) {
+            EXPECT_EQ(f.value(2), c.newId) << c.what;
+        }
+        EXPECT_EQ(r.answer.echo.Value(QStringLiteral("param0")), c.params[1].second) << c.what;
+        EXPECT_EQ(
+            r.answer.Table(QStringLiteral("METADATA.HEADER"))->Value(QStringLiteral("METADATA_ID")),
+            QStringLiteral("ExecQueryBB.") + c.params[0].second);
+    }
+    EXPECT_EQ(
+        store_.ScalarQuery(QStringLiteral("SELECT name FROM tariff WHERE id = ?"), {next.toInt()})
+            .toString(),
+        QString::fromUtf8("Сборы"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) FROM plan_tariff WHERE plan_id = ?"),
+                    {nextPlan.toInt()}),
+              1);
+    EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) FROM plan_client WHERE plan_id = ?"),
+                    {nextPlan.toInt()}),
+              1);
+
+    // A store failure changes nothing; then deleting the tariff (pair form) takes it out
+    // of its plan, and deleting the plan detaches its client.
+    store_.SetState(QStringLiteral("commission.fail_next"), QStringLiteral("1"));
+    const EngineResult failed =
+        Pair(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("1902")},
+                                             {QStringLiteral("BackParam"), QStringLiteral("1")},
+                                             {QStringLiteral("param0"), next}});
+    EXPECT_EQ(SplitRow(failed.answer.rows.value(0)).value(0), QStringLiteral("-10"));
+    const EngineResult deleted =
+        Pair(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("1902")},
+                                             {QStringLiteral("BackParam"), QStringLiteral("1")},
+                                             {QStringLiteral("param0"), next}});
+    EXPECT_EQ(SplitRow(deleted.answer.rows.value(0)).value(0), QStringLiteral("0"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) FROM plan_tariff WHERE tariff_id = ?"),
+                    {next.toInt()}),
+              0);
+    const EngineResult planGone =
+        Alt(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("1904")},
+                                            {QStringLiteral("param0"), nextPlan}});
+    EXPECT_EQ(SplitRow(planGone.answer.rows.value(0)).value(0), QStringLiteral("0"));
+    EXPECT_EQ(Count(QStringLiteral("SELECT COUNT(*) FROM plan_client WHERE client_id = ?"),
+                    {client.toInt()}),
+              0);
+    // Ids are not given again.
+    const EngineResult again =
+        Alt(QStringLiteral("ExecQueryBB"), {{QStringLiteral("chto"), QStringLiteral("1903")},
+                                            {QStringLiteral("param0"), QStringLiteral("0")},
+                                            {QStringLiteral("param1"), QStringLiteral("P")}});
+    EXPECT_GT(SplitRow(again.answer.rows.value(0)).value(2).toInt(), nextPlan.toInt());
+}
