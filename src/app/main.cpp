@@ -5,6 +5,7 @@
 #include "commissions/TFormTaxAddScalaLine.h"
 #include "commissions/TFormTaxAddTarif2Plan.h"
 #include "commissions/TFormTaxMain.h"
+#include "commissions/TTaxCommands.h"
 #include "filter/TFormFiltr.h"
 #include "grids/TAdvColumnGrid.h"
 #include "grids/TComboBoxIndexed.h"
@@ -79,6 +80,24 @@ int main(int argc, char** argv) {
     TFormTaxMain::Hooks().TarifsLoaded = [] {
         if (TFormTaxAddTarif2Plan* d = TFormTaxAddTarif2Plan::Instance())
             d->MarkOutOfDate();
+    };
+    TTaxCommands::Hooks().TarifsChanged = TFormTaxMain::Hooks().TarifsLoaded;
+    TTaxCommands::Hooks().ChooseTarif = [](const TTaxLists& lists) -> TTaxTarif* {
+        TTaxTarif* chosen = nullptr;
+        if (TFormTaxAddTarif2Plan* d = TFormTaxAddTarif2Plan::Instance())
+            d->ChooseTarif(lists, chosen);
+        return chosen;
+    };
+    TTaxCommands::Hooks().AssignPlan = [](const TTaxLists& lists, const TTaxClient& client,
+                                          TTaxClient& result) {
+        TFormTaxAddPlan2Client* d = TFormTaxAddPlan2Client::Instance();
+        if (!d || d->AssignPlan(lists, client) != QDialog::Accepted)
+            return false;
+        result = d->TakeResult();
+        return true;
+    };
+    TTaxCommands::Hooks().PostError = [&mainForm](const QString& text) {
+        mainForm.PostDeferredMessage(text, MsgKind::Error, MsgCancel);
     };
     TFormTaxMain::Hooks().Closing = [] {
         if (TFormTaxAddTarif2Plan* d = TFormTaxAddTarif2Plan::Instance())

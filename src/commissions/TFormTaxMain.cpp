@@ -1,5 +1,6 @@
 #include "commissions/TFormTaxMain.h"
 
+#include "commissions/TTaxCommands.h"
 #include "commissions/TaxTreeModel.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
@@ -71,9 +72,12 @@ TFormTaxMain::TFormTaxMain(QWidget* parent) : QWidget(parent) {
     sesTarifExec_ = std::make_unique<TMetadataSession>(QStringLiteral("sesTarifExec"), true);
     listParser_ = &sesTaxList_->Parser();
     sesTaxList_->OnData = [this](TBrokerSession*) { sesTaxListData(); };
+    commands_ = std::make_unique<TTaxCommands>(lists_, *tarifModel_, *planModel_, *clientModel_,
+                                               *sesTarifExec_, this);
+    sesTarifExec_->OnData = [this](TBrokerSession*) { commands_->sesTarifExecData(); };
+    WireButtons();
 
-    // The chain starts once, when the window opens.
-    pendingTarif_.reset();
+    // The chain starts once, when the window opens; no tariff is pending.
     SendList(kChain[0]);
 }
 
@@ -81,12 +85,13 @@ TFormTaxMain::~TFormTaxMain() {
     // The trees go before the objects they show; the dialogs drop what they hold
     // of the lists; answers after this reach nothing, the sessions go with us.
     sesTaxList_->OnData = nullptr;
+    sesTarifExec_->OnData = nullptr;
     tarifModel_->Clear();
     planModel_->Clear();
     clientModel_->Clear();
     if (Hooks().Closing)
         GuardStep(QStringLiteral("FormTaxMain.FormClose"), [] { Hooks().Closing(); });
-    pendingTarif_.reset();
+    commands_.reset();
     lists_.Clear();
 }
 
@@ -140,6 +145,28 @@ void TFormTaxMain::BuildPages() {
     vtPlan_->setObjectName(QStringLiteral("vtPlan"));
     vtClient_->setObjectName(QStringLiteral("vtClient"));
     pages_->setCurrentIndex(0);
+}
+
+void TFormTaxMain::WireButtons() {
+    auto focused = [](QTreeView* tree) {
+        return static_cast<TTaxTreeModel*>(tree->model())->NodeOf(tree->currentIndex());
+    };
+    auto on = [&](const char* hint, std::function<void()> command) {
+        if (QToolButton* button = Button(QString::fromUtf8(hint)))
+            connect(button, &QToolButton::clicked, this,
+                    [command] { GuardStep(QStringLiteral("FormTaxMain.Command"), command); });
+    };
+    TTaxCommands* c = commands_.get();
+    on("Новый тариф", [c] { c->NewTarif(); });
+    on("Удалить тариф", [=, this] { c->DeleteTarif(focused(vtTarif_)); });
+    on("Редактировать тариф", [=, this] { c->EditTarif(focused(vtTarif_)); });
+    on("Новый тарифный план", [c] { c->NewPlan(); });
+    on("Удалить тарифный план", [=, this] { c->DeletePlan(focused(vtPlan_)); });
+    on("Добавить тариф в тарифный план", [=, this] { c->AddTarifToPlan(focused(vtPlan_)); });
+    on("Исключить тариф из тарифного плана", [=, this] { c->DelTarifFromPlan(focused(vtPlan_)); });
+    on("Редактировать тарифный план", [=, this] { c->EditPlan(focused(vtPlan_)); });
+    on("Установить тарифный план для клиента", [=, this] { c->AttachClient(focused(vtClient_)); });
+    on("Отключить клиента от тарифного плана", [=, this] { c->DetachClient(focused(vtClient_)); });
 }
 
 QTreeView* TFormTaxMain::MakeTree(TTaxTreeModel* model) {

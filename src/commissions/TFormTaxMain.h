@@ -13,6 +13,7 @@ class QTabWidget;
 class QToolButton;
 class QTreeView;
 class TMetadataParser;
+class TTaxCommands;
 class TTaxTreeModel;
 
 // What the manager tells the shared commission dialogs, which outlive it.
@@ -50,6 +51,7 @@ public:
     QTabWidget* Pages() const { return pages_; }
     TBrokerSession& sesTaxList() const { return *sesTaxList_; }
     TBrokerSession& sesTarifExec() const { return *sesTarifExec_; }
+    TTaxCommands& Commands() const { return *commands_; }
     bool TreesBuilt() const { return treesBuilt_; }
     // The buttons by their hint, in page order.
     QToolButton* Button(const QString& hint) const;
@@ -72,6 +74,7 @@ protected:
 
 private:
     void BuildPages();
+    void WireButtons();
     QTreeView* MakeTree(TTaxTreeModel* model);
     void SendList(int query);
     void ReadClients();
@@ -95,6 +98,6 @@ private:
     QTreeView* vtTarif_ = nullptr;
     QTreeView* vtPlan_ = nullptr;
     QTreeView* vtClient_ = nullptr;
-    std::unique_ptr<TTaxTarif> pendingTarif_; // the editor's tariff awaiting the server
+    std::unique_ptr<TTaxCommands> commands_; // holds the tariff awaiting the server
     bool treesBuilt_ = false;
 };

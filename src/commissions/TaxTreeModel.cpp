@@ -432,6 +432,21 @@ TTaxNode* TTaxTreeModel::AddPlanTarifNode(TTaxNode* planNode, TTaxTarif* tarif) 
     return Insert(planNode, taxnode::PlanTarif, tarif, nullptr);
 }
 
+void TTaxTreeModel::DeleteNode(TTaxNode* node) {
+    if (!node || !node->Parent)
+        return;
+    TTaxNode* parent = node->Parent;
+    const int row = node->Row();
+    beginRemoveRows(IndexOf(parent), row, row);
+    parent->Children.erase(parent->Children.begin() + row);
+    endRemoveRows();
+}
+
+void TTaxTreeModel::Redraw() {
+    emit layoutAboutToBeChanged();
+    emit layoutChanged();
+}
+
 QModelIndex TTaxTreeModel::index(int row, int column, const QModelIndex& parent) const {
     const TTaxNode* owner = parent.isValid() ? NodeOf(parent) : &root_;
     if (!owner || row < 0 || column < 0 || column > 1 || row >= int(owner->Children.size()))

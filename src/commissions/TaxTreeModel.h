@@ -83,6 +83,9 @@ public:
     TTaxNode* AddTarifNode(TTaxTarif* tarif);
     TTaxNode* AddPlanNode(TTaxTarifPlan* plan);
     TTaxNode* AddPlanTarifNode(TTaxNode* planNode, TTaxTarif* tarif);
+    void DeleteNode(TTaxNode* node); // with its subtree
+    // Repaints every text (names and plans changed in the objects).
+    void Redraw();
 
     // QAbstractItemModel
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;

@@ -79,4 +79,58 @@ private:
     QString saved_;
 };
 
+// The answers of the manager's chain: clients 1 "Альфа", 2 "Бета", 3 "Гамма", 4
+// "Zeta"; accounts 101, 102 (client 1), 201 (client 2), 301 (unknown owner); own
+// account 5; tariffs 7 (algorithm 1), 12 (2), 3 (3), 4 (4); plans 1 "Стандарт" (7, 3)
+// and 2 "Активный" (12); client 1 on plan 1, client 2 on plan 2.
+inline ScriptedAnswer
+ChainAnswer(int query, const QString& scale7 = QStringLiteral("0;0;0.05;0;1000000;1;0;1500.5;")) {
+    AnswerBuilder b;
+    b.Metadata(QStringLiteral("SpisokBB.%1").arg(query));
+    b.Param(QStringLiteral("chto"), QString::number(query));
+    b.Param(QStringLiteral("BackParam"), QStringLiteral("1"));
+    switch (query) {
+    case 754:
+        b.Int("CLI_ID").Text("CLI_NAME");
+        b.Row({1, "Альфа"}).Row({2, "Бета"}).Row({3, "Гамма"}).Row({4, "Zeta"});
+        break;
+    case 755:
+        b.Int("ACC_ID").Int("CLI_ID").Text("ACC_NAME");
+        b.Row({101, 1, "Альфа-1"}).Row({102, 1, "Альфа-2"}).Row({201, 2, "Бета-1"});
+        b.Row({301, 99, "Чужой"});
+        break;
+    case 756:
+        b.Int("ACC_ID").Int("CLI_ID").Text("ACC_NAME").Row({5, 1000, "Счет комиссий"});
+        break;
+    case 750:
+        b.Int("TARIF_ID").Int("ALGORITM").Int("TARIF_TYPE").Int("DEST_ACCOUNT_ID");
+        b.Float("TARIF_SUM").Text("TARIF_NAME").Text("AREA_OF_WORK").Text("AREA_OF_VOL");
+        b.Text("AREA_OF_WORK_EXCLUDE").Text("AREA_OF_VOL_EXCLUDE").Text("SCALE");
+        b.Int("ALGORITM_3_GROUP_SUB_CLIENT");
+        b.Row({7, 1, 1, 5, 0.0, "Бирж. оборот", "1;10;-1;-1;1;99;-1;-1;", "1;-1;-1;-1;",
+               "1;10;-1;7;", "", scale7, 1});
+        b.Row({12, 2, 3, 6, 0.0, "Срочный", "2;-1;-1;-1;", "2;-1;-1;-1;", "", "",
+               "0;0;2;0;100;1;0;50;", 1});
+        b.Row({3, 3, 2, 5, 150.0, "Абонентская", "-1;-1;-1;-1;", "", "", "", "", 2});
+        b.Row({4, 4, 3, 5, 0.0, "Биржевые сборы", "", "", "", "", "", 1});
+        break;
+    case 751:
+        b.Int("TARIF_PLAN_ID").Text("TARIF_PLAN_NAME").Row({1, "Стандарт"}).Row({2, "Активный"});
+        break;
+    case 752:
+        b.Int("TARIF_PLAN_ID").Int("TARIF_ID");
+        b.Row({1, 7}).Row({1, 3}).Row({2, 12}).Row({2, 999}).Row({9, 7}).Row({1, 7});
+        break;
+    case 753:
+        b.Int("TARIF_PLAN_ID").Int("CLIENT_ID").Int("SOURCE_ACCOUNT_SELF_OPERATION");
+        b.Text("NAME_ACCOUNT_SELF_OPERATION").Int("SOURCE_ACCOUNT_CLI_OPERATION");
+        b.Text("NAME_ACCOUNT_CLI_OPERATION");
+        b.Row({1, 1, 0, "<Счет сделки>", 102, "Альфа-2"});
+        b.Row({2, 2, 201, "Бета-1", 201, "Бета-1"});
+        b.Row({1, 99, 0, "", 0, ""});
+        break;
+    }
+    return b.Build();
+}
+
 } // namespace taxtest
