@@ -5,6 +5,8 @@
 #include "commissions/TFormTaxAddArea.h"
 #include "commissions/TFormTaxAddPlan2Client.h"
 #include "commissions/TFormTaxMain.h"
+#include "commissions/TTaxCommands.h"
+#include "commissions/TaxTreeModel.h"
 #include "grids/NodeOps.h"
 #include "grids/TtsvTreeView.h"
 #include "shell/base/Log.h"
@@ -122,6 +124,53 @@ double CpuMs() {
     return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6;
 }
 
+// Answers the last command with its parameters echoed and times the applying.
+double TimedAnswer(ScriptedSession& exec, int code, int newId) {
+    const SentRequest& sent = exec.Last();
+    const QString query = sent.Param(QStringLiteral("chto"));
+    AnswerBuilder b;
+    b.Metadata(QStringLiteral("ExecQueryBB.") + query).Int("RESULT_CODE").Text("RESULT_MSG");
+    b.Int("TARIF_ID_NEW").Row({code, "", newId});
+    for (const auto& [key, value] : sent.Params())
+        b.Param(key, value);
+    const ScriptedAnswer answer = b.Build();
+    exec.SetAnswer(answer);
+    QElapsedTimer t;
+    t.start();
+    exec.RaiseData();
+    return Ms(t);
+}
+
+// Applying an edit's 1901 answer (the tariff sits in several of the 200 plans) and a
+// 1907 answer, at the large sizes.
+void CommandAnswers(TFormTaxMain& form, ScriptedSession& exec) {
+    TTaxCommands::Hooks().EditTarif = [](const TTaxLists&, const TTaxTarif* existing) {
+        auto tarif = std::make_unique<TTaxTarif>();
+        tarif->CopyFrom(existing);
+        tarif->ParseAreas();
+        tarif->ParseScale();
+        return tarif;
+    };
+    TTaxCommands::Hooks().AssignPlan = [](const TTaxLists&, const TTaxClient& client,
+                                          TTaxClient& result) {
+        result = client;
+        result.PlanId = 7;
+        return true;
+    };
+    const TTaxTarif* held = form.Lists().Plans[0]->Tarifs.front();
+    const qint32 id = held->Id;
+    form.Commands().EditTarif(form.TarifModel().FindNode(taxnode::Tarif, kKindTaxTarif, id));
+    const double edit = TimedAnswer(exec, 0, id);
+    form.Commands().AttachClient(
+        form.ClientModel().FindNode(taxnode::Client, kKindTaxClient, 2 + kClients - 1));
+    const double attach = TimedAnswer(exec, 0, 0);
+    std::printf("command answers: an edit's 1901 (tariff in %d plans) %.2f ms, 1907 %.2f ms "
+                "(target 20)\n",
+                form.Lists().CountPlansHolding(form.Lists().Tarifs.Find(kKindTaxTarif, id)), edit,
+                attach);
+    TTaxCommands::Hooks() = {};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -178,6 +227,7 @@ int main(int argc, char** argv) {
             std::printf("plan assignment dialog, open (50,000 accounts): wall %.1f ms, cpu %.1f "
                         "ms (target 50)\n",
                         openBest, openCpuBest);
+            CommandAnswers(*form, hub.Get(QStringLiteral("sesTarifExec")));
         }
     }
     std::printf("commission chain, first answer to built trees: wall %.1f ms, cpu %.1f ms "

@@ -78,6 +78,7 @@ QString ServerOptions::HelpText() {
                "  clientkey value=N         the user's client key becomes N, then log in again\n"
                "  refuselogin               refuse the next login (the server retries after 2 s)\n"
                "  stall ms=N                hold every answer back N ms (0 ends it)\n"
+               "  failcommission            fail the next commission command with -10\n"
                "  simrate rate=N            market simulator rate (allowed without --control)\n"
                "  status                    one line of server state (allowed without --control)\n")
         .arg(DefaultDbPath(), wire::ServerSocketName());
