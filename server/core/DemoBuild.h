@@ -169,7 +169,8 @@ public:
                      {&Build::WriteRpsRepoAndConditionalOrders, 3},
                      {&Build::WriteInterestMarginAndCommissions, 2},
                      {&Build::WriteInterestLadders, 1},
-                     {&Build::WriteMargin, 2}};
+                     {&Build::WriteMargin, 2},
+                     {&Build::WriteCommissionPlans, 1}};
         int total = 0, done = 0;
         for (const auto& s : steps)
             total += s.weight;
@@ -201,6 +202,9 @@ private:
     bool WriteInterestMarginAndCommissions();
     bool WriteInterestLadders(); // DemoInterest.cpp
     bool WriteMargin();
+    // In DemoCommissions.cpp.
+    bool WriteCommissionPlans();
+    static QString AlgorithmText(int algorithm);
 
     bool check(const demo::Inserter& ins, const char* what) {
         if (!ins.Ok())

@@ -139,6 +139,8 @@ EngineResult Engine::List(SessionState& session, const ParamList& params) {
     default:
         break;
     }
+    if (IsCommissionList(query))
+        return CommissionList(query, session, params);
     EngineResult r;
     r.answer.echo = params;
     ServerLog::Line(
@@ -175,6 +177,8 @@ EngineResult Engine::Command(SessionState& session, const ParamList& params) {
     default:
         break;
     }
+    if (IsCommissionCommand(query))
+        return CommissionCommand(query, session, params);
     EngineResult r;
     r.answer.echo = params;
     ServerLog::Line(

@@ -109,6 +109,14 @@ private:
     EngineResult NewTransaction(int query, SessionState& session, const ParamList& params);
     bool WriteListRows(const QString& sql, const QVariantList& binds, const QList<int>& forms,
                        QStringList& rows, QString* error);
+    // Commission lists 750 to 756 (EngineCommissions.cpp).
+    static bool IsCommissionList(int query);
+    EngineResult CommissionList(int query, SessionState& session, const ParamList& params);
+    // Commission commands 1901 to 1908 (EngineCommissions.cpp).
+    static bool IsCommissionCommand(int query);
+    EngineResult CommissionCommand(int query, SessionState& session, const ParamList& params);
+    qint64 StoreTariff(const ParamList& params); // throws the command's refusal
+    qint64 NextCommissionId(const char* counter, const char* table);
 
     Store& store_;
     mutable std::unique_ptr<QSqlQuery> dealRow_; // prepared once, for the change stream

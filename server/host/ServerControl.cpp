@@ -82,6 +82,10 @@ void ServerHost::HandleControl(Connection* c, const wire::Message& m, const Para
             if (stallMs_ == 0)
                 FlushQueues();
         }
+    } else if (action == QLatin1String("failcommission")) {
+        // The next commission command (1901 to 1908) fails as a store failure would.
+        store_.SetState(QStringLiteral("commission.fail_next"), QStringLiteral("1"));
+        reply = QStringLiteral("the next commission command will fail with -10");
     } else if (action == QLatin1String("simrate")) {
         bool num = false;
         const double rate = params.Value(QStringLiteral("rate")).toDouble(&num);

@@ -1,5 +1,11 @@
 // The workstation's entry point: services, translations, the main window and the
 // shared dialogs in their fixed order, then the event loop.
+#include "commissions/TFormTaxAddArea.h"
+#include "commissions/TFormTaxAddPlan2Client.h"
+#include "commissions/TFormTaxAddScalaLine.h"
+#include "commissions/TFormTaxAddTarif2Plan.h"
+#include "commissions/TFormTaxMain.h"
+#include "commissions/TTaxCommands.h"
 #include "desktops/TDeskTopConfig.h"
 #include "desktops/TDesktopMenu.h"
 #include "desktops/TFormSaveAsDesktop.h"
@@ -119,6 +125,49 @@ int main(int argc, char** argv) {
         dialog.ShowModal();
     });
 
+    // The commission dialogs: the tariff editor's slot, the scale line, the area,
+    // the tariff-to-plan and the plan-to-client dialogs.
+    TFormTaxAddScalaLine taxScaleLine(&mainForm);
+    TFormTaxAddArea taxArea(&mainForm);
+    TFormTaxAddTarif2Plan taxTarif2Plan(&mainForm);
+    TFormTaxAddPlan2Client taxPlan2Client(&mainForm);
+    hooks.TariffAreaFillTree = [&taxArea] { taxArea.FillTree(TReferenceData::Current()); };
+    // The area tree points into the reference data: it goes with the other trees.
+    hooks.ClearReferenceTrees = [clear = hooks.ClearReferenceTrees, &taxArea] {
+        if (clear)
+            clear();
+        taxArea.ClearTree();
+    };
+    // Through Instance(): a manager still open at exit closes after the dialogs are gone.
+    TFormTaxMain::Hooks().TarifsLoaded = [] {
+        if (TFormTaxAddTarif2Plan* d = TFormTaxAddTarif2Plan::Instance())
+            d->MarkOutOfDate();
+    };
+    TTaxCommands::Hooks().TarifsChanged = TFormTaxMain::Hooks().TarifsLoaded;
+    TTaxCommands::Hooks().ChooseTarif = [](const TTaxLists& lists) -> TTaxTarif* {
+        TTaxTarif* chosen = nullptr;
+        if (TFormTaxAddTarif2Plan* d = TFormTaxAddTarif2Plan::Instance())
+            d->ChooseTarif(lists, chosen);
+        return chosen;
+    };
+    TTaxCommands::Hooks().AssignPlan = [](const TTaxLists& lists, const TTaxClient& client,
+                                          TTaxClient& result) {
+        TFormTaxAddPlan2Client* d = TFormTaxAddPlan2Client::Instance();
+        if (!d || d->AssignPlan(lists, client) != QDialog::Accepted)
+            return false;
+        result = d->TakeResult();
+        return true;
+    };
+    TTaxCommands::Hooks().PostError = [&mainForm](const QString& text) {
+        mainForm.PostDeferredMessage(text, MsgKind::Error, MsgCancel);
+    };
+    TFormTaxMain::Hooks().Closing = [] {
+        if (TFormTaxAddTarif2Plan* d = TFormTaxAddTarif2Plan::Instance())
+            d->EmptyList();
+        if (TFormTaxAddPlan2Client* d = TFormTaxAddPlan2Client::Instance())
+            d->EmptyLists();
+    };
+
     // The windows the menus open.
     TOrderForm::Register();
     TFormAllBrokPercent::Register();
@@ -139,6 +188,7 @@ int main(int argc, char** argv) {
     TFormPos::Register();
     TFormProv::Register();
     TFormProvWait::Register();
+    TFormTaxMain::Register();
 
     if (RestoreWindowPlacement(mainForm, QStringLiteral("main"))) {
         mainForm.show();

@@ -64,6 +64,19 @@ TtsvTreeView::TtsvTreeView(QWidget* parent) : QTreeWidget(parent) {
     setHeaderHidden(true);
     setEditTriggers(NoEditTriggers);
     setIconSize(QSize(13, 13));
+    connect(model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] {
+        radioChecked_ = nullptr;
+        radioExact_ = true;
+    });
+    connect(model(), &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] {
+        radioChecked_ = nullptr;
+        radioExact_ = false;
+    });
+}
+
+TtsvTreeView::~TtsvTreeView() {
+    // The items go after this class is gone: the model's signals must not reach it.
+    disconnect(model(), nullptr, this, nullptr);
 }
 
 int TtsvTreeView::NodeState(const QTreeWidgetItem* node) {
@@ -79,6 +92,16 @@ void TtsvTreeView::SetNodeState(QTreeWidgetItem* node, int state) {
     state = std::clamp(state, 0, 3);
     if (node->data(0, kStateRole).isValid() && NodeState(node) == state)
         return;
+    if (mode_ == tvmRadioTreeView) {
+        if (state == Checked) {
+            if (radioExact_ && !radioChecked_)
+                radioChecked_ = node;
+            else if (node != radioChecked_)
+                radioExact_ = false;
+        } else if (node == radioChecked_) {
+            radioChecked_ = nullptr;
+        }
+    }
     node->setData(0, kStateRole, state);
     node->setIcon(0, StateImage(state));
 }
@@ -104,11 +127,19 @@ void TtsvTreeView::ToggleNode(QTreeWidgetItem* node) {
     if (mode_ == tvmRadioTreeView) {
         if (NodeState(node) != Unchecked)
             return;
-        ForEachNode([this](QTreeWidgetItem* item) {
-            if (NodeState(item) != Disabled)
-                SetNodeState(item, Unchecked);
-        });
+        if (radioExact_) {
+            if (radioChecked_ && NodeState(radioChecked_) != Disabled)
+                SetNodeState(radioChecked_, Unchecked);
+        } else {
+            ForEachNode([this](QTreeWidgetItem* item) {
+                if (NodeState(item) != Disabled)
+                    SetNodeState(item, Unchecked);
+            });
+            radioChecked_ = nullptr;
+            radioExact_ = true;
+        }
         SetNodeState(node, Checked);
+        emit NodeChecked(node);
         return;
     }
     const int current = NodeState(node);
@@ -135,6 +166,8 @@ void TtsvTreeView::ToggleNode(QTreeWidgetItem* node) {
 
 void TtsvTreeView::SetCheckMode(TCheckMode mode) {
     mode_ = mode;
+    radioChecked_ = nullptr;
+    radioExact_ = true; // both branches below walk every node
     if (mode == tvmCheckTreeView) {
         ForEachNode([this](QTreeWidgetItem* item) {
             if (NodeState(item) != Disabled)

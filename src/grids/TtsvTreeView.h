@@ -13,6 +13,7 @@ public:
     enum TNodeState { Unchecked = 0, Checked = 1, Partial = 2, Disabled = 3 };
 
     explicit TtsvTreeView(QWidget* parent = nullptr);
+    ~TtsvTreeView() override;
 
     TCheckMode CheckMode() const { return mode_; }
     void SetCheckMode(TCheckMode mode);
@@ -26,6 +27,8 @@ public:
 signals:
     // Typed characters other than Space reach the owner here.
     void KeyTyped(const QString& text);
+    // Radio mode: a node was checked by the person (click, Space, Enter).
+    void NodeChecked(QTreeWidgetItem* node);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -37,4 +40,9 @@ private:
     template <typename F> void ForEachNode(F f);
 
     TCheckMode mode_ = tvmCheckTreeView;
+    // Radio mode remembers its one checked node, so a choice unchecks that node
+    // rather than walking a hundred thousand; when the owner's own writes leave
+    // the count unknown (radioExact_ false), the next choice walks once.
+    QTreeWidgetItem* radioChecked_ = nullptr;
+    bool radioExact_ = true;
 };

@@ -31,6 +31,18 @@ public:
         index_.clear();
         items_.clear();
     }
+    // Takes an object out of the list (null when it is not there); the caller owns it.
+    std::unique_ptr<T> Take(const T* object) {
+        for (auto it = items_.begin(); it != items_.end(); ++it) {
+            if (it->get() != object)
+                continue;
+            std::unique_ptr<T> taken = std::move(*it);
+            items_.erase(it);
+            Reindex();
+            return taken;
+        }
+        return nullptr;
+    }
     // Rebuilds the index after an object's id changed.
     void Reindex() {
         index_.clear();
