@@ -250,6 +250,17 @@ bool DataTail(Reader& r, Message& m) {
     return r.PairList(m.requestParams);
 }
 
+// A decoder keeps a buffer up to this size between frames.
+constexpr qsizetype kKeptBuffer = 1024 * 1024;
+
+// All of the buffer is read: small buffers stay for the next frame, a large one goes.
+void ReleaseBuffer(QByteArray& buffer, qsizetype& readPos) {
+    if (buffer.capacity() > kKeptBuffer)
+        buffer = QByteArray();
+    else
+        buffer.resize(0);
+    readPos = 0;
+}
 // Data frames at least this long keep their rows in place when asked to.
 constexpr quint32 kInFrameMinimum = 64 * 1024;
 // A row's text starts an odd number of bytes after its frame: length, type, id, count,
@@ -516,10 +527,19 @@ FrameDecoder::FrameDecoder(quint32 maxFrameLength) : maxFrameLength_(maxFrameLen
 void FrameDecoder::Compact() {
     // Drop what was consumed before growing, so the buffer holds at most one
     // frame plus what arrived after it.
-    if (readPos_ > 0 && (readPos_ == buffer_.size() || readPos_ >= buffer_.size() / 2)) {
-        buffer_.remove(0, readPos_);
-        readPos_ = 0;
-    }
+    const qsizetype left = buffer_.size() - readPos_;
+    if (left > 0 && readPos_ < buffer_.size() / 2)
+        return;
+    // The next frame starts at an odd address: the row texts of a Data frame then fall
+    // on even ones and are read in place without moving the frame.
+    if (buffer_.capacity() == 0)
+        buffer_.reserve(4096);
+    char* data = buffer_.data();
+    const qsizetype pad = (quintptr(data) & 1) ? 0 : 1;
+    if (left > 0)
+        std::memmove(data + pad, data + readPos_, size_t(left));
+    buffer_.resize(pad + left);
+    readPos_ = pad;
 }
 
 void FrameDecoder::CheckLength() {
@@ -631,10 +651,8 @@ bool FrameDecoder::Next(Message& out) {
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
     if (rowsInFrame_ && type == quint8(MessageType::Data) && length >= kInFrameMinimum) {
         const bool ok = DecodeInFrame(length, out, error);
-        if (readPos_ == buffer_.size()) {
-            buffer_.clear();
-            readPos_ = 0;
-        }
+        if (readPos_ == buffer_.size())
+            ReleaseBuffer(buffer_, readPos_);
         if (!ok)
             Fail(error);
         return ok;
@@ -642,10 +660,8 @@ bool FrameDecoder::Next(Message& out) {
 #endif
     const bool ok = DecodeBody(type, QByteArrayView(head + 5, qsizetype(length) - 1), out, error);
     readPos_ += 4 + qsizetype(length);
-    if (readPos_ == buffer_.size()) {
-        buffer_.clear();
-        readPos_ = 0;
-    }
+    if (readPos_ == buffer_.size())
+        ReleaseBuffer(buffer_, readPos_);
     if (!ok) {
         Fail(error);
         return false;
