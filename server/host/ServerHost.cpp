@@ -5,11 +5,8 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QSocketNotifier>
 
-#include <cerrno>
 #include <iterator>
-#include <sys/socket.h>
 
 namespace {
 constexpr int kReloginMs = 500;
@@ -101,10 +98,6 @@ void ServerHost::OnDisconnected(Connection* c) {
             ServerLog::Line(QStringLiteral("wire: connection of %1 ended in the middle of a frame")
                                 .arg(c->peerName));
         c->ended = true;
-        if (c->writable)
-            c->writable->setEnabled(false);
-        c->out.clear();
-        c->outBytes = 0;
         if (c->jobs && pool_)
             pool_->Close(c->jobs);
         c->socket->disconnect(this);
@@ -120,18 +113,14 @@ void ServerHost::OnDisconnected(Connection* c) {
 void ServerHost::Fault(Connection* c, const QString& reason) {
     ServerLog::Line(QStringLiteral("wire: %1 (session %2), connection closed")
                         .arg(reason, c->peerName.isEmpty() ? QStringLiteral("?") : c->peerName));
-    WriteOut(c); // a last Error frame still reaches a peer that reads
-    const bool unsent = !c->out.empty();
-    c->out.clear();
-    c->outBytes = 0;
+    c->socket->flush(); // a last Error frame still reaches a peer that reads
     c->socket->disconnectFromServer();
-    if (c->socket->state() != QLocalSocket::UnconnectedState &&
-        (unsent || c->socket->bytesToWrite() > 0))
+    if (c->socket->state() != QLocalSocket::UnconnectedState && c->socket->bytesToWrite() > 0)
         c->socket->abort(); // a peer that does not read would hold the close forever
 }
 
 qint64 ServerHost::WaitingBytes(const Connection* c) const {
-    return c->socket->bytesToWrite() + c->outBytes + c->queuedBytes;
+    return c->socket->bytesToWrite() + c->queuedBytes;
 }
 
 bool ServerHost::OverLimits(const Connection* c) const {
@@ -249,6 +238,7 @@ void ServerHost::HandleRequest(Connection* c, const wire::Message& m) {
     }
     // Acknowledged at once; a worker builds the answer.
     Send(c, wire::Message::Ack(m.id, 0));
+    c->socket->flush();
     ++c->inFlight;
     pool_->Submit(c->jobs, WorkJob{m.id, command, m.text, m.params, epoch_});
 }
@@ -289,54 +279,8 @@ void ServerHost::Send(Connection* c, const wire::Message& m) {
 }
 
 void ServerHost::SendFrame(Connection* c, const QByteArray& frame) {
-    if (c->ended || c->socket->state() != QLocalSocket::ConnectedState || frame.isEmpty())
-        return;
-    // The frames go to the kernel from here, not through the socket's own buffer, which
-    // would copy every answer into fresh memory first.
-    c->out.push_back(frame);
-    c->outBytes += frame.size();
-    if (c->out.size() == 1)
-        WriteOut(c);
-}
-
-void ServerHost::WriteOut(Connection* c) {
-    if (c->ended || c->socket->state() != QLocalSocket::ConnectedState) {
-        c->out.clear();
-        c->outBytes = 0;
-    }
-    const int fd = int(c->socket->socketDescriptor());
-    while (!c->out.empty()) {
-        const QByteArray& front = c->out.front();
-        const ssize_t n = ::send(fd, front.constData() + c->outSent,
-                                 size_t(front.size() - c->outSent), MSG_DONTWAIT | MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            break;
-        if (n < 0) {
-            // The peer is gone: what waits for it goes; the socket reports the close.
-            c->out.clear();
-            c->outBytes = 0;
-            break;
-        }
-        c->outSent += n;
-        c->outBytes -= n;
-        if (c->outSent == front.size()) {
-            c->out.pop_front();
-            c->outSent = 0;
-        }
-    }
-    if (c->out.empty())
-        c->outSent = 0;
-    if (!c->writable && !c->out.empty() && !c->ended) {
-        c->writable = new QSocketNotifier(fd, QSocketNotifier::Write, c->socket);
-        connect(c->writable, &QSocketNotifier::activated, this, [this, c] {
-            WriteOut(c);
-            ResumeIfBelowLimits(c);
-        });
-    }
-    if (c->writable)
-        c->writable->setEnabled(!c->out.empty() && !c->ended);
+    if (!c->ended && c->socket->state() == QLocalSocket::ConnectedState)
+        c->socket->write(frame);
 }
 
 void ServerHost::SendData(Connection* c, QByteArray frame) {

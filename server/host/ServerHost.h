@@ -20,7 +20,6 @@
 
 class QLocalServer;
 class QLocalSocket;
-class QSocketNotifier;
 
 // The server process: takes the per-user socket and its store under exclusive locks,
 // listens at once and prepares the store beside the socket loop, logs in by itself
@@ -68,12 +67,6 @@ private:
         quint32 subscriptionId = 0;
         std::deque<Outgoing> queue; // answers waiting for a stall to pass
         qint64 queuedBytes = 0;
-        // Frames the kernel has not taken yet, shared rather than copied (a large answer
-        // is 38 MiB); the first one is sent up to outSent.
-        std::deque<QByteArray> out;
-        qsizetype outSent = 0;
-        qint64 outBytes = 0;
-        QSocketNotifier* writable = nullptr; // a child of the socket
         bool ended = false;
         quint64 serial = 0; // tells a connection apart from a later one at the same address
         std::shared_ptr<SessionJobs> jobs;
@@ -104,8 +97,6 @@ private:
     Connection* FindConnection(quint64 serial) const;
     void Send(Connection* c, const wire::Message& m);
     void SendFrame(Connection* c, const QByteArray& frame);
-    // Hands waiting frames to the kernel as far as it takes them without blocking.
-    void WriteOut(Connection* c);
     void SendData(Connection* c, QByteArray frame);
     void FlushQueues();
     void Broadcast(const wire::Message& m);
