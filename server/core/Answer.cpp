@@ -18,6 +18,7 @@ const AnswerTable* Answer::Table(const QString& name) const {
 
 void Refusal::Set(Answer& answer, const QString& why) {
     answer.rows.clear();
+    answer.frame.reset();
     answer.tables << AnswerTable{kTable, {qMakePair(kText, why)}};
 }
 

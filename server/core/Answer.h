@@ -1,12 +1,15 @@
 #pragma once
 
 #include "server/core/Params.h"
+#include "session/wire/WireProtocol.h"
 
 #include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 // A named table of an answer: one row of field = value pairs, read by the
 // workstation at row number 1 ("METADATA.HEADER", "METADATA.FIELDS").
@@ -21,7 +24,11 @@ struct Answer {
     QStringList rows;          // each field followed by NUL
     QList<AnswerTable> tables; // named tables
     ParamList echo;            // the parameters of the request it replies to
+    // A large list whose engine was asked for a frame (Engine::HandleForFrame) writes its
+    // rows here, straight in wire form, and leaves `rows` empty.
+    std::optional<wire::DataFrameWriter> frame;
     const AnswerTable* Table(const QString& name) const;
+    qsizetype RowCount() const { return frame ? qsizetype(frame->RowCount()) : rows.size(); }
 };
 
 // A list request whose filter the server refused, or could not run, still gets its

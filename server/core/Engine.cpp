@@ -1,5 +1,6 @@
 #include "server/core/Engine.h"
 
+#include "server/core/OrderNameCache.h"
 #include "server/core/RequestNumbers.h"
 #include "server/core/ServerLog.h"
 #include "server/core/Store.h"
@@ -101,6 +102,15 @@ EngineResult Engine::Handle(SessionState& session, const QString& request, const
         return result;
     }
     return entry->handle(*this, session, parsed.params);
+}
+
+EngineResult Engine::HandleForFrame(SessionState& session, const QString& request,
+                                    const QString& params, bool commandForm, quint32 id,
+                                    QByteArray storage) {
+    frameTarget_ = FrameTarget{id, std::move(storage)};
+    EngineResult r = Handle(session, request, params, commandForm);
+    frameTarget_.reset();
+    return r;
 }
 
 EngineResult Engine::List(SessionState& session, const ParamList& params) {

@@ -9,7 +9,9 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
+class OrderNameCache;
 class Store;
 class StoreReader;
 
@@ -37,6 +39,12 @@ public:
 
     EngineResult Handle(SessionState& session, const QString& request, const QString& params,
                         bool commandForm);
+    // As Handle, for the transport: a large list (the orders) writes its rows straight
+    // into the Data frame of request `id` (Answer::frame) rather than into Answer::rows;
+    // `storage` is a spent frame whose buffer may be reused.
+    EngineResult HandleForFrame(SessionState& session, const QString& request,
+                                const QString& params, bool commandForm, quint32 id,
+                                QByteArray storage = {});
     // Why the request cannot be run at all (unknown name, garbled parameter string);
     // empty when it can. Cheap, so the request can be acknowledged before it runs.
     static QString Precheck(const QString& request, const QString& params, bool commandForm);
@@ -121,6 +129,13 @@ private:
     Store& store_;
     mutable std::unique_ptr<QSqlQuery> dealRow_; // prepared once, for the change stream
     std::unique_ptr<StoreReader> reader_;        // this engine's own read connection
+    std::unique_ptr<OrderNameCache> orderNames_; // names of the full orders list
+    // The frame asked for by HandleForFrame while it runs.
+    struct FrameTarget {
+        quint32 id = 0;
+        QByteArray storage;
+    };
+    std::optional<FrameTarget> frameTarget_;
 };
 
 // "dd.mm.yyyy" of a stored "yyyy-MM-dd" date.

@@ -2,6 +2,7 @@
 #include "server/core/Engine.h"
 
 #include "server/core/FilterExpr.h"
+#include "server/core/OrderNameCache.h"
 #include "server/core/RequestNumbers.h"
 #include "server/core/ServerLog.h"
 #include "server/core/Store.h"
@@ -17,9 +18,12 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 using WireText::RowBuilder;
 
@@ -237,21 +241,35 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
         binds << fsql.binds;
     }
 
-    const QString sql =
-        QStringLiteral(
-            "SELECT o.order_num, o.order_time, s.short_name, o.status, o.buy_sell, o.order_type, "
-            "o.price, "
-            "o.qty_first, o.qty_left, "
-            "o.price * o.qty_first * MAX(s.lot_size, 1) * CASE WHEN s.nominal > 0 "
-            "THEN s.nominal / 100.0 ELSE 1 END, "
-            "c.name, a.name, o.nkd, o.yield, o.order_group, o.acc_id, o.cli_id, o.sec_id, "
-            "o.status, "
-            "o.order_type, o.order_date "
-            "FROM orders o LEFT JOIN security s ON s.id = o.sec_id "
-            "LEFT JOIN client c ON c.id = o.cli_id LEFT JOIN account a ON a.id = o.acc_id") +
-        where + QStringLiteral(" ORDER BY o.order_num");
     if (!reader_)
         reader_ = std::make_unique<StoreReader>();
+    // A keyed request reads a few orders: joining their names costs less than keeping
+    // every name. A full or filtered list takes the names from the cache.
+    if (!orderNames_)
+        orderNames_ = std::make_unique<OrderNameCache>();
+    const OrderNameCache* cache =
+        !params.Has(vocab::key::kFilterKeyValues) && orderNames_->Refresh(*reader_, store_.Path())
+            ? orderNames_.get()
+            : nullptr;
+    // The columns keep their places either way; with the cache the names are left to it
+    // (the security join stays for the filters that name its columns, and is dropped by
+    // the store when nothing uses it).
+    const QString sql =
+        (cache ? QStringLiteral("SELECT o.order_num, o.order_time, NULL, o.status, o.buy_sell, "
+                                "o.order_type, o.price, o.qty_first, o.qty_left, "
+                                "o.price * o.qty_first, NULL, NULL, ")
+               : QStringLiteral(
+                     "SELECT o.order_num, o.order_time, s.short_name, o.status, o.buy_sell, "
+                     "o.order_type, o.price, o.qty_first, o.qty_left, "
+                     "o.price * o.qty_first * MAX(s.lot_size, 1) * CASE WHEN s.nominal > 0 "
+                     "THEN s.nominal / 100.0 ELSE 1 END, c.name, a.name, ")) +
+        QStringLiteral("o.nkd, o.yield, o.order_group, o.acc_id, o.cli_id, o.sec_id, o.status, "
+                       "o.order_type, o.order_date "
+                       "FROM orders o LEFT JOIN security s ON s.id = o.sec_id") +
+        (cache ? QString()
+               : QStringLiteral(" LEFT JOIN client c ON c.id = o.cli_id "
+                                "LEFT JOIN account a ON a.id = o.acc_id")) +
+        where + QStringLiteral(" ORDER BY o.order_num");
     // The few status and type names are read once per request rather than joined to every
     // order; a code missing from its table shows no name, as the join did.
     const auto names = [this](const QString& table) {
@@ -274,6 +292,15 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
     const auto text = [q](int col) {
         return std::pair{sqlite3_column_text(q, col), sqlite3_column_bytes(q, col)};
     };
+    // A name from the cache, or from its column when the list joined it.
+    const auto name = [&](const OrderNameCache::Entry* e, int col) {
+        if (!cache)
+            return text(col);
+        return e ? std::pair{cache->Text(*e), int(e->size)}
+                 : std::pair<const unsigned char*, int>{nullptr, 0};
+    };
+    if (frameTarget_)
+        r.answer.frame.emplace(frameTarget_->id, std::move(frameTarget_->storage));
     WireRowWriter w;
     OrderDay day; // every order of a list is usually of one day: its forms are kept
     while (run.Next()) {
@@ -283,8 +310,10 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
         day.Read(date, dateSize);
         w.Int(num);
         w.Utf8Text(time, timeSize);
-        const auto [name, nameSize] = text(2);
-        w.Utf8Text(name, nameSize);
+        const OrderNameCache::Entry* security =
+            cache ? cache->Security(sqlite3_column_int64(q, 17)) : nullptr;
+        const auto [securityName, securityNameSize] = name(security, 2);
+        w.Utf8Text(securityName, securityNameSize);
         const QByteArray status = statusNames.value(sqlite3_column_int64(q, 3));
         w.Utf8Text(reinterpret_cast<const unsigned char*>(status.constData()), int(status.size()));
         const auto [side, sideSize] = text(4);
@@ -294,11 +323,17 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
         w.BinDouble(sqlite3_column_double(q, 6));
         w.Int(sqlite3_column_int64(q, 7));
         w.BinInt(qint32(sqlite3_column_int64(q, 8)));
-        w.Number(sqlite3_column_double(q, 9), 2);
-        for (int col : {10, 11}) {
-            const auto [bytes, size] = text(col);
-            w.Utf8Text(bytes, size);
-        }
+        // Without its security the volume is empty in the store's arithmetic, so 0.
+        w.Number(!cache     ? sqlite3_column_double(q, 9)
+                 : security ? sqlite3_column_double(q, 9) * security->volumeFactor
+                            : 0.0,
+                 2);
+        const auto [clientName, clientNameSize] =
+            name(cache ? cache->Client(sqlite3_column_int64(q, 16)) : nullptr, 10);
+        w.Utf8Text(clientName, clientNameSize);
+        const auto [accountName, accountNameSize] =
+            name(cache ? cache->Account(sqlite3_column_int64(q, 15)) : nullptr, 11);
+        w.Utf8Text(accountName, accountNameSize);
         w.Number(sqlite3_column_double(q, 12), 2);
         w.Number(sqlite3_column_double(q, 13), 2);
         const auto [group, groupSize] = text(14);
@@ -311,10 +346,14 @@ EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
         w.Int(num);
         w.Latin1Text(day.dotted, day.dottedSize);
         w.BinDouble(day.valid ? day.dayNumber + SecondsOfDay(time, timeSize) / 86400.0 : 0.0);
-        r.answer.rows << w.Take();
+        if (r.answer.frame)
+            w.TakeInto(*r.answer.frame);
+        else
+            r.answer.rows << w.Take();
     }
     if (!run.Error().isEmpty()) {
         r.answer.rows.clear();
+        r.answer.frame.reset();
         return reject(QStringLiteral("the store cannot run it: %1").arg(run.Error()));
     }
     return r;

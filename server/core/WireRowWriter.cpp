@@ -3,6 +3,7 @@
 #include "server/core/WireText.h"
 #include "session/wire/Cp1251.h"
 #include "session/wire/FieldEscape.h"
+#include "session/wire/WireProtocol.h"
 
 #include <charconv>
 #include <cmath>
@@ -15,34 +16,42 @@ constexpr char16_t kEscape = char16_t(wire::kFieldEscape);
 WireRowWriter::WireRowWriter() {
     for (int b = 0; b < 256; ++b)
         codePage_[size_t(b)] = Cp1251::DecodeChar(char(b)).unicode();
-    buf_.reserve(512);
+    buf_.resize(512);
 }
 
 WireRowWriter& WireRowWriter::Latin1Text(const char* text, int size) {
+    char16_t* out = Reserve(size_t(std::max(size, 0)));
     for (int i = 0; i < size; ++i)
-        buf_.push_back(char16_t(quint8(text[i])));
+        *out++ = char16_t(quint8(text[i]));
+    Commit(out);
     EndField();
     return *this;
 }
 
 WireRowWriter& WireRowWriter::Utf8Text(const unsigned char* s, int size) {
-    const auto put = [this](char32_t c) {
+    // Every byte gives at most two characters (an escape pair, or half a surrogate pair
+    // of a four-byte sequence).
+    char16_t* out = Reserve(2 * size_t(std::max(size, 0)));
+    const auto put = [&out](char32_t c) {
         if (c == 0 || c == kEscape) {
-            buf_.push_back(kEscape);
-            buf_.push_back(char16_t(c + wire::kFieldEscapeOffset));
+            *out++ = kEscape;
+            *out++ = char16_t(c + wire::kFieldEscapeOffset);
         } else if (c < 0x10000) {
-            buf_.push_back(char16_t(c));
+            *out++ = char16_t(c);
         } else {
             c -= 0x10000;
-            buf_.push_back(char16_t(0xD800 + (c >> 10)));
-            buf_.push_back(char16_t(0xDC00 + (c & 0x3FF)));
+            *out++ = char16_t(0xD800 + (c >> 10));
+            *out++ = char16_t(0xDC00 + (c & 0x3FF));
         }
     };
     int i = 0;
     while (i < size) {
         const unsigned char b = s[i];
         if (b < 0x80) {
-            put(b);
+            if (b > 3) // neither NUL nor the escape: the character itself
+                *out++ = char16_t(b);
+            else
+                put(b);
             ++i;
             continue;
         }
@@ -82,6 +91,7 @@ WireRowWriter& WireRowWriter::Utf8Text(const unsigned char* s, int size) {
         put(c);
         i += n;
     }
+    Commit(out);
     EndField();
     return *this;
 }
@@ -89,15 +99,23 @@ WireRowWriter& WireRowWriter::Utf8Text(const unsigned char* s, int size) {
 WireRowWriter& WireRowWriter::Int(qint64 value) {
     char digits[24];
     const auto r = std::to_chars(digits, digits + sizeof digits, value);
+    char16_t* out = Reserve(size_t(r.ptr - digits));
     for (const char* p = digits; p < r.ptr; ++p)
-        buf_.push_back(char16_t(*p));
+        *out++ = char16_t(*p);
+    Commit(out);
     EndField();
     return *this;
 }
 
 WireRowWriter& WireRowWriter::Number(double value, int decimals) {
+    const auto ascii = [this](const char* from, const char* to) {
+        char16_t* out = Reserve(size_t(to - from));
+        for (const char* p = from; p < to; ++p)
+            *out++ = char16_t(*p);
+        Commit(out);
+    };
     if (!std::isfinite(value)) {
-        buf_.push_back(u'0');
+        ascii("0", "0" + 1);
         EndField();
         return *this;
     }
@@ -111,7 +129,9 @@ WireRowWriter& WireRowWriter::Number(double value, int decimals) {
     if (std::fabs(value) >= 1e15 || std::memchr(text, 'e', size_t(shortest.ptr - text)) ||
         (point && shortest.ptr - point - 1 == decimals + 1 && shortest.ptr[-1] == '5')) {
         const QString form = WireText::DotNumber(value, decimals);
-        buf_.append(reinterpret_cast<const char16_t*>(form.utf16()), size_t(form.size()));
+        char16_t* out = Reserve(size_t(form.size()));
+        std::copy_n(reinterpret_cast<const char16_t*>(form.utf16()), form.size(), out);
+        Commit(out + form.size());
         EndField();
         return *this;
     }
@@ -125,26 +145,27 @@ WireRowWriter& WireRowWriter::Number(double value, int decimals) {
         if (end[-1] == '.')
             --end;
     }
-    if (end - text == 2 && text[0] == '-' && text[1] == '0') {
-        buf_.push_back(u'0');
-    } else {
-        for (const char* p = text; p < end; ++p)
-            buf_.push_back(char16_t(*p));
-    }
+    if (end - text == 2 && text[0] == '-' && text[1] == '0')
+        ascii(text + 1, end);
+    else
+        ascii(text, end);
     EndField();
     return *this;
 }
 
-void WireRowWriter::Byte(quint8 b) {
+char16_t* WireRowWriter::Byte(char16_t* out, quint8 b) const {
     const char byte = char(b);
     wire::ForEachEscapedByte(QByteArrayView(&byte, 1),
-                             [this](char c) { buf_.push_back(codePage_[quint8(c)]); });
+                             [this, &out](char c) { *out++ = codePage_[quint8(c)]; });
+    return out;
 }
 
 WireRowWriter& WireRowWriter::BinInt(qint32 value) {
     const quint32 u = quint32(value);
+    char16_t* out = Reserve(8);
     for (int i = 0; i < 4; ++i)
-        Byte(quint8((u >> (8 * i)) & 0xFF));
+        out = Byte(out, quint8((u >> (8 * i)) & 0xFF));
+    Commit(out);
     EndField();
     return *this;
 }
@@ -152,14 +173,21 @@ WireRowWriter& WireRowWriter::BinInt(qint32 value) {
 WireRowWriter& WireRowWriter::BinDouble(double value) {
     quint64 u = 0;
     std::memcpy(&u, &value, sizeof u);
+    char16_t* out = Reserve(16);
     for (int i = 0; i < 8; ++i)
-        Byte(quint8((u >> (8 * i)) & 0xFF));
+        out = Byte(out, quint8((u >> (8 * i)) & 0xFF));
+    Commit(out);
     EndField();
     return *this;
 }
 
 QString WireRowWriter::Take() {
-    QString row(reinterpret_cast<const QChar*>(buf_.data()), qsizetype(buf_.size()));
-    buf_.clear();
+    QString row(reinterpret_cast<const QChar*>(buf_.data()), qsizetype(len_));
+    len_ = 0;
     return row;
+}
+
+void WireRowWriter::TakeInto(wire::DataFrameWriter& frame) {
+    frame.AppendRow(buf_.data(), qsizetype(len_));
+    len_ = 0;
 }

@@ -2,8 +2,13 @@
 
 #include <QString>
 
+namespace wire {
+class DataFrameWriter;
+}
+
+#include <algorithm>
 #include <array>
-#include <string>
+#include <vector>
 
 // Writes answer rows straight from column values, without a text or variant per value:
 // the same field forms as WireText::RowBuilder (escaped text, decimal integers, dot
@@ -23,11 +28,24 @@ public:
 
     // The row written so far; the writer starts the next row empty.
     QString Take();
+    // The same, appended straight to a frame being written.
+    void TakeInto(wire::DataFrameWriter& frame);
 
 private:
-    void EndField() { buf_.push_back(u'\0'); }
-    void Byte(quint8 b);
+    // Room for n more characters; returns where they go. Commit(end) then sets the length.
+    char16_t* Reserve(size_t n) {
+        if (len_ + n > buf_.size())
+            buf_.resize(std::max(buf_.size() * 2, len_ + n));
+        return buf_.data() + len_;
+    }
+    void Commit(const char16_t* end) { len_ = size_t(end - buf_.data()); }
+    void EndField() {
+        *Reserve(1) = u'\0';
+        ++len_;
+    }
+    char16_t* Byte(char16_t* out, quint8 b) const;
 
-    std::u16string buf_;
+    std::vector<char16_t> buf_; // the row so far: len_ characters
+    size_t len_ = 0;
     std::array<char16_t, 256> codePage_{}; // the character of each byte
 };

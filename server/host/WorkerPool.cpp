@@ -135,7 +135,8 @@ void WorkerPool::Run(int index) {
 
 WorkResult WorkerPool::Build(SessionJobs& session, const WorkJob& job, Engine& engine) {
     WorkResult out;
-    EngineResult result = engine.Handle(session.state, job.request, job.params, job.command);
+    EngineResult result = engine.HandleForFrame(session.state, job.request, job.params, job.command,
+                                                job.id, TakeSpareFrame());
     if (result.refused) {
         out.refused = true;
         out.error = result.error;
@@ -146,23 +147,47 @@ WorkResult WorkerPool::Build(SessionJobs& session, const WorkJob& job, Engine& e
         std::lock_guard lock(mutex_);
         peer = session.peerName;
     }
+    Answer& answer = result.answer;
     out.logLine = QStringLiteral("%1 #%2 %3 %4: %5 row(s)%6")
                       .arg(peer)
                       .arg(job.id)
-                      .arg(job.request, result.answer.echo.Describe().left(160))
-                      .arg(result.answer.rows.size())
+                      .arg(job.request, answer.echo.Describe().left(160))
+                      .arg(answer.RowCount())
                       .arg(result.changes.isEmpty()
                                ? QString()
                                : QStringLiteral(", %1 change(s)").arg(result.changes.size()));
     out.subscribes = job.request == vocab::request::kChangeStream;
-    wire::Message data = wire::Message::Data(job.id);
-    data.rows.assign(result.answer.rows.cbegin(), result.answer.rows.cend());
-    result.answer.rows.clear(); // the rows live once at a time: large lists are large
-    for (const AnswerTable& t : result.answer.tables)
-        data.tables.push_back({t.name, wire::Pairs(t.values.cbegin(), t.values.cend())});
-    data.requestParams.assign(result.answer.echo.Items().cbegin(),
-                              result.answer.echo.Items().cend());
-    out.frame = wire::Encode(data);
+    std::vector<wire::Table> tables;
+    for (const AnswerTable& t : answer.tables)
+        tables.push_back({t.name, wire::Pairs(t.values.cbegin(), t.values.cend())});
+    const wire::Pairs echo(answer.echo.Items().cbegin(), answer.echo.Items().cend());
+    if (answer.frame) {
+        // The rows are in the frame already.
+        out.frame = answer.frame->Finish(tables, echo);
+        answer.frame.reset();
+        KeepSpareFrame(out.frame);
+    } else {
+        wire::Message data = wire::Message::Data(job.id);
+        data.rows.assign(answer.rows.cbegin(), answer.rows.cend());
+        answer.rows.clear(); // the rows live once at a time: large lists are large
+        data.tables = std::move(tables);
+        data.requestParams = echo;
+        out.frame = wire::Encode(data);
+    }
     out.changes = std::move(result.changes);
     return out;
+}
+
+QByteArray WorkerPool::TakeSpareFrame() {
+    std::lock_guard lock(mutex_);
+    // Only a frame the socket loop has let go of is free to be written again.
+    if (spareFrame_.isDetached())
+        return std::exchange(spareFrame_, QByteArray());
+    return {};
+}
+
+void WorkerPool::KeepSpareFrame(const QByteArray& frame) {
+    std::lock_guard lock(mutex_);
+    if (!spareFrame_.isDetached() || frame.capacity() > spareFrame_.capacity())
+        spareFrame_ = frame;
 }

@@ -78,6 +78,11 @@ public:
 private:
     void Run(int index);
     WorkResult Build(SessionJobs& session, const WorkJob& job, Engine& engine);
+    // One large frame is kept for reuse once it has been sent: the next large list is
+    // written into memory already in use rather than into fresh pages, which the system
+    // has to find and clear one by one.
+    QByteArray TakeSpareFrame();
+    void KeepSpareFrame(const QByteArray& frame);
 
     QString dbPath_;
     int workerCount_;
@@ -92,4 +97,5 @@ private:
     QString openError_;
     bool stopping_ = false;
     std::atomic<quint64> epoch_{0};
+    QByteArray spareFrame_; // shared with the socket loop until it is written
 };

@@ -48,8 +48,8 @@ void AppendUtf8(std::string& out, const QString& text) {
 }
 } // namespace
 
-TRowStore::Block TRowStore::Pack(const std::vector<QString>& cells) {
-    int last = static_cast<int>(cells.size());
+TRowStore::Block TRowStore::Pack(const QString* cells, int count) {
+    int last = count;
     while (last > 0 && cells[last - 1].isEmpty())
         --last;
     if (last == 0)
@@ -100,7 +100,7 @@ void TRowStore::Flush() const {
         return;
     auto& self = const_cast<TRowStore&>(*this);
     if (openRow_ < RowCount())
-        self.rows_[openRow_] = Pack(open_);
+        self.rows_[openRow_] = Pack(open_.data(), static_cast<int>(open_.size()));
     openRow_ = -1;
     open_.clear();
 }
@@ -122,7 +122,7 @@ void TRowStore::SetSlotCount(int count) {
             if (!block)
                 continue;
             Unpack(block.get(), count, cells);
-            block = Pack(cells);
+            block = Pack(cells.data(), static_cast<int>(cells.size()));
         }
     }
     slots_ = count;
@@ -149,16 +149,17 @@ void TRowStore::SetCell(int slot, int row, const QString& text) {
 }
 
 void TRowStore::SetRow(int row, const QStringList& cells) {
+    SetRow(row, cells.constData(), static_cast<int>(cells.size()));
+}
+
+void TRowStore::SetRow(int row, const QString* cells, int count) {
     if (row < 0 || row >= RowCount())
         return;
     if (openRow_ == row) {
         openRow_ = -1;
         open_.clear();
     }
-    std::vector<QString> v(static_cast<std::size_t>(slots_));
-    for (int i = 0; i < slots_ && i < cells.size(); ++i)
-        v[i] = cells[i];
-    rows_[row] = Pack(v);
+    rows_[row] = Pack(cells, std::clamp(count, 0, slots_));
 }
 
 void TRowStore::InsertRow(int row) {

@@ -34,6 +34,8 @@ public:
     void SetCell(int slot, int row, const QString& text);
     // Replaces a whole row; cells beyond the list become empty.
     void SetRow(int row, const QStringList& cells);
+    // The same from count texts by slot (a full load writes 100,000 rows this way).
+    void SetRow(int row, const QString* cells, int count);
 
     void InsertRow(int row);
     void RemoveRow(int row);
@@ -47,7 +49,7 @@ public:
 
 private:
     using Block = std::unique_ptr<char[]>;
-    static Block Pack(const std::vector<QString>& cells);
+    static Block Pack(const QString* cells, int count);
     static void Unpack(const char* block, int slotCount, std::vector<QString>& cells);
     static QString CellOf(const char* block, int slot);
     void Flush() const;

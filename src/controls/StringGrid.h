@@ -197,6 +197,7 @@ private:
     bool TextFits(const QFont& font, const QString& text, int cellWidth) const;
 
     TRowStore store_;
+    std::vector<QString> rowBySlot_; // SetRowTexts' texts by slot, kept between rows
     std::vector<std::unique_ptr<TGridColumn>> columns_;
     std::vector<int> shown_; // real index per displayed column
     int nextSlot_ = 0;

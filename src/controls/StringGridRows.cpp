@@ -58,12 +58,11 @@ void TStringGrid::SetCell(int realCol, int row, const QString& text) {
 void TStringGrid::SetRowTexts(int row, const QStringList& textsByRealCol) {
     if (row < fixedRows_ || row >= RowCount())
         return;
-    QStringList bySlot;
-    for (int slot = 0; slot < store_.SlotCount(); ++slot)
-        bySlot.append(QString());
+    // One list by slot, kept from row to row: a full load writes 100,000 rows.
+    rowBySlot_.assign(static_cast<std::size_t>(store_.SlotCount()), QString());
     for (int i = 0; i < textsByRealCol.size() && i < AllColCount(); ++i)
-        bySlot[columns_[i]->slot_] = textsByRealCol[i];
-    store_.SetRow(row - fixedRows_, bySlot);
+        rowBySlot_[static_cast<std::size_t>(columns_[i]->slot_)] = textsByRealCol[i];
+    store_.SetRow(row - fixedRows_, rowBySlot_.data(), static_cast<int>(rowBySlot_.size()));
     inSortOrder_ = false;
     if (updateDepth_ == 0)
         viewport()->update();

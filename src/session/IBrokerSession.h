@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 #include <stdexcept>
 
@@ -48,6 +49,9 @@ public:
     // The current answer.
     virtual int GetRowCount() = 0;
     virtual QString GetRowText(int row) = 0; // every field followed by NUL
+    // The same text where the link keeps it, without a copy; valid until the next event
+    // of the session. false when the link has no such row or keeps none in place.
+    virtual bool ViewRowText(int, QStringView&) { return false; }
     virtual QString GetCell(int row, int column) = 0;
     virtual int GetTableSize(const QString& table) = 0; // 0 when there is no such table
     virtual QString GetTableValue(const QString& table, const QString& field, int row) = 0;

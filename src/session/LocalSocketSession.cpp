@@ -116,7 +116,7 @@ bool LocalSocketSession::ConnectOnce(int timeoutMs) {
     state_ = State::Detached;
     if (socket_->state() != QLocalSocket::UnconnectedState)
         socket_->abort();
-    decoder_ = wire::FrameDecoder();
+    ResetDecoder();
     socket_->connectToServer(socketName_);
     return socket_->waitForConnected(timeoutMs) && socket_->state() == QLocalSocket::ConnectedState;
 }
@@ -251,10 +251,8 @@ void LocalSocketSession::OnReadyRead() {
             socket_->readAll();
         return;
     }
-    const QByteArray bytes = socket_->readAll();
-    if (bytes.isEmpty())
+    if (decoder_.ReadFrom(*socket_) == 0)
         return;
-    decoder_.Feed(bytes);
     wire::Message m;
     while (decoder_.Next(m)) {
         if (state_ == State::Handshaking) {
@@ -323,7 +321,7 @@ void LocalSocketSession::Break(const QString& reason) {
     loggedIn_ = false;
     if (socket_->state() != QLocalSocket::UnconnectedState)
         socket_->abort();
-    decoder_ = wire::FrameDecoder();
+    ResetDecoder();
     if (wasAttached) {
         if (!reason.isEmpty())
             WriteLog(QStringLiteral("Session %1 lost the session server: %2").arg(name_, reason));
@@ -432,6 +430,7 @@ void LocalSocketSession::Dispatch(wire::Message& m) {
     case wire::MessageType::Data: {
         Answer answer;
         answer.rows = std::move(m.rows);
+        answer.block = std::move(m.rowBlock);
         for (wire::Table& t : m.tables) {
             QHash<QString, QString>& fields = answer.tables[t.name];
             for (auto& [key, value] : t.fields) {
@@ -487,20 +486,35 @@ bool LocalSocketSession::GetLoginState() {
     return Exchange(wire::Message::LoginStateQuery(nextId_++), kLoginStateTimeoutMs) != 0;
 }
 
+void LocalSocketSession::ResetDecoder() {
+    decoder_ = wire::FrameDecoder();
+    decoder_.SetRowsInFrame(true); // a large answer stays one block, not a text per row
+}
+
 int LocalSocketSession::GetRowCount() {
-    return int(answer_.rows.size());
+    return int(answer_.block ? answer_.block->Size() : qsizetype(answer_.rows.size()));
+}
+
+bool LocalSocketSession::ViewRowText(int row, QStringView& text) {
+    if (row < 0 || row >= GetRowCount())
+        return false;
+    text = answer_.block ? answer_.block->Row(row) : QStringView(answer_.rows[size_t(row)]);
+    return true;
 }
 
 QString LocalSocketSession::GetRowText(int row) {
+    if (answer_.block)
+        return row < 0 || row >= answer_.block->Size() ? QString()
+                                                       : answer_.block->Row(row).toString();
     if (row < 0 || size_t(row) >= answer_.rows.size())
         return {};
     return answer_.rows[size_t(row)];
 }
 
 QString LocalSocketSession::GetCell(int row, int column) {
-    if (row < 0 || column < 0 || size_t(row) >= answer_.rows.size())
+    QStringView text;
+    if (column < 0 || !ViewRowText(row, text))
         return {};
-    const QString& text = answer_.rows[size_t(row)];
     qsizetype start = 0;
     for (int i = 0; i < column; ++i) {
         const qsizetype nul = text.indexOf(QChar(0), start);
@@ -511,7 +525,7 @@ QString LocalSocketSession::GetCell(int row, int column) {
     qsizetype end = text.indexOf(QChar(0), start);
     if (end < 0)
         end = text.size();
-    return text.mid(start, end - start);
+    return text.mid(start, end - start).toString();
 }
 
 int LocalSocketSession::GetTableSize(const QString& table) {

@@ -52,6 +52,7 @@ public:
     bool GetLoginState() override;
     int GetRowCount() override;
     QString GetRowText(int row) override;
+    bool ViewRowText(int row, QStringView& text) override;
     QString GetCell(int row, int column) override;
     int GetTableSize(const QString& table) override;
     QString GetTableValue(const QString& table, const QString& field, int row) override;
@@ -65,10 +66,12 @@ private:
     // The answer the getters read: the last Data message of this session.
     struct Answer {
         std::vector<QString> rows;
+        std::shared_ptr<const wire::RowBlock> block; // a large answer's rows, in place
         QHash<QString, QHash<QString, QString>> tables;
         wire::Pairs requestParams;
     };
 
+    void ResetDecoder();
     void AttachNow(); // throws ESessionError
     bool ConnectOnce(int timeoutMs);
     // Why the listener just reached must not be talked to; empty when it is ours.

@@ -96,11 +96,23 @@ QString TBrokerSession::GetRequestParam(const QString& key, int n) {
 }
 
 QByteArray TBrokerSession::GetField(int row, int n) {
+    return FieldView(row, n).toByteArray();
+}
+
+QByteArrayView TBrokerSession::FieldView(int row, int n) {
     if (!hasCachedRow_ || cachedRow_ != row) {
         // Drop the old row first: a failing fetch must not leave it posing as this one.
         DropCache();
-        const QString text = GetRowText(row);
-        cachedText_ = Cp1251::Encode(text); // one byte per character, NULs stay NULs
+        // The row where the link keeps it, or a copy of it; encoded into the same buffer
+        // row after row.
+        QStringView text;
+        QString copy;
+        if (!Link().ViewRowText(row, text)) {
+            copy = GetRowText(row);
+            text = copy;
+        }
+        cachedText_.resize(text.size()); // one byte per character, NULs stay NULs
+        cachedText_.truncate(Cp1251::EncodeInto(text, cachedText_.data()));
         const char* data = cachedText_.constData();
         const char* end = data + cachedText_.size();
         for (const char* p = data; p < end;) {
@@ -118,13 +130,13 @@ QByteArray TBrokerSession::GetField(int row, int n) {
     if (n < 0 || size_t(n) >= cachedFieldEnds_.size())
         return {};
     const int start = n == 0 ? 0 : cachedFieldEnds_[size_t(n) - 1] + 1;
-    return cachedText_.mid(start, cachedFieldEnds_[size_t(n)] - start);
+    return QByteArrayView(cachedText_.constData() + start, cachedFieldEnds_[size_t(n)] - start);
 }
 
 void TBrokerSession::DropCache() {
     hasCachedRow_ = false;
     cachedRow_ = -1;
-    cachedText_.clear();
+    cachedText_.resize(0); // keeps the buffer for the next row
     cachedFieldEnds_.clear();
 }
 

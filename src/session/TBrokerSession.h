@@ -65,6 +65,8 @@ public:
     // row holds fewer than n + 1 NUL-terminated fields. The row's field offsets are
     // cached with the row, so reading every field of a row costs one pass.
     QByteArray GetField(int row, int n);
+    // The same without a copy: valid until another row is read or the next event.
+    QByteArrayView FieldView(int row, int n);
 
     // The link, attached on demand (throws ESessionError when the first attach fails;
     // the link then keeps trying in the background and raises OnLogin once attached).

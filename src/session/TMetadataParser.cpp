@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -30,6 +31,23 @@ QString AsciiUpper(const QString& text) {
             c = QChar(u - (u'a' - u'A'));
     }
     return out;
+}
+
+// Decimal digits with an optional minus, no leading zero, within 32 bits: the text
+// QString::number gives back for the value it reads.
+bool IsPlainInt(QByteArrayView raw) {
+    const qsizetype sign = !raw.isEmpty() && raw[0] == '-' ? 1 : 0;
+    const qsizetype digits = raw.size() - sign;
+    if (digits < 1 || digits > 10 || (raw[sign] == '0' && (digits > 1 || sign)))
+        return false;
+    qint64 value = 0;
+    for (qsizetype i = sign; i < raw.size(); ++i) {
+        if (raw[i] < '0' || raw[i] > '9')
+            return false;
+        value = value * 10 + (raw[i] - '0');
+    }
+    return sign ? -value >= std::numeric_limits<qint32>::min()
+                : value <= std::numeric_limits<qint32>::max();
 }
 
 bool HasAsciiLower(const QString& text) {
@@ -97,7 +115,7 @@ QString DateValueText(double value) {
     return text;
 }
 
-bool ReadDouble(const QByteArray& raw, double& out) {
+bool ReadDouble(QByteArrayView raw, double& out) {
     if (raw.size() < 8)
         return false;
     const quint64 bits = qFromLittleEndian<quint64>(raw.constData());
@@ -224,8 +242,13 @@ const TResponseDataField* TMetadataParser::FindField(const QString& name) const 
     return fields_[size_t(it.value())].get();
 }
 
-QByteArray TMetadataParser::RawValue(const TResponseDataField& field, int row) {
-    return DecodeFieldText(session_->GetField(row, field.FieldIndex));
+QByteArrayView TMetadataParser::RawValue(const TResponseDataField& field, int row) {
+    const QByteArrayView raw = session_->FieldView(row, field.FieldIndex);
+    // Most fields hold no escape: they are read where they are.
+    if (!raw.contains(wire::kFieldEscape))
+        return raw;
+    unescaped_ = wire::UnescapeField(raw);
+    return unescaped_;
 }
 
 QString TMetadataParser::GetText(const QString& name, int row) {
@@ -237,8 +260,15 @@ QString TMetadataParser::GetText(const TResponseDataField& field, int row) {
     if (field.IsFloat())
         return FormatGeneralNumber(FloatOf(field, row, 0),
                                    WorkstationLocale::Current().decimalSeparator);
-    if (field.IsInteger())
+    if (field.IsInteger()) {
+        // A plain decimal reads back as itself; anything else goes the long way.
+        if (field.PacketDataType == 0) {
+            const QByteArrayView raw = RawValue(field, row);
+            if (IsPlainInt(raw))
+                return QString::fromLatin1(raw);
+        }
         return QString::number(IntOf(field, row, 0));
+    }
     if (field.IsDate())
         return DateValueText(DateOf(field, row, 0));
     return Cp1251::Decode(RawValue(field, row));
@@ -260,7 +290,7 @@ qint32 TMetadataParser::GetInt(const QString& name, int row, qint32 defaultValue
 }
 
 double TMetadataParser::DateOf(const TResponseDataField& field, int row, double defaultValue) {
-    const QByteArray raw = RawValue(field, row);
+    const QByteArrayView raw = RawValue(field, row);
     if (field.PacketDataType == 0) {
         // Day at characters 1-2, month 4-5, year 7-10; the separators and any time
         // after the date play no part.
@@ -280,7 +310,7 @@ double TMetadataParser::DateOf(const TResponseDataField& field, int row, double 
 }
 
 double TMetadataParser::FloatOf(const TResponseDataField& field, int row, double defaultValue) {
-    const QByteArray raw = RawValue(field, row);
+    const QByteArrayView raw = RawValue(field, row);
     if (field.PacketDataType == 0) {
         try {
             return DotTextToFloat(Cp1251::Decode(raw));
@@ -296,7 +326,7 @@ double TMetadataParser::FloatOf(const TResponseDataField& field, int row, double
 }
 
 qint32 TMetadataParser::IntOf(const TResponseDataField& field, int row, qint32 defaultValue) {
-    const QByteArray raw = RawValue(field, row);
+    const QByteArrayView raw = RawValue(field, row);
     if (field.PacketDataType == 0) {
         qint32 value = 0;
         return ParseInt(QString::fromLatin1(raw), value) ? value : defaultValue;

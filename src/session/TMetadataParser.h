@@ -60,7 +60,8 @@ public:
     TBrokerSession* Session() const { return session_; }
 
 private:
-    QByteArray RawValue(const TResponseDataField& field, int row);
+    // The field's bytes, escapes undone; valid until the next read.
+    QByteArrayView RawValue(const TResponseDataField& field, int row);
     double DateOf(const TResponseDataField& field, int row, double defaultValue);
     double FloatOf(const TResponseDataField& field, int row, double defaultValue);
     qint32 IntOf(const TResponseDataField& field, int row, qint32 defaultValue);
@@ -74,6 +75,7 @@ private:
     bool valid_ = false;
     QString version_;
     QString metadataId_;
+    QByteArray unescaped_; // the last field that held an escape
 };
 
 // Parameter strings. Pair form: "key=value" + NUL for each pair.

@@ -288,6 +288,70 @@ TEST_F(ServerEngineTest, FullOrdersListHasEveryFieldAndEchoesItsParameters) {
     EXPECT_LT(grouped, r.answer.rows.size());
 }
 
+// The full list takes the names from the engine's own cache and is written straight into
+// its frame; a keyed request joins the names in the store. After each change to the
+// store both give the same rows, and the frame is the encoding of exactly those rows.
+TEST_F(ServerEngineTest, FullListNamesAndFrameFollowTheStore) {
+    const QString today = QStringLiteral("(SELECT %1 FROM orders WHERE order_date = '2026-03-02' "
+                                         "ORDER BY order_num DESC LIMIT 1)");
+    const struct {
+        const char* what;
+        QString sql;
+    } cases[] = {
+        {"as generated", QString()},
+        {"a client renamed", QString::fromUtf8("UPDATE client SET name = 'Новое имя' WHERE id = ") +
+                                 today.arg(QStringLiteral("cli_id"))},
+        {"an account renamed with an escape",
+         QStringLiteral("UPDATE account SET name = 'A' || char(3) || 'B' WHERE id = ") +
+             today.arg(QStringLiteral("acc_id"))},
+        {"a nominal set", QStringLiteral("UPDATE security SET nominal = 1000 WHERE id = ") +
+                              today.arg(QStringLiteral("sec_id"))},
+        {"a security gone",
+         QStringLiteral("DELETE FROM security WHERE id = ") + today.arg(QStringLiteral("sec_id"))},
+    };
+    const QString full =
+        QStringLiteral("chto=211") + NUL + QStringLiteral("filter_buy_sell=") + NUL;
+    QStringList keys;
+    QSqlQuery q(store_.Db());
+    q.exec(QStringLiteral(
+        "SELECT order_num FROM orders WHERE order_date = '2026-03-02' ORDER BY order_num"));
+    while (q.next())
+        keys << q.value(0).toString();
+    q.finish();
+    QByteArray spare;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (!c.sql.isEmpty()) {
+            ASSERT_TRUE(store_.Exec(c.sql));
+        }
+        const EngineResult listed =
+            engine_->Handle(session_, QStringLiteral("SpisokBB"), full, false);
+        const EngineResult keyed = engine_->Handle(
+            session_, QStringLiteral("SpisokBB"),
+            full + QStringLiteral("filter_key_values=") + keys.join(QLatin1Char(',')) + NUL, false);
+        ASSERT_EQ(listed.answer.rows.size(), keys.size());
+        EXPECT_EQ(listed.answer.rows, keyed.answer.rows);
+
+        EngineResult framed =
+            engine_->HandleForFrame(session_, QStringLiteral("SpisokBB"), full, false, 7, spare);
+        ASSERT_TRUE(framed.answer.frame);
+        EXPECT_TRUE(framed.answer.rows.isEmpty());
+        EXPECT_EQ(framed.answer.RowCount(), keys.size());
+        std::vector<wire::Table> tables;
+        for (const AnswerTable& t : framed.answer.tables)
+            tables.push_back({t.name, wire::Pairs(t.values.cbegin(), t.values.cend())});
+        const wire::Pairs echo(framed.answer.echo.Items().cbegin(),
+                               framed.answer.echo.Items().cend());
+        wire::Message expected = wire::Message::Data(7);
+        expected.rows.assign(listed.answer.rows.cbegin(), listed.answer.rows.cend());
+        expected.tables = tables;
+        expected.requestParams = echo;
+        QByteArray frame = framed.answer.frame->Finish(tables, echo);
+        EXPECT_EQ(frame, wire::Encode(expected));
+        spare = std::move(frame); // the next case writes into this buffer
+    }
+}
+
 TEST_F(ServerEngineTest, OrdersFiltersAndKeyedUpdate) {
     auto orders = [&](std::initializer_list<std::pair<QString, QString>> extra) {
         QList<std::pair<QString, QString>> all{{QStringLiteral("chto"), QStringLiteral("211")}};

@@ -1,10 +1,12 @@
 // The frame codec: round trips of every message and the faults that must close a link.
 #include "session/wire/WireProtocol.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <unistd.h>
 
 using namespace wire;
@@ -175,6 +177,74 @@ TEST(WireProtocol, LongListsGrowAsTheyAreRead) {
     cut.Feed(frame);
     EXPECT_FALSE(cut.Next(got));
     EXPECT_TRUE(cut.HasError());
+}
+
+// A large answer written row by row is the frame Encode makes of it; decoded with its
+// rows left in the frame it reads the same wherever the frame falls in the stream, and
+// a frame cut short still fails.
+TEST(WireProtocol, LargeAnswersKeepTheirRowsInTheFrame) {
+    Message big = SampleData();
+    for (int i = 0; i < 3000; ++i)
+        big.rows.push_back(QStringLiteral("%1").arg(i) + Nul() +
+                           QStringLiteral("Клиент %1").arg(i) + Nul() + QString(QChar(3)) +
+                           QStringLiteral("1") + Nul());
+    const QByteArray encoded = Encode(big);
+    DataFrameWriter writer(big.id, encoded); // a buffer still shared is not written into
+    for (const QString& row : big.rows)
+        writer.AppendRow(reinterpret_cast<const char16_t*>(row.utf16()), row.size());
+    ASSERT_EQ(writer.Finish(big.tables, big.requestParams), encoded);
+
+    const QByteArray ack = Encode(Message::Ack(1, 0));                     // 13 bytes
+    const QByteArray hello = Encode(Message::Hello(QStringLiteral("xy"))); // 22 bytes
+    const struct {
+        const char* what;
+        QByteArray before, after;
+        qsizetype chunk;
+        bool fromDevice;
+    } cases[] = {
+        {"alone", {}, {}, 0, false},
+        {"after a frame of odd length", ack, {}, 0, false},
+        {"after a frame of even length", hello, {}, 4096, false},
+        {"followed by another frame", {}, ack, 0, false},
+        {"read straight from a device", ack, hello, 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FrameDecoder decoder;
+        decoder.SetRowsInFrame(true);
+        std::vector<Message> got;
+        if (c.fromDevice) {
+            QByteArray stream = c.before + encoded + c.after;
+            QBuffer device(&stream);
+            device.open(QIODevice::ReadOnly);
+            EXPECT_EQ(decoder.ReadFrom(device), stream.size());
+            Message m;
+            while (decoder.Next(m))
+                got.push_back(m);
+        } else {
+            got = DecodeAll(c.before + encoded + c.after, decoder, c.chunk);
+        }
+        ASSERT_FALSE(decoder.HasError()) << decoder.ErrorText().toStdString();
+        const auto data = std::find_if(
+            got.begin(), got.end(), [](const Message& m) { return m.type == MessageType::Data; });
+        ASSERT_NE(data, got.end());
+        EXPECT_EQ(got.size(), 1u + !c.before.isEmpty() + !c.after.isEmpty());
+        ASSERT_TRUE(data->rowBlock);
+        EXPECT_TRUE(data->rows.empty());
+        ASSERT_EQ(data->rowBlock->Size(), qsizetype(big.rows.size()));
+        for (size_t i = 0; i < big.rows.size(); ++i)
+            ASSERT_EQ(data->rowBlock->Row(qsizetype(i)), big.rows[i]) << i;
+        EXPECT_EQ(data->tables[0].fields, big.tables[0].fields);
+        EXPECT_EQ(data->requestParams, big.requestParams);
+    }
+
+    QByteArray cut = encoded;
+    cut.truncate(cut.size() - 3); // the echoed parameters end early
+    qToLittleEndian(quint32(cut.size() - 4), cut.data());
+    FrameDecoder decoder;
+    decoder.SetRowsInFrame(true);
+    EXPECT_TRUE(DecodeAll(cut, decoder).empty());
+    EXPECT_TRUE(decoder.HasError());
 }
 
 TEST(WireProtocol, ParameterStringsSplitInBothForms) {

@@ -13,6 +13,8 @@ namespace Cp1251 {
 // Characters outside the code page become '?'.
 QByteArray Encode(QStringView text);
 char EncodeChar(QChar c);
+// The same into out, which has room for text.size() bytes; the bytes written.
+qsizetype EncodeInto(QStringView text, char* out);
 
 // Every byte maps to a character (0x98, unassigned, maps to U+0098).
 QString Decode(QByteArrayView bytes);

@@ -3,6 +3,7 @@
 #include "session/wire/LocalPeer.h"
 
 #include <QDir>
+#include <QIODevice>
 #include <QtEndian>
 
 #include <algorithm>
@@ -179,6 +180,14 @@ public:
         Skip(qsizetype(count) * 2);
         return true;
     }
+    // A string left where it is: where its characters start and how many there are.
+    bool StrInPlace(const char*& at, quint32& count) {
+        if (!U32(count) || qsizetype(count) > left_ / 2)
+            return false;
+        at = p_;
+        Skip(qsizetype(count) * 2);
+        return true;
+    }
     // A count of items that each take at least minBytes: never more than the bytes left allow.
     bool Count(quint32& count, qsizetype minBytes) {
         return U32(count) && qsizetype(count) <= left_ / minBytes;
@@ -228,6 +237,35 @@ bool IsKnownType(quint8 type) {
     }
     return false;
 }
+
+// The tables and echoed parameters that end a Data body.
+bool DataTail(Reader& r, Message& m) {
+    quint32 tableCount = 0;
+    if (!r.Count(tableCount, 8))
+        return false;
+    m.tables.resize(tableCount);
+    for (quint32 i = 0; i < tableCount; ++i)
+        if (!r.Str(m.tables[i].name) || !r.PairList(m.tables[i].fields))
+            return false;
+    return r.PairList(m.requestParams);
+}
+
+// A decoder keeps a buffer up to this size between frames.
+constexpr qsizetype kKeptBuffer = 1024 * 1024;
+
+// All of the buffer is read: small buffers stay for the next frame, a large one goes.
+void ReleaseBuffer(QByteArray& buffer, qsizetype& readPos) {
+    if (buffer.capacity() > kKeptBuffer)
+        buffer = QByteArray();
+    else
+        buffer.resize(0);
+    readPos = 0;
+}
+// Data frames at least this long keep their rows in place when asked to.
+constexpr quint32 kInFrameMinimum = 64 * 1024;
+// A row's text starts an odd number of bytes after its frame: length, type, id, count,
+// the row's own count (17), then whole characters and counts.
+constexpr qsizetype kFirstTextAt = 4 + 1 + 4 + 4 + 4;
 
 } // namespace
 
@@ -297,6 +335,49 @@ QByteArray Encode(const Message& m) {
     }
     qToLittleEndian(quint32(out.size() - 4), out.data());
     return out;
+}
+
+// Frame header of a Data answer: length, type, id, row count.
+constexpr qsizetype kDataRowCountAt = 4 + 1 + 4;
+
+DataFrameWriter::DataFrameWriter(quint32 id, QByteArray storage) : frame_(std::move(storage)) {
+    if (!frame_.isDetached())
+        frame_ = QByteArray();
+    frame_.resize(0); // keeps the buffer of a reused frame
+    Writer w(frame_);
+    w.U32(0); // length, patched by Finish
+    w.U8(quint8(MessageType::Data));
+    w.U32(id);
+    w.U32(0); // row count, patched by Finish
+}
+
+void DataFrameWriter::AppendRow(const char16_t* text, qsizetype size) {
+    const qsizetype start = frame_.size();
+    frame_.resize(start + 4 + size * 2);
+    char* dst = frame_.data() + start;
+    qToLittleEndian(quint32(size), dst);
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    if (size)
+        std::memcpy(dst + 4, text, size_t(size) * 2);
+#else
+    for (qsizetype i = 0; i < size; ++i)
+        qToLittleEndian(quint16(text[i]), dst + 4 + 2 * i);
+#endif
+    ++rowCount_;
+}
+
+QByteArray DataFrameWriter::Finish(const std::vector<Table>& tables, const Pairs& requestParams) {
+    Writer w(frame_);
+    w.U32(quint32(tables.size()));
+    for (const Table& t : tables) {
+        w.Str(t.name);
+        w.PairList(t.fields);
+    }
+    w.PairList(requestParams);
+    qToLittleEndian(rowCount_, frame_.data() + kDataRowCountAt);
+    qToLittleEndian(quint32(frame_.size() - 4), frame_.data());
+    rowCount_ = 0;
+    return std::exchange(frame_, QByteArray());
 }
 
 QString TypeName(quint8 type) {
@@ -420,14 +501,7 @@ bool DecodeBody(quint8 type, QByteArrayView body, Message& m, QString& error) {
                     m.rows.push_back(std::move(row));
             }
         }
-        quint32 tableCount = 0;
-        ok = ok && r.Count(tableCount, 8);
-        if (ok) {
-            m.tables.resize(tableCount);
-            for (quint32 i = 0; ok && i < tableCount; ++i)
-                ok = r.Str(m.tables[i].name) && r.PairList(m.tables[i].fields);
-        }
-        ok = ok && r.PairList(m.requestParams);
+        ok = ok && DataTail(r, m);
         break;
     }
     case MessageType::Ack:
@@ -450,22 +524,115 @@ bool DecodeBody(quint8 type, QByteArrayView body, Message& m, QString& error) {
 
 FrameDecoder::FrameDecoder(quint32 maxFrameLength) : maxFrameLength_(maxFrameLength) {}
 
-void FrameDecoder::Feed(QByteArrayView bytes) {
-    if (HasError() || bytes.isEmpty())
-        return;
+void FrameDecoder::Compact() {
     // Drop what was consumed before growing, so the buffer holds at most one
     // frame plus what arrived after it.
-    if (readPos_ > 0 && (readPos_ == buffer_.size() || readPos_ >= buffer_.size() / 2)) {
-        buffer_.remove(0, readPos_);
-        readPos_ = 0;
-    }
-    buffer_.append(bytes.data(), bytes.size());
+    const qsizetype left = buffer_.size() - readPos_;
+    if (left > 0 && readPos_ < buffer_.size() / 2)
+        return;
+    // The next frame starts at an odd address: the row texts of a Data frame then fall
+    // on even ones and are read in place without moving the frame.
+    if (buffer_.capacity() == 0)
+        buffer_.reserve(4096);
+    char* data = buffer_.data();
+    const qsizetype pad = (quintptr(data) & 1) ? 0 : 1;
+    if (left > 0)
+        std::memmove(data + pad, data + readPos_, size_t(left));
+    buffer_.resize(pad + left);
+    readPos_ = pad;
+}
+
+void FrameDecoder::CheckLength() {
     // Check the length as soon as it is complete, so an oversized claim fails at once.
     if (BufferedBytes() >= 4) {
         const quint32 length = qFromLittleEndian<quint32>(buffer_.constData() + readPos_);
         if (length == 0 || length > maxFrameLength_)
             Fail(QStringLiteral("frame length %1 out of range").arg(length));
     }
+}
+
+void FrameDecoder::Feed(QByteArrayView bytes) {
+    if (HasError() || bytes.isEmpty())
+        return;
+    Compact();
+    buffer_.append(bytes.data(), bytes.size());
+    CheckLength();
+}
+
+qint64 FrameDecoder::ReadFrom(QIODevice& device) {
+    qint64 total = 0;
+    while (!HasError()) {
+        const qint64 available = device.bytesAvailable();
+        if (available <= 0)
+            break;
+        Compact();
+        const qsizetype at = buffer_.size();
+        buffer_.resize(at + qsizetype(available)); // grows geometrically, like append
+        const qint64 n = device.read(buffer_.data() + at, available);
+        buffer_.resize(at + qsizetype(std::max<qint64>(n, 0)));
+        if (n <= 0)
+            break;
+        total += n;
+        CheckLength();
+    }
+    return total;
+}
+
+bool FrameDecoder::DecodeInFrame(quint32 length, Message& out, QString& error) {
+    const qsizetype frameEnd = readPos_ + 4 + qsizetype(length);
+    auto block = std::make_shared<RowBlock>();
+    qsizetype frameAt = 0;
+    if (frameEnd == buffer_.size()) {
+        // The frame ends the buffer (as a large answer does): its bytes become the
+        // block's, uncopied.
+        block->bytes_ = std::exchange(buffer_, QByteArray());
+        frameAt = readPos_;
+        readPos_ = 0;
+    } else {
+        block->bytes_ = QByteArray(buffer_.constData() + readPos_, 4 + qsizetype(length));
+        readPos_ = frameEnd;
+    }
+    QByteArray& bytes = block->bytes_;
+    // The texts are read as UTF-16 in place, so they must sit at even addresses: a
+    // frame that starts at an even one moves by a byte.
+    if ((quintptr(bytes.constData() + frameAt + kFirstTextAt) & 1) != 0) {
+        if (frameAt == 0) {
+            bytes.prepend('\0');
+            frameAt = 1;
+        } else {
+            char* data = bytes.data();
+            std::memmove(data + frameAt - 1, data + frameAt, size_t(4 + length));
+            --frameAt;
+        }
+    }
+    const char* base = bytes.constData();
+    Reader r(QByteArrayView(base + frameAt + 5, qsizetype(length) - 1));
+    out = Message();
+    out.type = MessageType::Data;
+    quint32 rowCount = 0;
+    bool ok = r.U32(out.id) && r.Count(rowCount, 4);
+    if (ok) {
+        // Each counted row has taken four bytes of the frame at least, and its span takes eight.
+        block->rows_.reserve(rowCount);
+        for (quint32 i = 0; ok && i < rowCount; ++i) {
+            const char* at = nullptr;
+            quint32 count = 0;
+            ok = r.StrInPlace(at, count);
+            if (ok)
+                block->rows_.push_back({quint32(at - base), count});
+        }
+    }
+    ok = ok && DataTail(r, out);
+    if (!ok) {
+        error = QStringLiteral("truncated %1 frame").arg(TypeName(quint8(MessageType::Data)));
+        return false;
+    }
+    if (!r.AtEnd()) {
+        error = QStringLiteral("garbage after %1 frame").arg(TypeName(quint8(MessageType::Data)));
+        return false;
+    }
+    out.rowBlock = std::move(block);
+    return true;
 }
 
 bool FrameDecoder::Next(Message& out) {
@@ -481,12 +648,20 @@ bool FrameDecoder::Next(Message& out) {
         return false;
     const quint8 type = quint8(head[4]);
     QString error;
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    if (rowsInFrame_ && type == quint8(MessageType::Data) && length >= kInFrameMinimum) {
+        const bool ok = DecodeInFrame(length, out, error);
+        if (readPos_ == buffer_.size())
+            ReleaseBuffer(buffer_, readPos_);
+        if (!ok)
+            Fail(error);
+        return ok;
+    }
+#endif
     const bool ok = DecodeBody(type, QByteArrayView(head + 5, qsizetype(length) - 1), out, error);
     readPos_ += 4 + qsizetype(length);
-    if (readPos_ == buffer_.size()) {
-        buffer_.clear();
-        readPos_ = 0;
-    }
+    if (readPos_ == buffer_.size())
+        ReleaseBuffer(buffer_, readPos_);
     if (!ok) {
         Fail(error);
         return false;

@@ -6,9 +6,13 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
+#include <memory>
 #include <utility>
 #include <vector>
+
+class QIODevice;
 
 namespace wire {
 
@@ -47,6 +51,29 @@ struct Table {
     Pairs fields;
 };
 
+// The rows of a large Data answer left in the bytes of their frame
+// (FrameDecoder::SetRowsInFrame): one block of memory for all rows instead of a text
+// object per row. Read-only once decoded.
+class RowBlock {
+public:
+    qsizetype Size() const { return qsizetype(rows_.size()); }
+    // Row i in place; valid while the block lives.
+    QStringView Row(qsizetype i) const {
+        const Span& s = rows_[size_t(i)];
+        return QStringView(reinterpret_cast<const char16_t*>(bytes_.constData() + s.at),
+                           qsizetype(s.size));
+    }
+
+private:
+    friend class FrameDecoder;
+    struct Span {
+        qsizetype at; // byte offset of the text in bytes_, always even in memory
+        quint32 size; // characters
+    };
+    QByteArray bytes_;
+    std::vector<Span> rows_;
+};
+
 // One message. Which members count depends on the type:
 //   Hello:            version, text (peer name)
 //   Login, LoggedIn, Disconnected, CommonData: nothing
@@ -54,7 +81,7 @@ struct Table {
 //   LoginStateQuery:  id
 //   LoginStateAnswer: id, flag (the server waits for a password)
 //   Progress:         a (total), b (read)
-//   Data:             id, rows, tables, requestParams
+//   Data:             id, rows (or rowBlock), tables, requestParams
 //   Ack:              id, a (result)
 //   Error:            id, text
 struct Message {
@@ -68,6 +95,8 @@ struct Message {
     qint32 b = 0;
     bool flag = false;
     std::vector<QString> rows;
+    // Data decoded with its rows left in the frame: rows is empty, this holds them.
+    std::shared_ptr<const RowBlock> rowBlock;
     std::vector<Table> tables;
     Pairs requestParams;
 
@@ -90,6 +119,25 @@ struct Message {
 // The whole frame (length, type, body) for one message.
 QByteArray Encode(const Message& message);
 
+// A Data frame written row by row straight into its bytes, for answers of many rows:
+// no text object per row, and no second copy of the rows when the frame is finished.
+// The frame is the one Encode makes of the same answer.
+class DataFrameWriter {
+public:
+    // storage: a spent frame whose buffer is reused when nothing else holds it.
+    explicit DataFrameWriter(quint32 id, QByteArray storage = {});
+    // One row: UTF-16 text, every field followed by NUL.
+    void AppendRow(const char16_t* text, qsizetype size);
+    quint32 RowCount() const { return rowCount_; }
+    // Adds the tables and the echoed parameters and returns the whole frame; the writer
+    // is empty afterwards.
+    QByteArray Finish(const std::vector<Table>& tables, const Pairs& requestParams);
+
+private:
+    QByteArray frame_;
+    quint32 rowCount_ = 0;
+};
+
 // Name of a message type for log lines; "0xNN" for unknown ones.
 QString TypeName(quint8 type);
 
@@ -106,8 +154,13 @@ public:
     explicit FrameDecoder(quint32 maxFrameLength = kMaxFrameLength);
 
     void Feed(QByteArrayView bytes);
+    // Reads what the device has straight into the buffer (no copy of its own per read);
+    // the bytes read.
+    qint64 ReadFrom(QIODevice& device);
     // Pops the next complete message; false when none is complete or on error.
     bool Next(Message& out);
+    // Large Data answers keep their rows in the frame's bytes (Message::rowBlock).
+    void SetRowsInFrame(bool on) { rowsInFrame_ = on; }
 
     bool HasError() const { return !error_.isEmpty(); }
     const QString& ErrorText() const { return error_; }
@@ -117,8 +170,12 @@ public:
 
 private:
     void Fail(const QString& reason);
+    void Compact();
+    void CheckLength();
+    bool DecodeInFrame(quint32 length, Message& out, QString& error);
 
     quint32 maxFrameLength_;
+    bool rowsInFrame_ = false;
     QByteArray buffer_;
     qsizetype readPos_ = 0;
     QString error_;
