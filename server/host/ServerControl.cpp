@@ -129,12 +129,15 @@ void ServerHost::HandleControl(Connection* c, const wire::Message& m, const Para
         bool num = false;
         const double price = params.Value(QStringLiteral("price")).toDouble(&num);
         if (!id || *id <= 0 || !num || !(price > 0) || price > 1e12) {
+            ok = false;
             reply = QStringLiteral("setprice needs security=N and price=P (a positive number)");
         } else if (store_
                        .ScalarQuery(QStringLiteral("SELECT COUNT(*) FROM security WHERE id = ?"),
                                     {*id})
                        .toLongLong() == 0) {
+            ok = false;
             reply = QStringLiteral("no security %1").arg(*id);
+        } else {
             QSqlQuery q(store_.Db());
             q.prepare(QStringLiteral("UPDATE security SET last_price = ? WHERE id = ?"));
             q.addBindValue(price);
