@@ -69,23 +69,23 @@ void TFormUpdateBrokPercent::CreateShared(QWidget* parent) {
 }
 
 void TFormUpdateBrokPercent::BuildGrid() {
-    struct Spec {
+    struct ColumnShape {
         const char* header;
         int width;
         const char* format;
     };
-    static const Spec kColumns[] = {{"", 40, ""},
-                                    {"ОТ", 100, "%.0n"},
-                                    {"ДО", 100, "%.0n"},
-                                    {"% вышестоящего брокера", 90, ""},
-                                    {"%", 70, ""}};
+    static const ColumnShape kColumns[] = {{"", 40, ""},
+                                           {"ОТ", 100, "%.0n"},
+                                           {"ДО", 100, "%.0n"},
+                                           {"% вышестоящего брокера", 90, ""},
+                                           {"%", 70, ""}};
     grid_->SetFixedRows(1);
     grid_->SetFixedCols(4);
-    for (const Spec& spec : kColumns) {
+    for (const ColumnShape& shape : kColumns) {
         TGridColumn* column = grid_->AddColumn();
-        column->Header = QString::fromUtf8(spec.header);
-        column->Width = spec.width;
-        column->FloatFormat = QString::fromLatin1(spec.format);
+        column->Header = QString::fromUtf8(shape.header);
+        column->Width = shape.width;
+        column->FloatFormat = QString::fromLatin1(shape.format);
         column->Alignment =
             (column->Header.isEmpty() ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter;
     }
