@@ -181,7 +181,7 @@ QWidget* TFormTaxAddTarif::BuildScalePage(TAdvColumnGrid*& grid, const char* nam
         const char* header;
         int width;
     } columns[] = {
-        {"LEVEL", levelHeader, 150}, {"SUM", "Сумма, руб", 130}, {"PERCENT", percentHeader, 150}};
+        {"LEVEL", levelHeader, 110}, {"SUM", "Сумма, руб", 100}, {"PERCENT", percentHeader, 130}};
     for (const auto& c : columns) {
         TGridColumn* entry = grid->AddColumn();
         entry->Name = QString::fromLatin1(c.field);
