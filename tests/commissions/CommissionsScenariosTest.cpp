@@ -194,7 +194,9 @@ TEST(CommissionsScenarios, EveryCommandAgainstTheDemoStoreSurvivesAReload) {
     TTaxTarif* chosen = nullptr;
     TTaxClient assigned;
     TTaxCommands::Hooks() = {};
+    int editorShown = 0;
     TTaxCommands::Hooks().EditTarif = [&](const TTaxLists&, const TTaxTarif* existing) {
+        ++editorShown;
         QTimer::singleShot(0, &editor, [&] {
             script(editor);
             editor.accept();
@@ -264,7 +266,13 @@ TEST(CommissionsScenarios, EveryCommandAgainstTheDemoStoreSurvivesAReload) {
                 e.cbDestAccount()->setCurrentIndex(0);
                 t.fill(e);
             };
-            ASSERT_TRUE(s.Run([](TTaxCommands& c) { c.NewTarif(); })) << t.algorithm;
+            const int shownBefore = editorShown;
+            ASSERT_TRUE(s.Run([](TTaxCommands& c) {
+                c.NewTarif();
+                EXPECT_TRUE(c.HasPending());
+                c.NewTarif(); // blocked while the first awaits its answer
+            })) << t.algorithm;
+            EXPECT_EQ(editorShown, shownBefore + 1);
             EXPECT_FALSE(s.M().Commands().HasPending());
             ASSERT_NE(s.TarifNamed(name), nullptr) << t.algorithm;
             EXPECT_EQ(s.TarifNamed(name)->Algorithm, t.algorithm);
