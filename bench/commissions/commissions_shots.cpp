@@ -4,6 +4,7 @@
 #include "commissions/TFormTaxAddArea.h"
 #include "commissions/TFormTaxAddPlan2Client.h"
 #include "commissions/TFormTaxAddScalaLine.h"
+#include "commissions/TFormTaxAddTarif.h"
 #include "commissions/TFormTaxAddTarif2Plan.h"
 #include "commissions/TFormTaxMain.h"
 #include "grids/NodeOps.h"
@@ -164,6 +165,27 @@ int main(int argc, char** argv) {
     scale.SetMode(TFormTaxAddScalaLine::kCount);
     scale.SetValues(100, 150, 0);
     Save(scale, out, "scale_line_count");
+
+    // The tariff editor with each algorithm's tariff loaded, as "Редактировать тариф"
+    // shows it.
+    TFormTaxAddTarif editor;
+    editor.RefillDestAccounts(manager.Lists());
+    editor.resize(620, 560);
+    for (int id = 1; id <= 4; ++id) {
+        editor.Reset();
+        editor.LoadTarif(*manager.Lists().Tarifs.Find(kKindTaxTarif, id));
+        editor.setWindowTitle(U("Изменить тариф"));
+        const QByteArray name = "tariff_editor_algorithm" + QByteArray::number(id);
+        Save(editor, out, name.constData());
+        if (id == 1) { // the other pages of the first tariff
+            for (int page : {TFormTaxAddTarif::kAreaOfWork, TFormTaxAddTarif::kAreaOfVol}) {
+                editor.Pages()->setCurrentIndex(page);
+                const QByteArray pageName = name + "_page" + QByteArray::number(page);
+                Save(editor, out, pageName.constData());
+            }
+        }
+    }
+    editor.hide();
 
     TFormTaxAddTarif2Plan tariffs;
     tariffs.Refresh(manager.Lists());

@@ -3,6 +3,7 @@
 #include "commissions/TFormTaxAddArea.h"
 #include "commissions/TFormTaxAddPlan2Client.h"
 #include "commissions/TFormTaxAddScalaLine.h"
+#include "commissions/TFormTaxAddTarif.h"
 #include "commissions/TFormTaxAddTarif2Plan.h"
 #include "commissions/TFormTaxMain.h"
 #include "commissions/TTaxCommands.h"
@@ -127,6 +128,7 @@ int main(int argc, char** argv) {
 
     // The commission dialogs: the tariff editor's slot, the scale line, the area,
     // the tariff-to-plan and the plan-to-client dialogs.
+    TFormTaxAddTarif taxTarif(&mainForm);
     TFormTaxAddScalaLine taxScaleLine(&mainForm);
     TFormTaxAddArea taxArea(&mainForm);
     TFormTaxAddTarif2Plan taxTarif2Plan(&mainForm);
@@ -144,6 +146,13 @@ int main(int argc, char** argv) {
             d->MarkOutOfDate();
     };
     TTaxCommands::Hooks().TarifsChanged = TFormTaxMain::Hooks().TarifsLoaded;
+    TTaxCommands::Hooks().EditTarif = [](const TTaxLists&, const TTaxTarif* existing) {
+        return TFormTaxAddTarif::EditTarif(existing);
+    };
+    TFormTaxMain::Hooks().SelfAccountsLoaded = [](const TTaxLists& lists) {
+        if (TFormTaxAddTarif* d = TFormTaxAddTarif::Instance())
+            d->RefillDestAccounts(lists);
+    };
     TTaxCommands::Hooks().ChooseTarif = [](const TTaxLists& lists) -> TTaxTarif* {
         TTaxTarif* chosen = nullptr;
         if (TFormTaxAddTarif2Plan* d = TFormTaxAddTarif2Plan::Instance())
@@ -162,6 +171,8 @@ int main(int argc, char** argv) {
         mainForm.PostDeferredMessage(text, MsgKind::Error, MsgCancel);
     };
     TFormTaxMain::Hooks().Closing = [] {
+        if (TFormTaxAddTarif* d = TFormTaxAddTarif::Instance())
+            d->EmptyDestAccounts();
         if (TFormTaxAddTarif2Plan* d = TFormTaxAddTarif2Plan::Instance())
             d->EmptyList();
         if (TFormTaxAddPlan2Client* d = TFormTaxAddPlan2Client::Instance())

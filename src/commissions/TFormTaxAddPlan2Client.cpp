@@ -1,12 +1,11 @@
 #include "commissions/TFormTaxAddPlan2Client.h"
 
+#include "commissions/TaxAccountBox.h"
 #include "grids/TComboBoxIndexed.h"
 #include "shell/base/Services.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
-#include <QPainter>
-#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 namespace {
@@ -15,55 +14,6 @@ TFormTaxAddPlan2Client* g_instance = nullptr;
 
 QString Utf(const char* text) {
     return QString::fromUtf8(text);
-}
-
-// Account entries in two parts: the id right-aligned in the width of "00000",
-// then the display name 10 pixels further on.
-class AccountEntryDelegate : public QStyledItemDelegate {
-public:
-    AccountEntryDelegate(QComboBox* box) : QStyledItemDelegate(box), box_(box) {}
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        QStyleOptionViewItem opt = option;
-        initStyleOption(&opt, index);
-        const QString name = opt.text;
-        opt.text.clear();
-        QStyle* style = opt.widget ? opt.widget->style() : box_->style();
-        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
-        const TBaseSimpleObject* account = ComboObject(*box_, index.row());
-        const int idWidth = opt.fontMetrics.horizontalAdvance(QStringLiteral("00000"));
-        QRect rect = opt.rect.adjusted(2, 0, 0, 0);
-        painter->save();
-        painter->setPen(opt.palette.color(
-            opt.state & QStyle::State_Selected ? QPalette::HighlightedText : QPalette::Text));
-        painter->drawText(QRect(rect.left(), rect.top(), idWidth, rect.height()),
-                          Qt::AlignRight | Qt::AlignVCenter,
-                          account ? QString::number(account->Id) : QString());
-        rect.setLeft(rect.left() + idWidth + 10);
-        painter->drawText(rect, Qt::AlignLeft | Qt::AlignVCenter, name);
-        painter->restore();
-    }
-
-private:
-    QComboBox* box_;
-};
-
-TComboBoxIndexed* AccountBox(QWidget* parent, const QString& name) {
-    auto* box = new TComboBoxIndexed(parent);
-    box->setObjectName(name);
-    box->SetStyle(TComboBoxIndexed::csOwnerDrawFixed);
-    box->setItemDelegate(new AccountEntryDelegate(box));
-    box->OnSearchNumeric = [box](int number, int& foundIndex, bool& found) {
-        foundIndex = IndexOfObjectId(*box, number);
-        found = foundIndex >= 0;
-    };
-    return box;
-}
-
-void AddAccount(TComboBoxIndexed& box, const TTaxAccount* account) {
-    AddComboObject(box, TReferenceData::Current().AccountDisplayName(account->Id, account->Name),
-                   account);
 }
 
 } // namespace
@@ -75,8 +25,8 @@ TFormTaxAddPlan2Client::TFormTaxAddPlan2Client(QWidget* parent) : QDialog(parent
     auto* layout = new QVBoxLayout(this);
     plans_ = new QComboBox(this);
     plans_->setObjectName(QStringLiteral("cbTarifPlan"));
-    self_ = AccountBox(this, QStringLiteral("cbAcc4Self"));
-    sub_ = AccountBox(this, QStringLiteral("cbAcc4SubCli"));
+    self_ = MakeTaxAccountBox(this, QStringLiteral("cbAcc4Self"));
+    sub_ = MakeTaxAccountBox(this, QStringLiteral("cbAcc4SubCli"));
     layout->addWidget(new QLabel(Utf("Тарифный план"), this));
     layout->addWidget(plans_);
     layout->addWidget(new QLabel(Utf("Счет для списания комиссии по собственным сделкам"), this));
@@ -118,8 +68,8 @@ void TFormTaxAddPlan2Client::Prepare(const TTaxLists& lists, const TTaxClient& c
         AddComboObject(*plans_, plan->Name, plan);
     AddComboObject(*self_, dealAccount_->Name, dealAccount_.get());
     for (const TTaxAccount* account : lists.AccountsOf(client.Id)) {
-        AddAccount(*self_, account);
-        AddAccount(*sub_, account);
+        AddTaxAccount(*self_, account);
+        AddTaxAccount(*sub_, account);
     }
     plans_->setCurrentIndex(IndexOfObjectId(*plans_, client.PlanId));
     self_->setCurrentIndex(IndexOfObjectId(*self_, client.SelfAccountId));
