@@ -83,10 +83,14 @@ void TNumberEdit::Clear() {
 
 double TNumberEdit::ReadGrouped(const QString& text, double fallback) {
     QString t = text.trimmed();
-    t.remove(WorkstationLocale::Current().thousandSeparator);
-    // A no-break space is the Russian grouping whatever the locale object says.
-    t.remove(QChar(0x00A0));
-    t.remove(QChar(0x202F));
+    const QChar group = WorkstationLocale::Current().thousandSeparator;
+    t.remove(group);
+    // Where the grouping is a blank, a copied text may carry any of the blanks.
+    if (group.isSpace()) {
+        t.remove(QLatin1Char(' '));
+        t.remove(QChar(0x00A0));
+        t.remove(QChar(0x202F));
+    }
     double value = 0;
     return TryParseLocaleNumber(t, value) ? value : fallback;
 }

@@ -81,10 +81,12 @@ public:
     TBrokerSession& SesSaldo() const { return *sesSaldo_; }
     bool Busy() const { return busy_; }
 
+    // Cancel: always closes, a command in flight or not.
+    void reject() override;
+
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void reject() override;
 
 private:
     void RunModal();
