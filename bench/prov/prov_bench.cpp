@@ -94,16 +94,21 @@ int main(int argc, char** argv) {
         QApplication::processEvents();
         bum.view()->viewport()->repaint();
     };
-    const double open = BestOf(
-        5,
-        [&] {
-            bum.hidePopup(), bum.setCurrentIndex(kSecurities / 2), QApplication::processEvents();
-        },
-        openList);
-    std::printf("opening the instrument list (%d items, current in the middle, painted): %.1f ms "
-                "(best of 5; target 100); shown %s at row %d\n",
-                bum.count(), open, bum.view()->isVisible() ? "yes" : "no",
+    // The first opening after a fill lays the list out; later ones reuse it.
+    const auto refill = [&] {
+        bum.hidePopup();
+        dialog.FillControls(refs);
+        bum.setCurrentIndex(kSecurities / 2);
+        QApplication::processEvents();
+    };
+    const double first = BestOf(3, refill, openList);
+    std::printf("first opening of the instrument list after a fill (%d items, current in the "
+                "middle, painted): %.1f ms (best of 3; target 100); shown %s from row %d\n",
+                bum.count(), first, bum.view()->isVisible() ? "yes" : "no",
                 bum.view()->indexAt(QPoint(5, 5)).row());
+    const double again = BestOf(
+        5, [&] { bum.hidePopup(), QApplication::processEvents(); }, openList);
+    std::printf("opening it again: %.1f ms (best of 5)\n", again);
     bum.hidePopup();
 
     bum.setFocus();
