@@ -95,6 +95,9 @@ TFormNewProv::TFormNewProv(QWidget* parent) : QDialog(parent) {
     saldo_->setReadOnly(true);
     saldo_->setFocusPolicy(Qt::NoFocus);
     saldo_->setToolTip(QStringLiteral("Остаток на счету отправителя"));
+    QPalette readOnly = saldo_->palette(); // shown, never typed in
+    readOnly.setColor(QPalette::Base, readOnly.color(QPalette::Window));
+    saldo_->setPalette(readOnly);
     label(QStringLiteral("Сумма проводки"), sum_, 1);
     grid->addWidget(saldo_, row - 1, 2);
     price_ = new TNumberEdit(4, QStringLiteral("0.####"), this);
