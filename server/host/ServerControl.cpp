@@ -1,5 +1,6 @@
 // Control requests: the test controls of the server and, for its own user always,
 // the simulator rate and the status line (they change no data of anyone else).
+#include "server/core/PendingExecution.h"
 #include "server/core/ServerLog.h"
 #include "server/core/WireText.h"
 #include "server/host/ServerHost.h"
@@ -146,6 +147,18 @@ void ServerHost::HandleControl(Connection* c, const wire::Message& m, const Para
             reply = ok ? QString() : q.lastError().text();
             if (ok)
                 reply = QStringLiteral("security %1 priced %2").arg(*id).arg(price);
+        }
+    } else if (action == QLatin1String("execpending")) {
+        // Waiting pending transactions become transactions: all, or the one of id=N.
+        const QString idText = params.Value(QStringLiteral("id")).trimmed();
+        const auto id = params.Int(QStringLiteral("id"));
+        if (!idText.isEmpty() && (!id || *id <= 0)) {
+            ok = false;
+            reply = QStringLiteral("execpending takes id=N (a pending transaction) or nothing");
+        } else {
+            const PendingExecution done = ExecutePending(*engine_, id ? *id : 0);
+            PushChanges(done.changes);
+            reply = done.Summary();
         }
     } else if (action == QLatin1String("status")) {
         reply = ControlStatus();

@@ -80,6 +80,7 @@ QString ServerOptions::HelpText() {
                "  stall ms=N                hold every answer back N ms (0 ends it)\n"
                "  setprice security=N price=P  the security's last price (margin valuation)\n"
                "  failcommission            fail the next commission command with -10\n"
+               "  execpending [id=N]        execute the waiting pending transactions (or one)\n"
                "  simrate rate=N            market simulator rate (allowed without --control)\n"
                "  status                    one line of server state (allowed without --control)\n")
         .arg(DefaultDbPath(), wire::ServerSocketName());

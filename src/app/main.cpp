@@ -23,6 +23,7 @@
 #include "margin/TFormMargo.h"
 #include "margin/TFormSoundSettings.h"
 #include "monitors/TFormEditProvDesc.h"
+#include "monitors/TFormNewProv.h"
 #include "monitors/TFormPos.h"
 #include "monitors/TFormPrf.h"
 #include "monitors/TFormProv.h"
@@ -87,6 +88,12 @@ int main(int argc, char** argv) {
     hooks.FilterFillTreeAcc = [&filter] { filter.FillTreeAcc(); };
     hooks.FilterFillTreeBum = [&filter] { filter.FillTreeBum(); };
     hooks.CloseDialogsOnBreak = [&filter] { filter.ForceClose(); };
+    // The new-transaction dialog: its lists are filled after the filter's instrument
+    // tree at each (re)load; it opens the transaction lists' new and copy actions.
+    TFormNewProv newTransaction(&mainForm);
+    hooks.TransactionFillControls = [&newTransaction] {
+        newTransaction.FillControls(TReferenceData::Current());
+    };
     mainForm.SetAboutBox(new TAboutBox(&mainForm));
     TFormUpdateBrokPercent::CreateShared(&mainForm);
     TFormCols columnsDialog(&mainForm);
