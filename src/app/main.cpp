@@ -22,6 +22,8 @@
 #include "margin/TFormMargo.h"
 #include "margin/TFormSoundSettings.h"
 #include "monitors/TFormEditProvDesc.h"
+#include "monitors/TFormOstatkiTn.h"
+#include "monitors/TFormPortfelFut.h"
 #include "monitors/TFormPos.h"
 #include "monitors/TFormPrf.h"
 #include "monitors/TFormProv.h"
@@ -189,6 +191,8 @@ int main(int argc, char** argv) {
     TFormProv::Register();
     TFormProvWait::Register();
     TFormTaxMain::Register();
+    TFormPortfelFut::Register();
+    TFormOstatkiTn::Register();
 
     if (RestoreWindowPlacement(mainForm, QStringLiteral("main"))) {
         mainForm.show();
