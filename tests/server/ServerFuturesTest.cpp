@@ -131,10 +131,12 @@ TEST_F(ServerFuturesTest, TPlusGivesEveryPositionOnEveryDateWithItsDeliveryOnThe
         const QString key = f[kBAcc] + QLatin1Char('_') + f[kBSec];
         EXPECT_NEAR(f[kCurr].toDouble(), f[kLimit].toDouble() + f[kDelivery].toDouble(), 0.011)
             << row.toStdString();
-        if (f[kDate] == QLatin1String("05.03.2026"))
+        if (f[kDate] == QLatin1String("05.03.2026")) {
             EXPECT_NEAR(f[kCurr].toDouble(), f[kPlann].toDouble(), 0.011); // all delivered
-        if (planOf.contains(key))
+        }
+        if (planOf.contains(key)) {
             EXPECT_EQ(planOf.value(key), f[kPlann].toDouble()); // the plan stays
+        }
         planOf[key] = f[kPlann].toDouble();
         delivered += f[kDelivery].toDouble() != 0;
     }
