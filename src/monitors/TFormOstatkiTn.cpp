@@ -44,7 +44,7 @@ const Column kColumns[] = {
 const HiddenColumn kHidden[] = {
     {T::kIdAcc, "ID_ACC"}, {T::kIdCli, "ID_CLI"}, {T::kIdBum, "ID_BUM"}};
 
-const QString kQuery = QString::number(vocab::list::kTPlusBalances);
+const QString kBalancesQuery = QString::number(vocab::list::kTPlusBalances);
 
 QString DottedDate(const QDateEdit& edit) {
     return FormatDottedDate(DateToValue(edit.date()));
@@ -161,8 +161,8 @@ void TFormOstatkiTn::SendRequest() {
                 form->SetBusy(false);
         }
     } guard{this};
-    parser_->SendList(vocab::request::kList, kQuery,
-                      KeyValue(kQuery, kQuery) + KeyValue(kFilter, sqlFilter_) +
+    parser_->SendList(vocab::request::kList, kBalancesQuery,
+                      KeyValue(kQuery, kBalancesQuery) + KeyValue(kFilter, sqlFilter_) +
                           KeyValue(kParam0, from) +
                           KeyValue(QLatin1StringView("param1"), DottedDate(*dateTo_)));
     guard.sent = true;

@@ -123,10 +123,12 @@ TEST_F(FuturesAndTPlus, FuturesPagesAskForTheirListsWhenShownSwitchedRefreshedOr
         EXPECT_EQ(target.Sent().size(), before[&target] + 1) << step.what;
         EXPECT_TRUE(target.Last().params.startsWith(QString::fromLatin1(step.params) + QChar(0)))
             << step.what;
-        for (ScriptedSession* s : hub.Live())
-            if (s != &target)
+        for (ScriptedSession* s : hub.Live()) {
+            if (s != &target) {
                 EXPECT_EQ(s->Sent().size(), before[s])
                     << step.what << " " << s->Name().toStdString();
+            }
+        }
     }
     EXPECT_EQ(hub.Get("sesMoneyPos").Last().params, Pieces({"chto=210"}));
 }
