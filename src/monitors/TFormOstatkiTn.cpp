@@ -114,6 +114,8 @@ TFormOstatkiTn::TFormOstatkiTn(QWidget* parent) : TChildWindow(parent) {
     });
     monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
     resize(std::max(width(), grid_->FullWidth()), height());
+    // The session logs in by itself; its login event sends the first request.
+    GuardStep(QStringLiteral("FormOstatkiTn.FormCreate"), [&] { sesAPrf_->Login(); });
 }
 
 TFormOstatkiTn::~TFormOstatkiTn() {

@@ -62,6 +62,7 @@ protected:
 
 TEST_F(FuturesEndToEnd, FuturesWindowListsContractsAndRedMoneyOfShortAccounts) {
     TMainForm main;
+    main.show(); // the futures window asks for its list when it is shown
     ASSERT_TRUE(WaitUntil([&] { return main.WorkStarted(); }, 60000));
     auto* form = qobject_cast<TFormPortfelFut*>(main.OpenWindow(WindowCommand::FuturesPosition));
     ASSERT_TRUE(form);
@@ -80,6 +81,7 @@ TEST_F(FuturesEndToEnd, FuturesWindowListsContractsAndRedMoneyOfShortAccounts) {
 
 TEST_F(FuturesEndToEnd, TPlusWindowListsSeveralDatesAndGivesItsButtonsBack) {
     TMainForm main;
+    main.show(); // the futures window asks for its list when it is shown
     ASSERT_TRUE(WaitUntil([&] { return main.WorkStarted(); }, 60000));
     auto* form = qobject_cast<TFormOstatkiTn*>(main.OpenWindow(WindowCommand::TPlusBalances));
     ASSERT_TRUE(form);
