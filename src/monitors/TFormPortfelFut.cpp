@@ -19,6 +19,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <vector>
+
 using namespace monitorkit;
 
 namespace {
@@ -61,9 +63,19 @@ const HiddenColumn kMoneyHidden[] = {{T::kIdAcc, "ID_ACC"}, {T::kIdCli, "ID_CLI"
 const QString kContractsQuery = QString::number(vocab::list::kFuturesContracts);
 const QString kMoneyQuery = QString::number(vocab::list::kFuturesMoney);
 
-// The row fix-up of both pages: account and client names as the reference data shows them.
-AfterRowTexts DisplayNames(RowTexts& cells) {
-    return [&cells](int, int, QStringList& texts) {
+// The columns with a number format, by real index.
+std::vector<std::pair<int, QString>> NumberFormats(const TAdvColumnGrid& grid) {
+    std::vector<std::pair<int, QString>> formats;
+    for (int c = 0; c < grid.AllColCount(); ++c)
+        if (!grid.Column(c)->FloatFormat.isEmpty())
+            formats.emplace_back(c, grid.Column(c)->FloatFormat);
+    return formats;
+}
+
+// The row fix-up of both pages: account and client names as the reference data shows
+// them, money and prices in their column's format (a text that is no number stays).
+AfterRowTexts RowFixUp(RowTexts& cells, const std::vector<std::pair<int, QString>>& formats) {
+    return [&cells, &formats](int, int, QStringList& texts) {
         TReferenceData& refs = TReferenceData::Current();
         cells.Attach(texts);
         int id = 0;
@@ -71,6 +83,12 @@ AfterRowTexts DisplayNames(RowTexts& cells) {
             cells.Set(T::kFutNameAcc, refs.AccountDisplayName(id, cells.Get(T::kFutNameAcc)));
         if (ReadInt(cells.Get(T::kIdCli), id))
             cells.Set(T::kFutNameCli, refs.ClientDisplayName(id, cells.Get(T::kFutNameCli)));
+        for (const auto& [real, format] : formats) {
+            double value = 0;
+            if (real < texts.size() && !texts[real].isEmpty() &&
+                TryParseLocaleNumber(texts[real], value))
+                texts[real] = FormatNumberPrintf(format, value);
+        }
     };
 }
 
@@ -214,12 +232,14 @@ void TFormPortfelFut::BtnRefreshClick() {
 
 void TFormPortfelFut::SesPortfelFutData() {
     RowTexts cells(*gridFut_, {kIdAcc, kFutNameAcc, kIdCli, kFutNameCli});
-    LoadGridFromResponse(*parserFut_, *gridFut_, DisplayNames(cells));
+    const auto formats = NumberFormats(*gridFut_);
+    LoadGridFromResponse(*parserFut_, *gridFut_, RowFixUp(cells, formats));
 }
 
 void TFormPortfelFut::sesMoneyPosData() {
     RowTexts cells(*gridMoney_, {kIdAcc, kMoneyNameAcc, kIdCli, kMoneyNameCli});
-    LoadGridFromResponse(*parserMoney_, *gridMoney_, DisplayNames(cells));
+    const auto formats = NumberFormats(*gridMoney_);
+    LoadGridFromResponse(*parserMoney_, *gridMoney_, RowFixUp(cells, formats));
 }
 
 void TFormPortfelFut::MoneyCellLook(int realCol, int row, TCellLook& look) const {

@@ -156,6 +156,8 @@ TEST_F(FuturesAndTPlus, NegativeFreeAndTotalMoneyIsRedOtherCellsKeepTheirColour)
             grid.CellLook(gridcols::RealByTag(grid, c.tag), grid.FixedRows() + c.row);
         EXPECT_EQ(look.Text == red, c.red) << c.tag << " row " << c.row;
     }
+    EXPECT_EQ(Cell(grid, TFormPortfelFut::kMoneyFree, 0), QStringLiteral("-10,50"));
+    EXPECT_EQ(Cell(grid, TFormPortfelFut::kPlanMoneyTotal, 1), QStringLiteral("abc"));
     EXPECT_EQ(Cell(grid, TFormPortfelFut::kMoneyNameAcc, 0), QStringLiteral("Счет"));
     // The money grid has no instrument id, the contracts grid has.
     EXPECT_EQ(grid.ColumnByTag(TFormPortfelFut::kIdBum), nullptr);
