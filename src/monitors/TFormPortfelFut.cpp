@@ -248,8 +248,8 @@ void TFormPortfelFut::MoneyCellLook(int realCol, int row, TCellLook& look) const
     const int tag = gridMoney_->Column(realCol)->Tag;
     if (tag != kMoneyFree && tag != kMoneyTotal && tag != kPlanMoneyTotal)
         return;
-    double value = 0;
-    if (TryParseLocaleNumber(gridMoney_->Cell(realCol, row), value) && value < 0)
+    // The cells hold their formatted, grouped text; anything else counts 0.
+    if (ParseGroupedNumber(gridMoney_->Cell(realCol, row), 0) < 0)
         look.Text = QColor(255, 0, 0);
 }
 

@@ -137,7 +137,7 @@ TEST_F(FuturesAndTPlus, NegativeFreeAndTotalMoneyIsRedOtherCellsKeepTheirColour)
     TFormPortfelFut form;
     form.PageControl1().setCurrentIndex(1);
     ScriptedSession& ses = hub.Get(QStringLiteral("sesMoneyPos"));
-    ses.FeedData(Echo(ses, Money({{"-10.5", "-3", "-13.5", "-1"}, {"0", "5", "5", "abc"}})));
+    ses.FeedData(Echo(ses, Money({{"-12345.5", "-3", "-13.5", "-1"}, {"0", "5", "5", "abc"}})));
     TAdvColumnGrid& grid = form.GridMoneyPos();
     ASSERT_EQ(DataRows(grid), 2);
     const QColor red(255, 0, 0);
@@ -156,7 +156,7 @@ TEST_F(FuturesAndTPlus, NegativeFreeAndTotalMoneyIsRedOtherCellsKeepTheirColour)
             grid.CellLook(gridcols::RealByTag(grid, c.tag), grid.FixedRows() + c.row);
         EXPECT_EQ(look.Text == red, c.red) << c.tag << " row " << c.row;
     }
-    EXPECT_EQ(Cell(grid, TFormPortfelFut::kMoneyFree, 0), QStringLiteral("-10,50"));
+    EXPECT_EQ(Cell(grid, TFormPortfelFut::kMoneyFree, 0), QStringLiteral("-12") + kNbsp + "345,50");
     EXPECT_EQ(Cell(grid, TFormPortfelFut::kPlanMoneyTotal, 1), QStringLiteral("abc"));
     EXPECT_EQ(Cell(grid, TFormPortfelFut::kMoneyNameAcc, 0), QStringLiteral("Счет"));
     // The money grid has no instrument id, the contracts grid has.
