@@ -148,10 +148,13 @@ bool DemoGenerator::Build::WritePortfolios() {
             p.Row({key.first, sec, in, curr, curr, avprice, 0, 0, 0});
             for (int day = 1; day <= scale_.archiveDays; ++day)
                 snap.Row({Iso(date_.addDays(-day)), key.first, sec, in, in, in, avprice, 0, 0, 0});
+            // T+ ledger: today's deals settle two days on (stock market and its money),
+            // one day on elsewhere; until then the planned balance runs ahead.
             const double delivery = curr - in;
-            tp.Row({Iso(date_), key.first, sec, in, in, delivery, curr});
+            const int lag = (sec > 0 ? secs[size_t(sec - 1)].tsId : -sec) == 1 ? 2 : 1;
+            tp.Row({Iso(date_), key.first, sec, in, in, 0, curr});
             if (delivery != 0)
-                tp.Row({Iso(date_.addDays(1)), key.first, sec, curr, curr, 0, curr});
+                tp.Row({Iso(date_.addDays(lag)), key.first, sec, in, curr, delivery, curr});
         }
         if (!check(p, "portfolio") || !check(snap, "portfolio_archive") || !check(tp, "tplus"))
             return false;
@@ -277,7 +280,10 @@ bool DemoGenerator::Build::WriteFutures() {
                         std::round(dep * 100) / 100,
                         std::round(secs[size_t(sec - 1)].price * rnd.Uniform(0.97, 1.03)), vm});
             }
-            const double freeMoney = std::round(rnd.Uniform(-20000, 900000) * 100) / 100;
+            const double drawn = std::round(rnd.Uniform(-20000, 900000) * 100) / 100;
+            // Every fifth futures account is short of free money (a margin call).
+            const double freeMoney =
+                made % 5 == 0 ? -std::round(std::abs(drawn) / 40 * 100) / 100 : drawn;
             fm.Row({acc.id, -2, freeMoney, std::round(depositSum * 100) / 100, vmSum,
                     std::round(rnd.Uniform(0, 500) * 100) / 100,
                     std::max(0.0, std::round((freeMoney + vmSum) * 100) / 100)});

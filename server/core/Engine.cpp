@@ -146,6 +146,12 @@ EngineResult Engine::List(SessionState& session, const ParamList& params) {
         return PendingTransactions(session, params);
     case vocab::list::kBalance:
         return Balance(session, params);
+    case vocab::list::kFuturesContracts:
+        return FuturesContracts(session, params);
+    case vocab::list::kFuturesMoney:
+        return FuturesMoney(session, params);
+    case vocab::list::kTPlusBalances:
+        return TPlusBalances(session, params);
     default:
         break;
     }

@@ -108,6 +108,10 @@ private:
     // reason when the store cannot run it.
     static constexpr int kTextColumn = -1;
     static constexpr int kIntColumn = -2;
+    // Futures contracts and money (EngineFutures.cpp), T+ balances (EngineTPlus.cpp).
+    EngineResult FuturesContracts(SessionState& session, const ParamList& params);
+    EngineResult FuturesMoney(SessionState& session, const ParamList& params);
+    EngineResult TPlusBalances(SessionState& session, const ParamList& params);
     // Pending transactions and their cancellation (EnginePending.cpp).
     EngineResult PendingTransactions(SessionState& session, const ParamList& params);
     EngineResult CancelPending(SessionState& session, const ParamList& params);

@@ -24,6 +24,8 @@
 #include "margin/TFormSoundSettings.h"
 #include "monitors/TFormEditProvDesc.h"
 #include "monitors/TFormNewProv.h"
+#include "monitors/TFormOstatkiTn.h"
+#include "monitors/TFormPortfelFut.h"
 #include "monitors/TFormPos.h"
 #include "monitors/TFormPrf.h"
 #include "monitors/TFormProv.h"
@@ -207,6 +209,8 @@ int main(int argc, char** argv) {
     TFormProv::Register();
     TFormProvWait::Register();
     TFormTaxMain::Register();
+    TFormPortfelFut::Register();
+    TFormOstatkiTn::Register();
 
     if (RestoreWindowPlacement(mainForm, QStringLiteral("main"))) {
         mainForm.show();

@@ -9,6 +9,8 @@
 #include "desktops/TDeskTopConfig.h"
 #include "interest/TFormAllBrokPercent.h"
 #include "margin/TFormMargo.h"
+#include "monitors/TFormOstatkiTn.h"
+#include "monitors/TFormPortfelFut.h"
 #include "monitors/TFormPos.h"
 #include "monitors/TFormPrf.h"
 #include "monitors/TFormProv.h"
@@ -19,7 +21,7 @@
 void RegisterDesktopWindowClasses(TDeskTopConfig& store) {
     // store.RegisterWindowClass<TFormAOrd>(QStringLiteral("TFormAOrd"));
     // store.RegisterWindowClass<TFormAPortfel>(QStringLiteral("TFormAPortfel"));
-    // store.RegisterWindowClass<TFormOstatkiTn>(QStringLiteral("TFormOstatkiTn"));
+    store.RegisterWindowClass<TFormOstatkiTn>(QStringLiteral("TFormOstatkiTn"));
     // store.RegisterWindowClass<TFormAPosition>(QStringLiteral("TFormAPosition"));
     // store.RegisterWindowClass<TFormAProv>(QStringLiteral("TFormAProv"));
     // store.RegisterWindowClass<TFormASd>(QStringLiteral("TFormASd"));
@@ -34,5 +36,5 @@ void RegisterDesktopWindowClasses(TDeskTopConfig& store) {
     store.RegisterWindowClass<TFormProvWait>(QStringLiteral("TFormProvWait"));
     // store.RegisterWindowClass<TFormOrdersRPS>(QStringLiteral("TFormOrdersRPS"));
     // store.RegisterWindowClass<TFormConditionOrders>(QStringLiteral("TFormConditionOrders"));
-    // store.RegisterWindowClass<TFormPortfelFut>(QStringLiteral("TFormPortfelFut"));
+    store.RegisterWindowClass<TFormPortfelFut>(QStringLiteral("TFormPortfelFut"));
 }
