@@ -352,7 +352,7 @@ TEST_F(ServerProcessTest, KillDuringCommandsLeavesTheDatabaseConsistent) {
                 return x.type == wire::MessageType::Data && x.id == sub &&
                        ++events >= 3 + round * 5;
             },
-            nullptr, 20000));
+            nullptr, 60000));
         server_.kill();
         ASSERT_TRUE(server_.waitForFinished(5000));
 

@@ -88,7 +88,7 @@ public:
     bool WaitType(wire::MessageType type, wire::Message* out = nullptr, int timeoutMs = 10000) {
         return WaitFor([type](const wire::Message& m) { return m.type == type; }, out, timeoutMs);
     }
-    bool Answer(quint32 id, wire::Message* out, int timeoutMs = 20000) {
+    bool Answer(quint32 id, wire::Message* out, int timeoutMs = 60000) {
         return WaitFor(
             [id](const wire::Message& m) {
                 return (m.type == wire::MessageType::Data || m.type == wire::MessageType::Error) &&
@@ -96,9 +96,11 @@ public:
             },
             out, timeoutMs);
     }
+    // The login waits for the server's store, which a sanitizer build on a loaded
+    // machine may take long to prepare.
     bool Login() {
         Send(wire::Message::Login());
-        return WaitType(wire::MessageType::LoggedIn);
+        return WaitType(wire::MessageType::LoggedIn, nullptr, 60000);
     }
     bool Closed(int timeoutMs = 5000) {
         if (socket_.state() == QLocalSocket::UnconnectedState)
