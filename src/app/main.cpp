@@ -21,7 +21,10 @@
 #include "margin/TFormMarginLevel.h"
 #include "margin/TFormMargo.h"
 #include "margin/TFormSoundSettings.h"
+#include "monitors/TFormConditionOrders.h"
 #include "monitors/TFormEditProvDesc.h"
+#include "monitors/TFormOrderInfo.h"
+#include "monitors/TFormOrdersRPS.h"
 #include "monitors/TFormPos.h"
 #include "monitors/TFormPrf.h"
 #include "monitors/TFormProv.h"
@@ -189,6 +192,10 @@ int main(int argc, char** argv) {
     TFormProv::Register();
     TFormProvWait::Register();
     TFormTaxMain::Register();
+    // Order details (the lists' details items), RPS and REPO orders, conditional orders.
+    TFormOrderInfo::Register();
+    TFormOrdersRPS::Register();
+    TFormConditionOrders::Register();
 
     if (RestoreWindowPlacement(mainForm, QStringLiteral("main"))) {
         mainForm.show();
