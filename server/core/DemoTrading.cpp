@@ -332,8 +332,8 @@ bool DemoGenerator::Build::WriteRpsRepoAndConditionalOrders() {
             {27, "Ожидает подтверждения"},
             {11, "Исполнена"},
         };
-        qint64 rid = 500000001;
-        qint64 cid = 9000001;
+        qint64 rid = 70001;
+        qint64 cid = 5001;
         const double today = QDate(1899, 12, 30).daysTo(date_);
         for (int i = 0; i < 20 && clientAccounts > 0 && !tradedSecs.empty(); ++i) {
             const AccountRow& acc = accounts[size_t(3 + rnd.Below(clientAccounts))];

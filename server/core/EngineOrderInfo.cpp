@@ -123,8 +123,8 @@ EngineResult Engine::OrderDetails(const ParamList& params) {
     }
 
     // 1418: the exchange order of that day; an unknown day (30.12.1899, the day number 0)
-    // finds the order by its number alone. RPS and REPO orders are numbered apart from
-    // exchange orders, so a number found in neither is unknown.
+    // finds the order by its number alone. RPS and REPO orders are numbered below every
+    // exchange order, so a number names one order of either kind.
     const QDate day = ReadDottedDate(params.Value(QStringLiteral("param1")));
     if (!day.isValid())
         return empty(QStringLiteral("param1 is not a date dd.mm.yyyy"));

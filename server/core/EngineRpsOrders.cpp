@@ -4,6 +4,7 @@
 // bound values; the withdrawals answer RESULT_CODE and a Russian RESULT_MSG.
 #include "server/core/Engine.h"
 
+#include "server/core/FilterExpr.h"
 #include "server/core/RequestNumbers.h"
 #include "server/core/ServerLog.h"
 #include "server/core/Store.h"
@@ -31,7 +32,7 @@ QString ValueDottedDate(double value) {
 }
 
 const ResultLayout& RpsLayout() {
-    using F = FieldType;
+    namespace F = FieldType;
     static const ResultLayout layout(QStringLiteral("SpisokBB.206"),
                                      {{QStringLiteral("ORDER_ID"), F::Int},
                                       {QStringLiteral("ORDER_EXCHANGE_ID")},
@@ -64,7 +65,7 @@ const ResultLayout& RpsLayout() {
 }
 
 const ResultLayout& ConditionalLayout() {
-    using F = FieldType;
+    namespace F = FieldType;
     static const ResultLayout layout(QStringLiteral("SpisokBB.208"),
                                      {{QStringLiteral("ORDER_ID"), F::Int},
                                       {QStringLiteral("LIFE_START_DATE_TEXT")},

@@ -31,9 +31,8 @@ public:
         for (QString& line : lines)
             line = grid_->FitText(real, line, cell.font, width);
         cell.text = lines.join(QLatin1Char('\n'));
-        if (lines.size() > 1)
-            cell.displayAlignment =
-                (cell.displayAlignment & Qt::AlignHorizontal_Mask) | Qt::AlignTop;
+        // Rows are as tall as their longest cell: every cell starts at the top.
+        cell.displayAlignment = (cell.displayAlignment & Qt::AlignHorizontal_Mask) | Qt::AlignTop;
         const QWidget* widget = cell.widget;
         QStyle* style = widget ? widget->style() : QApplication::style();
         style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);

@@ -53,7 +53,12 @@ QString WrapOrderInfoText(const QString& text, const QFontMetrics& metrics, int 
     QString plain = text;
     plain.remove(QLatin1Char('\r'));
     const int margin = 2 * metrics.horizontalAdvance(QLatin1Char('O'));
-    if (columnWidth >= metrics.horizontalAdvance(plain) + margin)
+    // Widths are sums of character advances, the measure the cutting below uses, so a
+    // text that does not fit is always cut.
+    int textWidth = 0;
+    for (const QChar c : plain)
+        textWidth += metrics.horizontalAdvance(c);
+    if (columnWidth >= textWidth + margin)
         return plain;
     QString wrapped;
     wrapped.reserve(plain.size() + plain.size() / 8);

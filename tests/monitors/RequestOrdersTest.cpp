@@ -5,6 +5,7 @@
 #include "monitors/OrderDetailsLink.h"
 #include "monitors/TFormConditionOrders.h"
 #include "monitors/TFormOrdersRPS.h"
+#include "monitors/TOrderForm.h"
 #include "shell/base/DateValue.h"
 #include "shell/base/Services.h"
 #include "shell/contract/ShellLink.h"
@@ -259,7 +260,21 @@ TEST_F(RequestOrders, DetailsItemOpensTheRightKindOfDetailsForTheRowOnly) {
     Trigger(*cond->PopupMenu(), "Дополнительная информация по заявке");
     rps->GridOrdersRPS().setCurrentIndex(QModelIndex());
     Trigger(*rps->PopupMenu(), "Дополнительная информация по заявке");
+    // The orders window passes the number of its fixed column and the trading day.
+    TOrderForm orders;
+    ScriptedSession& ses = hub.Get(QStringLiteral("SesOrd"));
+    orders.SesOrdLogin();
+    ses.FeedData(Echo(ses, AnswerBuilder()
+                               .Metadata(QStringLiteral("SpisokBB.211"))
+                               .Text(QStringLiteral("ORDER_NUM"))
+                               .Text(QStringLiteral("ORDER_STATUS"))
+                               .Text(QStringLiteral("KEY_FIELD"))
+                               .Row({"1000017", "10", "1000017"})
+                               .Build()));
+    Select(orders.GridOrd(), 0);
+    Trigger(*orders.PopupMenu(), "Дополнительная информация по заявке");
     EXPECT_EQ(opener.calls, (QStringList{QStringLiteral("1418 500000002 02.03.2026"),
-                                         QStringLiteral("1421 9000001")}));
-    EXPECT_EQ(opener.owners, (QList<QWidget*>{rps.get(), cond.get()}));
+                                         QStringLiteral("1421 9000001"),
+                                         QStringLiteral("1418 1000017 02.03.2026")}));
+    EXPECT_EQ(opener.owners, (QList<QWidget*>{rps.get(), cond.get(), &orders}));
 }
