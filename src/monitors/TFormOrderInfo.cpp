@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -67,13 +68,15 @@ QString WrapOrderInfoText(const QString& text, const QFontMetrics& metrics, int 
     for (const QChar c : plain) {
         // A line always takes at least one character, so a column narrower than the
         // margin still shows the text, one character a line.
-        if (!lineEmpty && lineWidth + margin >= columnWidth) {
+        // A character that would reach into the margin begins a new line.
+        const int advance = metrics.horizontalAdvance(c);
+        if (!lineEmpty && lineWidth + advance + margin > columnWidth) {
             wrapped += QLatin1Char('\r');
             lineWidth = 0;
             lineEmpty = true;
         }
         wrapped += c;
-        lineWidth += metrics.horizontalAdvance(c);
+        lineWidth += advance;
         lineEmpty = false;
     }
     return wrapped;
@@ -102,6 +105,7 @@ TFormOrderInfo::TFormOrderInfo(QWidget* parent) : TChildWindow(parent) {
     grid_->SetRowMoving(false);
     grid_->ColumnsChanged();
     grid_->SetRowCount(1);
+    grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     timer_ = new QTimer(this);
     timer_->setSingleShot(true);
@@ -204,12 +208,15 @@ void TFormOrderInfo::sesOrdInfoData() {
 }
 
 void TFormOrderInfo::LayoutCells() {
-    const int gridWidth = grid_->viewport()->width();
+    // The value column takes the rest, with room kept for the vertical scroll bar that
+    // long lists bring, so the list never scrolls sideways.
+    const int room = grid_->width() - 2 * grid_->frameWidth() -
+                     grid_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid_);
     const int nameWidth = grid_->width() / 2;
     const double scale = grid_->WidthScale() > 0 ? grid_->WidthScale() : 1.0;
     // Column widths are kept in design pixels; the view shows them scaled.
     grid_->Column(0)->Width = int(nameWidth / scale);
-    grid_->Column(1)->Width = int(std::max(20, gridWidth - grid_->ShownWidth(0)) / scale);
+    grid_->Column(1)->Width = int(std::max(20, room - grid_->ShownWidth(0)) / scale);
     grid_->ColumnsChanged();
     const QFontMetrics metrics(grid_->GridFont());
     const int halfO = metrics.boundingRect(QLatin1Char('O')).height() / 2;

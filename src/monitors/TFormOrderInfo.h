@@ -65,5 +65,6 @@ private:
 
 // The wrap of one cell of the details list: carriage returns removed, then, when the
 // text with a margin of two "O" widths is wider than the column, cut character by
-// character into lines that leave the margin free, joined with carriage returns.
+// character into lines that never reach into the margin (a line takes at least one
+// character), joined with carriage returns.
 QString WrapOrderInfoText(const QString& text, const QFontMetrics& metrics, int columnWidth);

@@ -118,15 +118,15 @@ TEST(OrderInfo, WrapKeepsTheMarginOfTwoLettersFree) {
         EXPECT_EQ(QString(wrapped).remove(QLatin1Char('\r')), text); // nothing lost
         const QStringList lines = wrapped.split(QLatin1Char('\r'));
         for (int i = 0; i + 1 < lines.size(); ++i) {
-            // A line is closed once it reaches the margin, never before and never inside
-            // it (a line of one character excepted).
+            // A line ends where its next character would reach into the margin, never
+            // earlier, and never inside it (a line of one character excepted).
             int width = 0;
-            for (const QChar ch : lines[i].chopped(1))
+            for (const QChar ch : lines[i])
                 width += m.horizontalAdvance(ch);
             if (lines[i].size() > 1) {
-                EXPECT_LT(width + margin, c.width) << lines[i].toStdString();
+                EXPECT_LE(width + margin, c.width) << lines[i].toStdString();
             }
-            EXPECT_GE(width + m.horizontalAdvance(lines[i].back()) + margin, c.width);
+            EXPECT_GT(width + m.horizontalAdvance(lines[i + 1].front()) + margin, c.width);
         }
     }
 }
