@@ -16,7 +16,7 @@ namespace {
 
 // Draws cells of several lines: the lines of a cell are separated by carriage returns,
 // which Qt's text drawing would not break at, so each line is fitted on its own and
-// the lines are handed over separated by line feeds.
+// the lines are handed over with the line separator the text layout breaks at.
 class TLinesDelegate : public QStyledItemDelegate {
 public:
     explicit TLinesDelegate(TAdvStringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
@@ -30,7 +30,7 @@ public:
         QStringList lines = cell.text.split(QLatin1Char('\r'));
         for (QString& line : lines)
             line = grid_->FitText(real, line, cell.font, width);
-        cell.text = lines.join(QLatin1Char('\n'));
+        cell.text = lines.join(QChar::LineSeparator);
         // Rows are as tall as their longest cell: every cell starts at the top.
         cell.displayAlignment = (cell.displayAlignment & Qt::AlignHorizontal_Mask) | Qt::AlignTop;
         const QWidget* widget = cell.widget;

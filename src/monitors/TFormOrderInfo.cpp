@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -53,12 +54,24 @@ QMdiSubWindow* FrameOf(QWidget* widget) {
 QString WrapOrderInfoText(const QString& text, const QFontMetrics& metrics, int columnWidth) {
     QString plain = text;
     plain.remove(QLatin1Char('\r'));
-    const int margin = 2 * metrics.horizontalAdvance(QLatin1Char('O'));
+    // Advances of the Latin and Cyrillic letters are asked of the font once per cell:
+    // asking per character costs more than the whole wrap.
+    std::array<int, 0x500> known;
+    known.fill(-1);
+    const auto advance = [&](QChar c) {
+        if (c.unicode() >= known.size())
+            return metrics.horizontalAdvance(c);
+        int& a = known[c.unicode()];
+        if (a < 0)
+            a = metrics.horizontalAdvance(c);
+        return a;
+    };
+    const int margin = 2 * advance(QLatin1Char('O'));
     // Widths are sums of character advances, the measure the cutting below uses, so a
     // text that does not fit is always cut.
     int textWidth = 0;
     for (const QChar c : plain)
-        textWidth += metrics.horizontalAdvance(c);
+        textWidth += advance(c);
     if (columnWidth >= textWidth + margin)
         return plain;
     QString wrapped;
@@ -66,17 +79,17 @@ QString WrapOrderInfoText(const QString& text, const QFontMetrics& metrics, int 
     int lineWidth = 0;
     bool lineEmpty = true;
     for (const QChar c : plain) {
-        // A line always takes at least one character, so a column narrower than the
-        // margin still shows the text, one character a line.
-        // A character that would reach into the margin begins a new line.
-        const int advance = metrics.horizontalAdvance(c);
-        if (!lineEmpty && lineWidth + advance + margin > columnWidth) {
+        // A character that would reach into the margin begins a new line; a line always
+        // takes at least one character, so a column narrower than the margin still shows
+        // the text, one character a line.
+        const int width = advance(c);
+        if (!lineEmpty && lineWidth + width + margin > columnWidth) {
             wrapped += QLatin1Char('\r');
             lineWidth = 0;
             lineEmpty = true;
         }
         wrapped += c;
-        lineWidth += advance;
+        lineWidth += width;
         lineEmpty = false;
     }
     return wrapped;
@@ -106,6 +119,8 @@ TFormOrderInfo::TFormOrderInfo(QWidget* parent) : TChildWindow(parent) {
     grid_->ColumnsChanged();
     grid_->SetRowCount(1);
     grid_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // A long value may make a row taller than the list: scroll by pixels to reach its end.
+    grid_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
 
     timer_ = new QTimer(this);
     timer_->setSingleShot(true);
