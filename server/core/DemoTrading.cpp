@@ -310,37 +310,63 @@ bool DemoGenerator::Build::WriteRpsRepoAndConditionalOrders() {
         Inserter c(db, QStringLiteral("cond_order"),
                    {"order_id", "life_start", "life_stop", "order_type", "type_name", "status",
                     "status_name", "if_text", "action_text", "acc_id", "if_sec_id", "buy_sell"});
-        qint64 rid = 2000001;
-        qint64 cid = 9000001;
+        // RPS and REPO orders are numbered apart from exchange orders (the details query
+        // 1418 serves both). Every status the window colours comes once, and one it does not.
+        struct RpsStatus {
+            int code;
+            const char* name;
+        };
+        static const RpsStatus kRpsStatuses[] = {
+            {10, "Активна"},
+            {27, "Ожидает подтверждения"},
+            {28, "Ожидает партнера"},
+            {11, "Исполнена"},
+            {31, "Подтверждена"},
+            {20, "Снята"},
+            {21, "Отклонена биржей"},
+            {22, "Снята по окончании сессии"},
+            {23, "Отклонена брокером"},
+            {24, "Истек срок"},
+            {25, "Снята брокером"},
+            {26, "Отклонена партнером"},
+            {33, "Отозвана"},
+            {34, "Аннулирована"},
+            {32, "Отвергнута"},
+            {12, "Частично исполнена"},
+            {10, "Активна"},
+            {10, "Активна"},
+            {27, "Ожидает подтверждения"},
+            {11, "Исполнена"},
+        };
+        qint64 rid = 70001;
+        qint64 cid = 5001;
+        const double today = QDate(1899, 12, 30).daysTo(date_);
         for (int i = 0; i < 20 && clientAccounts > 0 && !tradedSecs.empty(); ++i) {
             const AccountRow& acc = accounts[size_t(3 + rnd.Below(clientAccounts))];
             const SecurityRow& s =
                 secs[size_t(tradedSecs[size_t(rnd.Below(int(tradedSecs.size())))])];
-            const bool repo = rnd.Chance(0.4);
+            const bool repo = i % 5 < 2;
             const int qty = rnd.Between(1, 100);
-            const int status = QList<int>{10, 11, 20, 27, 31}[rnd.Below(5)];
-            const QString statusName = QList<QString>{
-                Utf("Активна"), Utf("Исполнена"), Utf("Снята"), Utf("Ожидает подтверждения"),
-                Utf("Подтверждена")}[QList<int>{10, 11, 20, 27, 31}.indexOf(status)];
+            const RpsStatus& st = kRpsStatuses[i];
             const int term = rnd.Between(1, 30);
             r.Row({rid++,
                    QString::number(700000 + i),
                    Iso(date_),
                    TimeText(10 * 3600 + rnd.Below(8 * 3600)),
                    s.id,
-                   status,
-                   statusName,
+                   st.code,
+                   Utf(st.name),
                    rnd.Chance(0.5) ? "B" : "S",
                    repo ? 2 : 1,
                    repo ? Utf("РЕПО") : Utf("РПС"),
                    s.price,
                    qty,
                    qty * std::max(1, s.lotSize),
-                   std::round(s.price * qty * 100) / 100,
+                   std::round(s.price * qty * std::max(1, s.lotSize) * 100) / 100,
                    acc.id,
                    clientShort.value(acc.clientId),
                    QStringLiteral("REF%1").arg(i),
-                   QString(),
+                   i % 3 == 0 ? Utf("по договору ") + QString::number(100 + i) : QString(),
                    QStringLiteral("P%1").arg(rnd.Between(100, 999)),
                    Utf("ООО «Контрагент ") + QString::number(i) + Utf("»"),
                    repo ? date_.addDays(term).toString(QStringLiteral("dd.MM.yyyy")) : QString(),
@@ -348,12 +374,22 @@ bool DemoGenerator::Build::WriteRpsRepoAndConditionalOrders() {
                    repo ? QString::number(term) : QString(),
                    repo ? QString::number(rnd.Uniform(0, 5), 'f', 2) : QString(),
                    QString()});
-            const double start = (QDate(1899, 12, 30).daysTo(date_)) + rnd.Uniform(0.4, 0.5);
-            c.Row({cid++, start, start + rnd.Between(1, 30) + 0.25, 1, Utf("Стоп-лосс"),
-                   QList<int>{10, 11, 20}[rnd.Below(3)], Utf("Ожидает условия"),
-                   Utf("Цена ") + s.name + Utf(" <= ") + QString::number(s.price * 0.95, 'f', 2),
-                   Utf("Продать ") + QString::number(qty) + Utf(" лот по рынку"), acc.id, s.id,
-                   "S"});
+            // Conditional orders: periods with a time of day, a few open at one end
+            // (day number 0, which the server describes in words).
+            const double start = i % 6 == 0 ? 0.0 : today + rnd.Uniform(0.4, 0.5) - (i % 3);
+            const double stop = i % 7 == 3 ? 0.0 : today + rnd.Between(1, 30) + 0.75;
+            const bool buy = i % 2 == 0;
+            const int condStatus = QList<int>{10, 10, 11, 20, 32}[i % 5];
+            const QString condStatusName =
+                QList<QString>{Utf("Ожидает условия"), Utf("Ожидает условия"), Utf("Исполнена"),
+                               Utf("Снята"), Utf("Отвергнута")}[i % 5];
+            c.Row({cid++, start, stop, buy ? 2 : 1, buy ? Utf("Тейк-профит") : Utf("Стоп-лосс"),
+                   condStatus, condStatusName,
+                   Utf("Цена ") + s.name + (buy ? Utf(" >= ") : Utf(" <= ")) +
+                       QString::number(s.price * (buy ? 1.05 : 0.95), 'f', 2),
+                   (buy ? Utf("Купить ") : Utf("Продать ")) + QString::number(qty) +
+                       Utf(" лот по рынку"),
+                   acc.id, s.id, buy ? "B" : "S"});
         }
         if (!check(r, "rps_order") || !check(c, "cond_order"))
             return false;

@@ -63,6 +63,9 @@ const Engine::RequestEntry* Engine::FindRequest(const QString& request) {
          [](Engine& e, SessionState&, const ParamList& p) { return e.UpdatePercentFlag(p); }},
         {vocab::request::kUpdatePercentAccount,
          [](Engine& e, SessionState&, const ParamList& p) { return e.UpdatePercentAccount(p); }},
+        // Order details.
+        {vocab::request::kOrderDetails,
+         [](Engine& e, SessionState&, const ParamList& p) { return e.OrderDetails(p); }},
     };
     for (const RequestEntry& entry : table)
         if (request == entry.name)
@@ -152,6 +155,10 @@ EngineResult Engine::List(SessionState& session, const ParamList& params) {
         return FuturesMoney(session, params);
     case vocab::list::kTPlusBalances:
         return TPlusBalances(session, params);
+    case vocab::list::kRpsRepoOrders:
+        return RpsRepoOrders(session, params);
+    case vocab::list::kConditionalOrders:
+        return ConditionalOrders(session, params);
     default:
         break;
     }
@@ -190,6 +197,9 @@ EngineResult Engine::Command(SessionState& session, const ParamList& params) {
     case vocab::command::kNewPendingTransaction:
     case vocab::command::kNewExternalTransaction:
         return NewTransaction(query, session, params);
+    case vocab::command::kWithdrawRpsRepoOrder:
+    case vocab::command::kWithdrawConditionalOrder:
+        return WithdrawRequestOrder(query, session, params);
     default:
         break;
     }

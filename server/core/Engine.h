@@ -129,6 +129,13 @@ private:
     EngineResult CommissionCommand(int query, SessionState& session, const ParamList& params);
     qint64 StoreTariff(const ParamList& params); // throws the command's refusal
     qint64 NextCommissionId(const char* counter, const char* table);
+    // Order details "SpisokIFD" 1418 and 1421 (EngineOrderInfo.cpp).
+    EngineResult OrderDetails(const ParamList& params);
+    // RPS and REPO orders 206 and withdrawal 60, conditional orders 208 and
+    // withdrawal 70 (EngineRpsOrders.cpp).
+    EngineResult RpsRepoOrders(SessionState& session, const ParamList& params);
+    EngineResult ConditionalOrders(SessionState& session, const ParamList& params);
+    EngineResult WithdrawRequestOrder(int query, SessionState& session, const ParamList& params);
 
     Store& store_;
     mutable std::unique_ptr<QSqlQuery> dealRow_; // prepared once, for the change stream

@@ -22,8 +22,11 @@
 #include "margin/TFormMarginLevel.h"
 #include "margin/TFormMargo.h"
 #include "margin/TFormSoundSettings.h"
+#include "monitors/TFormConditionOrders.h"
 #include "monitors/TFormEditProvDesc.h"
 #include "monitors/TFormNewProv.h"
+#include "monitors/TFormOrderInfo.h"
+#include "monitors/TFormOrdersRPS.h"
 #include "monitors/TFormOstatkiTn.h"
 #include "monitors/TFormPortfelFut.h"
 #include "monitors/TFormPos.h"
@@ -211,6 +214,10 @@ int main(int argc, char** argv) {
     TFormTaxMain::Register();
     TFormPortfelFut::Register();
     TFormOstatkiTn::Register();
+    // Order details (the lists' details items), RPS and REPO orders, conditional orders.
+    TFormOrderInfo::Register();
+    TFormOrdersRPS::Register();
+    TFormConditionOrders::Register();
 
     if (RestoreWindowPlacement(mainForm, QStringLiteral("main"))) {
         mainForm.show();

@@ -4,11 +4,13 @@
 #include "grids/TAdvColumnGrid.h"
 #include "grids/fill/CommaText.h"
 #include "grids/fill/ResponseFill.h"
+#include "monitors/OrderDetailsLink.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
 #include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/ConvertError.h"
+#include "shell/base/DateValue.h"
 #include "shell/base/ErrorGuard.h"
 #include "shell/base/Services.h"
 #include "shell/contract/OrderStatusColors.h"
@@ -61,11 +63,6 @@ const std::pair<int, const char*> kHiddenColumns[] = {
     {TOrderForm::kIdBum, "ID_BUM"},         {TOrderForm::kStatus, "ORDER_STATUS"},
     {TOrderForm::kOrderType, "ORDER_TYPE"}, {TOrderForm::kKeyField, "KEY_FIELD"},
 };
-
-TOrderForm::OrderDetailsOpener& DetailsOpener() {
-    static TOrderForm::OrderDetailsOpener opener;
-    return opener;
-}
 
 // The orders list's query number as its request sends it.
 const QString kOrdersQuery = QString::number(vocab::list::kOrders);
@@ -450,19 +447,14 @@ void TOrderForm::menuOrderInfoClick() {
     const int row = CurrentDataRow();
     if (row < 0)
         return;
-    const QString number = Cell(kOrderNum, row); // the fixed column
-    if (number.isEmpty() || !DetailsOpener())
-        return;
-    DetailsOpener()(number, this, TReferenceData::Current().TradingDate);
+    // The fixed column's number; a blank one opens nothing.
+    OpenOrderDetails(Cell(kOrderNum, row), this,
+                     ValueToDate(TReferenceData::Current().TradingDate));
 }
 
 void TOrderForm::menuShowPanelClick() {
     panel_->setVisible(panel_->isHidden());
     showPanel_->setChecked(!panel_->isHidden());
-}
-
-void TOrderForm::SetOrderDetailsOpener(OrderDetailsOpener opener) {
-    DetailsOpener() = std::move(opener);
 }
 
 void TOrderForm::Register() {

@@ -109,11 +109,6 @@ public:
     // The cell colours (the grid's look hook).
     void CellLook(int realCol, int row, TCellLook& look) const;
 
-    // What "Дополнительная информация по заявке" does; set by the order details window.
-    using OrderDetailsOpener =
-        std::function<void(const QString& orderNum, QWidget* owner, double tradingDate)>;
-    static void SetOrderDetailsOpener(OrderDetailsOpener opener);
-
     // Registers the window with the main window's "Биржевые заявки" command.
     static void Register();
 

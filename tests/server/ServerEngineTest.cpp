@@ -75,6 +75,14 @@ TEST_F(ServerStoreTest, DemoDataIsDeterministicAndConsistent) {
     EXPECT_EQ(a.ScalarQuery(digest), b.ScalarQuery(digest));
     EXPECT_EQ(a.ScalarQuery(names), b.ScalarQuery(names));
     EXPECT_NE(a.ScalarQuery(digest), c.ScalarQuery(digest));
+    // RPS, REPO and conditional orders follow the seed as well.
+    const QString requests = QStringLiteral(
+        "SELECT (SELECT group_concat(order_id || ':' || acc_id || ':' || sec_id || ':' || "
+        "status || ':' || repo_rate, ';') FROM rps_order) || '|' || (SELECT "
+        "group_concat(order_id || ':' || acc_id || ':' || life_start || ':' || life_stop, ';') "
+        "FROM cond_order)");
+    EXPECT_EQ(a.ScalarQuery(requests), b.ScalarQuery(requests));
+    EXPECT_NE(a.ScalarQuery(requests), c.ScalarQuery(requests));
 
     auto count = [&](const char* sql) {
         return a.ScalarQuery(QString::fromUtf8(sql)).toLongLong();

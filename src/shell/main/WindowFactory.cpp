@@ -9,6 +9,8 @@
 #include "desktops/TDeskTopConfig.h"
 #include "interest/TFormAllBrokPercent.h"
 #include "margin/TFormMargo.h"
+#include "monitors/TFormConditionOrders.h"
+#include "monitors/TFormOrdersRPS.h"
 #include "monitors/TFormOstatkiTn.h"
 #include "monitors/TFormPortfelFut.h"
 #include "monitors/TFormPos.h"
@@ -34,7 +36,7 @@ void RegisterDesktopWindowClasses(TDeskTopConfig& store) {
     store.RegisterWindowClass<TFormAllBrokPercent>(QStringLiteral("TFormAllBrokPercent"));
     // store.RegisterWindowClass<TFormListBum>(QStringLiteral("TFormListBum"));
     store.RegisterWindowClass<TFormProvWait>(QStringLiteral("TFormProvWait"));
-    // store.RegisterWindowClass<TFormOrdersRPS>(QStringLiteral("TFormOrdersRPS"));
-    // store.RegisterWindowClass<TFormConditionOrders>(QStringLiteral("TFormConditionOrders"));
+    store.RegisterWindowClass<TFormOrdersRPS>(QStringLiteral("TFormOrdersRPS"));
+    store.RegisterWindowClass<TFormConditionOrders>(QStringLiteral("TFormConditionOrders"));
     store.RegisterWindowClass<TFormPortfelFut>(QStringLiteral("TFormPortfelFut"));
 }

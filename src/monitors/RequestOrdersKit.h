@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class QAction;
+class QToolBar;
+class TAdvColumnGrid;
+class TMetadataParser;
+struct TCellLook;
+
+// What the RPS and REPO orders window and the conditional orders window share: their
+// toolbar, the reading of a withdrawal's answer and the colours of their rows.
+namespace requestorders {
+
+// The toolbar, left to right: "Фильтр", "Обновить", "Снять заявку".
+void AddButtons(QToolBar& panel, QAction* filter, QAction* refresh, QAction* withdraw);
+
+// Reads a withdrawal's answer: true when RESULT_CODE is 0 (the list is asked for
+// again); otherwise RESULT_MSG is posted as one error box with the single button
+// Cancel, which opens after the current handler has returned.
+bool WithdrawalAccepted(TMetadataParser& parser, const QString& window);
+
+// Navy text on buy rows outside the fixed column, and in the status name column the
+// background of the status (a status that is not a number counts 0).
+void StatusLook(const TAdvColumnGrid& grid, int realCol, int row, int buySellTag, int statusTag,
+                int statusNameTag, TCellLook& look);
+
+} // namespace requestorders

@@ -1,0 +1,217 @@
+#include "monitors/TFormConditionOrders.h"
+#include "filter/TFormFiltr.h"
+#include "grids/TAdvColumnGrid.h"
+#include "grids/fill/CommaText.h"
+#include "grids/fill/ResponseFill.h"
+#include "monitors/MonitorWindowKit.h"
+#include "monitors/OrderDetailsLink.h"
+#include "monitors/RequestOrdersKit.h"
+#include "session/TBrokerSession.h"
+#include "session/TMetadataParser.h"
+#include "session/wire/Vocabulary.h"
+#include "shell/base/DateValue.h"
+#include "shell/base/ErrorGuard.h"
+#include "shell/base/Services.h"
+#include "shell/contract/WindowCatalog.h"
+#include "shell/refs/ReferenceData.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+using namespace monitorkit;
+
+namespace {
+
+const Column kColumns[] = {
+    {"ORDER_ID", "Номер", 40, false, "", TSortStyle::Automatic},
+    {"LIFE_START_DATE_TEXT", "Начало периода действия", 114, false, "", TSortStyle::Date},
+    {"LIFE_STOP_DATE_TEXT", "Конец периода действия", 107, false, "", TSortStyle::Date},
+    {"ORDER_TYPE_NAME", "Тип", 151, false, "", TSortStyle::Automatic},
+    {"ORDER_STATUS_NAME", "Статус", 59, false, "", TSortStyle::Automatic},
+    {"IF_TEXT", "Условие", 139, false, "", TSortStyle::Automatic},
+    {"ACTION_TEXT", "Действие", 159, false, "", TSortStyle::Automatic},
+    {"ACC_NAME", "Счет", 78, false, "", TSortStyle::Automatic},
+};
+
+const HiddenColumn kHidden[] = {
+    {TFormConditionOrders::kIdAcc, "ID_ACC"},
+    {TFormConditionOrders::kIdBum, "ID_BUM"},
+    {TFormConditionOrders::kStatus, "ORDER_STATUS"},
+    {TFormConditionOrders::kBuySell, "BUY_SELL"},
+    {TFormConditionOrders::kStartDate, "LIFE_START_DATE"},
+    {TFormConditionOrders::kStopDate, "LIFE_STOP_DATE"},
+};
+
+const QString kListQuery = QString::number(vocab::list::kConditionalOrders);
+const QString kWithdrawQuery = QString::number(vocab::command::kWithdrawConditionalOrder);
+
+} // namespace
+
+QString ConditionPeriodText(double dateValue) {
+    if (dateValue == 0)
+        return QString();
+    const QDateTime moment = ValueToDateTime(dateValue);
+    return moment.isValid() ? moment.toString(QStringLiteral("dd.MM.yyyy hh:mm")) : QString();
+}
+
+TFormConditionOrders::TFormConditionOrders(QWidget* parent) : TChildWindow(parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Условные заявки"));
+    resize(760, 400);
+    sesConditionOrders_ =
+        std::make_unique<TBrokerSession>(QStringLiteral("sesConditionOrders"), false);
+    sesOrderExec_ = std::make_unique<TBrokerSession>(QStringLiteral("sesOrderExec"), false);
+    parser_ = std::make_unique<TMetadataParser>(sesConditionOrders_.get());
+    execParser_ = std::make_unique<TMetadataParser>(sesOrderExec_.get());
+    sesConditionOrders_->OnLogin = [this](TBrokerSession*) { sesConditionOrdersLogin(); };
+    sesConditionOrders_->OnData = [this](TBrokerSession*) { sesConditionOrdersData(); };
+    sesOrderExec_->OnData = [this](TBrokerSession*) { sesOrderExecData(); };
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    panel_ = new QToolBar(this);
+    panel_->setIconSize(QSize(16, 16));
+    layout->addWidget(panel_);
+    grid_ = new TAdvColumnGrid(this);
+    layout->addWidget(grid_, 1);
+    BuildMenusAndPanel();
+    monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
+    grid_->SetCellLookHook(
+        [this](int realCol, int row, TCellLook& look) { CellLook(realCol, row, look); });
+    resize(std::max(width(), grid_->FullWidth()), height());
+    GuardStep(QStringLiteral("FormConditionOrders.FormCreate"), [&] { sesConditionOrdersLogin(); });
+}
+
+TFormConditionOrders::~TFormConditionOrders() {
+    sesConditionOrders_->OnLogin = nullptr;
+    sesConditionOrders_->OnData = nullptr;
+    sesOrderExec_->OnData = nullptr;
+    parser_.reset();
+    execParser_.reset();
+    sesConditionOrders_.reset();
+    sesOrderExec_.reset();
+}
+
+void TFormConditionOrders::BuildMenusAndPanel() {
+    popup_ = new QMenu(this);
+    QAction* del = AddAction(
+        *this, *popup_, QStringLiteral("Снять заявку"), QKeySequence(Qt::Key_F8),
+        QStringLiteral("FormConditionOrders.menuDelOrderClick"), [this] { menuDelOrderClick(); });
+    popup_->addSeparator();
+    QAction* filter = AddAction(*this, *popup_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
+                                QStringLiteral("FormConditionOrders.menuFilterClick"),
+                                [this] { menuFilterClick(); });
+    QAction* refresh = AddAction(*this, *popup_, QStringLiteral("Обновить"), QKeySequence(),
+                                 QStringLiteral("FormConditionOrders.BtnRefreshClick"),
+                                 [this] { sesConditionOrdersLogin(); });
+    AddAction(*this, *popup_, QStringLiteral("Дополнительная информация по заявке"),
+              QKeySequence(Qt::SHIFT | Qt::Key_F9),
+              QStringLiteral("FormConditionOrders.menuOrderInfoClick"),
+              [this] { menuOrderInfoClick(); });
+    UsePopup(*this, *popup_);
+    requestorders::AddButtons(*panel_, filter, refresh, del);
+}
+
+// ---- requests and answers -----------------------------------------------------------
+
+void TFormConditionOrders::sesConditionOrdersLogin() {
+    using namespace vocab::key;
+    // The status mask always travels, before the side.
+    const QString params = KeyValue(kQuery, kListQuery) +
+                           KeyValue(kFilterAccounts, ToCommaText(filterAcc_)) +
+                           KeyValue(kFilterSecurities, ToCommaText(filterBum_)) +
+                           KeyValue(kFilterOrderStatus, QString::number(statusMask_)) +
+                           KeyValue(kFilterBuySell, buySell_);
+    parser_->SendList(vocab::request::kList, kListQuery, params);
+}
+
+void TFormConditionOrders::sesConditionOrdersData() {
+    RowTexts cells(*grid_, {kIdAcc, kAccName, kStartText, kStopText, kIdBum});
+    TReferenceData& refs = TReferenceData::Current();
+    TMetadataParser& parser = *parser_;
+    const AfterRowTexts hook = [&](int i, int, QStringList& texts) {
+        cells.Attach(texts);
+        int id = 0;
+        if (ReadInt(cells.Get(kIdAcc), id))
+            cells.Set(kAccName, refs.AccountDisplayName(id, cells.Get(kAccName)));
+        // A zero date keeps the server's own text of the period.
+        const QString start =
+            ConditionPeriodText(parser.GetDate(QStringLiteral("LIFE_START_DATE"), i, 0));
+        if (!start.isEmpty())
+            cells.Set(kStartText, start);
+        const QString stop =
+            ConditionPeriodText(parser.GetDate(QStringLiteral("LIFE_STOP_DATE"), i, 0));
+        if (!stop.isEmpty())
+            cells.Set(kStopText, stop);
+        // "Информация по бумаге..." shows the security of the condition.
+        cells.Set(kIdBum, parser.GetText(QStringLiteral("IF_BUM"), i));
+    };
+    LoadGridFromResponse(parser, *grid_, hook);
+}
+
+void TFormConditionOrders::sesOrderExecData() {
+    if (requestorders::WithdrawalAccepted(*execParser_, QStringLiteral("FormConditionOrders")))
+        sesConditionOrdersLogin();
+}
+
+QString TFormConditionOrders::Cell(int tag, int row) const {
+    return gridcols::TextByTag(*grid_, tag, row);
+}
+
+void TFormConditionOrders::CellLook(int realCol, int row, TCellLook& look) const {
+    requestorders::StatusLook(*grid_, realCol, row, kBuySell, kStatus, kStatusName, look);
+}
+
+// ---- actions ------------------------------------------------------------------------
+
+void TFormConditionOrders::menuDelOrderClick() {
+    const int row = gridcols::CurrentRow(*grid_);
+    if (!gridcols::IsDataRow(*grid_, row) || Cell(kOrderId, row).isEmpty())
+        return;
+    const QString id = Cell(kOrderId, row);
+    const bool yes =
+        Services::MessageBox().Show(
+            this, QStringLiteral("Снять условную заявку №") + id + QStringLiteral(" ?"),
+            windowTitle(), MsgKind::Question, MsgYes | MsgNo) == MsgYes;
+    grid_->setFocus(Qt::OtherFocusReason);
+    if (!yes)
+        return;
+    execParser_->SendExec(vocab::request::kCommand, kWithdrawQuery,
+                          AlternatingParams({{QString(vocab::key::kQuery), kWithdrawQuery},
+                                             {QString(vocab::key::kParam0), id}}));
+}
+
+void TFormConditionOrders::menuOrderInfoClick() {
+    const int row = gridcols::CurrentRow(*grid_);
+    if (!gridcols::IsDataRow(*grid_, row) || Cell(kOrderId, row).isEmpty())
+        return;
+    OpenConditionalOrderDetails(Cell(kOrderId, row), this);
+}
+
+void TFormConditionOrders::menuFilterClick() {
+    TFormFiltr& dialog = TFormFiltr::Instance();
+    if (dialog.ShowFilter(15) != TFormFiltr::mrOk)
+        return;
+    QString caption = QStringLiteral("Условные заявки");
+    QString sql = dialog.AccountFilter(caption);
+    sql += dialog.SecurityFilter(caption, false);
+    sql += dialog.BuySellFilter(caption);
+    sql += dialog.OrderStatusFilter(caption);
+    conditionText_ = sql;
+    setWindowTitle(caption);
+    filterBum_ = dialog.FilterBumList();
+    filterAcc_ = dialog.FilterAccList();
+    buySell_ = dialog.BuySellCode();
+    statusMask_ = dialog.StatusMask();
+    sesConditionOrdersLogin();
+}
+
+void TFormConditionOrders::Register() {
+    WindowEntry entry;
+    entry.Placement = WindowPlacement::NewChild;
+    entry.Create = [](QWidget*) -> QWidget* { return new TFormConditionOrders(); };
+    TWindowCatalog::Register(WindowCommand::ConditionalOrders, std::move(entry));
+}
