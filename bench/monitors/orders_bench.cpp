@@ -127,15 +127,20 @@ int main(int argc, char** argv) {
         grid.SetRowCount(1 + rows);
         store += Ms(t);
         QElapsedTimer part;
+        TRowFields row;
         for (int i = 0; i < rows; ++i) {
             part.start();
-            QStringList texts;
-            texts.reserve(static_cast<qsizetype>(fields.size()));
-            for (const TResponseDataField* field : fields)
-                texts.append(field ? parser.GetText(*field, i) : QString());
+            // The texts go from the answer's bytes to the grid's as UTF-8, as in the fill.
+            row.Clear();
+            for (const TResponseDataField* field : fields) {
+                if (field)
+                    parser.AppendTextUtf8(*field, i, row.Bytes());
+                row.EndCell();
+            }
             read += Ms(part);
             part.start();
-            grid.SetRowTexts(1 + i, texts);
+            const std::vector<QByteArrayView>& cells = row.Views();
+            grid.SetRowUtf8(1 + i, cells.data(), static_cast<int>(cells.size()));
             store += Ms(part);
         }
         t.restart();

@@ -72,6 +72,32 @@ TRowStore::Block TRowStore::Pack(const QString* cells, int count) {
     return block;
 }
 
+TRowStore::Block TRowStore::PackUtf8(const QByteArrayView* cells, int count) {
+    int last = count;
+    while (last > 0 && cells[last - 1].isEmpty())
+        --last;
+    if (last == 0)
+        return nullptr;
+    std::size_t textSize = 0;
+    for (int i = 0; i < last; ++i)
+        textSize += static_cast<std::size_t>(cells[i].size());
+    const std::size_t head = sizeof(std::uint32_t) * (1 + last);
+    Block block(new char[head + textSize]);
+    const auto n = static_cast<std::uint32_t>(last);
+    std::memcpy(block.get(), &n, sizeof n);
+    char* ends = block.get() + sizeof n;
+    char* text = block.get() + head;
+    std::uint32_t end = 0;
+    for (int i = 0; i < last; ++i) {
+        const auto size = static_cast<std::size_t>(cells[i].size());
+        if (size)
+            std::memcpy(text + end, cells[i].data(), size);
+        end += static_cast<std::uint32_t>(size);
+        std::memcpy(ends + sizeof(std::uint32_t) * i, &end, sizeof end);
+    }
+    return block;
+}
+
 QString TRowStore::CellOf(const char* block, int slot) {
     if (!block || slot < 0)
         return {};
@@ -160,6 +186,16 @@ void TRowStore::SetRow(int row, const QString* cells, int count) {
         open_.clear();
     }
     rows_[row] = Pack(cells, std::clamp(count, 0, slots_));
+}
+
+void TRowStore::SetRowUtf8(int row, const QByteArrayView* cells, int count) {
+    if (row < 0 || row >= RowCount())
+        return;
+    if (openRow_ == row) {
+        openRow_ = -1;
+        open_.clear();
+    }
+    rows_[row] = PackUtf8(cells, std::clamp(count, 0, slots_));
 }
 
 void TRowStore::InsertRow(int row) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +37,9 @@ public:
     void SetRow(int row, const QStringList& cells);
     // The same from count texts by slot (a full load writes 100,000 rows this way).
     void SetRow(int row, const QString* cells, int count);
+    // The same from UTF-8 texts by slot, stored as they are: a fill straight from an
+    // answer's bytes makes no text object per cell.
+    void SetRowUtf8(int row, const QByteArrayView* cells, int count);
 
     void InsertRow(int row);
     void RemoveRow(int row);
@@ -50,6 +54,7 @@ public:
 private:
     using Block = std::unique_ptr<char[]>;
     static Block Pack(const QString* cells, int count);
+    static Block PackUtf8(const QByteArrayView* cells, int count);
     static void Unpack(const char* block, int slotCount, std::vector<QString>& cells);
     static QString CellOf(const char* block, int slot);
     void Flush() const;

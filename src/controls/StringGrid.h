@@ -54,6 +54,8 @@ public:
     QString Cell(int realCol, int row) const;
     void SetCell(int realCol, int row, const QString& text);
     void SetRowTexts(int row, const QStringList& textsByRealCol);
+    // The same from UTF-8 texts by real column, stored as they are (count texts).
+    void SetRowUtf8(int row, const QByteArrayView* utf8ByRealCol, int count);
     QString DisplCell(int displCol, int row) const;
     void InsertRow(int row);
     void RemoveRow(int row);
@@ -197,7 +199,8 @@ private:
     bool TextFits(const QFont& font, const QString& text, int cellWidth) const;
 
     TRowStore store_;
-    std::vector<QString> rowBySlot_; // SetRowTexts' texts by slot, kept between rows
+    std::vector<QString> rowBySlot_;         // SetRowTexts' texts by slot, kept between rows
+    std::vector<QByteArrayView> utf8BySlot_; // the same for SetRowUtf8
     std::vector<std::unique_ptr<TGridColumn>> columns_;
     std::vector<int> shown_; // real index per displayed column
     int nextSlot_ = 0;

@@ -68,6 +68,18 @@ void TStringGrid::SetRowTexts(int row, const QStringList& textsByRealCol) {
         viewport()->update();
 }
 
+void TStringGrid::SetRowUtf8(int row, const QByteArrayView* utf8ByRealCol, int count) {
+    if (row < fixedRows_ || row >= RowCount())
+        return;
+    utf8BySlot_.assign(static_cast<std::size_t>(store_.SlotCount()), QByteArrayView());
+    for (int i = 0; i < count && i < AllColCount(); ++i)
+        utf8BySlot_[static_cast<std::size_t>(columns_[i]->slot_)] = utf8ByRealCol[i];
+    store_.SetRowUtf8(row - fixedRows_, utf8BySlot_.data(), static_cast<int>(utf8BySlot_.size()));
+    inSortOrder_ = false;
+    if (updateDepth_ == 0)
+        viewport()->update();
+}
+
 QString TStringGrid::DisplCell(int displCol, int row) const {
     return Cell(RealColIndex(displCol), row);
 }

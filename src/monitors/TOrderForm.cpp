@@ -258,23 +258,17 @@ void TOrderForm::RefreshByKeys(const QStringList& keys) {
 }
 
 void TOrderForm::SesOrdData() {
-    // The fix-up works on the texts of each row before they are stored; the columns it
-    // touches are looked up once per answer.
+    // The fix-up works on the fields of each row before they are stored; the columns it
+    // touches are looked up once per answer, and its accessors are made once too.
     QHash<int, int> realOf;
     for (int tag : {kIdAcc, kNameAcc, kIdCli, kNameCli, kStatus, kStatusName, kOrderNum})
         realOf.insert(tag, gridcols::RealByTag(*grid_, tag));
-    const AfterRowTexts hook = [this, &realOf](int i, int, QStringList& texts) {
-        const auto at = [&](int tag) { return static_cast<qsizetype>(realOf.value(tag, -1)); };
-        RowCells cells;
-        cells.Get = [&](int tag) {
-            const qsizetype c = at(tag);
-            return c >= 0 && c < texts.size() ? texts[c] : QString();
-        };
-        cells.Set = [&](int tag, const QString& text) {
-            const qsizetype c = at(tag);
-            if (c >= 0 && c < texts.size())
-                texts[c] = text;
-        };
+    TRowFields* row = nullptr;
+    RowCells cells;
+    cells.Get = [&](int tag) { return row->Text(realOf.value(tag, -1)); };
+    cells.Set = [&](int tag, const QString& text) { row->SetText(realOf.value(tag, -1), text); };
+    const AfterRowFields hook = [this, &row, &cells](int i, int, TRowFields& fields) {
+        row = &fields;
         FixUpRow(i, cells);
     };
     if (sesOrd_->GetRequestParam(vocab::key::kLoopBack0, 1) == kUpdateWithKey)

@@ -274,6 +274,23 @@ QString TMetadataParser::GetText(const TResponseDataField& field, int row) {
     return Cp1251::Decode(RawValue(field, row));
 }
 
+void TMetadataParser::AppendTextUtf8(const TResponseDataField& field, int row, std::string& out) {
+    const bool text = !field.IsFloat() && !field.IsInteger() && !field.IsDate();
+    if (text || (field.IsInteger() && field.PacketDataType == 0)) {
+        const QByteArrayView raw = RawValue(field, row);
+        if (text) {
+            Cp1251::AppendUtf8(raw, out);
+            return;
+        }
+        if (IsPlainInt(raw)) {
+            out.append(raw.data(), size_t(raw.size()));
+            return;
+        }
+    }
+    const QByteArray utf8 = GetText(field, row).toUtf8();
+    out.append(utf8.constData(), size_t(utf8.size()));
+}
+
 double TMetadataParser::GetDate(const QString& name, int row, double defaultValue) {
     const TResponseDataField* field = FindField(name);
     return field ? DateOf(*field, row, defaultValue) : defaultValue;

@@ -6,6 +6,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -45,6 +46,9 @@ public:
     // The same for a description already found (one of Fields()): loops over many
     // rows look each column up once.
     QString GetText(const TResponseDataField& field, int row);
+    // The same text appended to out as UTF-8; text and plain integer fields go there
+    // straight from the answer's bytes, with no text object per cell.
+    void AppendTextUtf8(const TResponseDataField& field, int row, std::string& out);
     double GetDate(const QString& name, int row, double defaultValue);
     double GetFloat(const QString& name, int row, double defaultValue);
     qint32 GetInt(const QString& name, int row, qint32 defaultValue);

@@ -27,6 +27,26 @@ TEST(RowStore, KeepsTextsThroughOpenRowsAndPacking) {
     EXPECT_EQ(store.Cell(2, 3), QString(QChar(0xFFFD)) + QStringLiteral("z"));
 }
 
+TEST(RowStore, Utf8RowsReadAsTheirTexts) {
+    TRowStore store;
+    store.SetSlotCount(3);
+    store.SetRowCount(3);
+    store.SetCell(0, 1, QStringLiteral("open")); // an open row replaced whole
+    const QByteArrayView row1[] = {"Иванов", "", "1 000,50", "beyond the slots"};
+    store.SetRowUtf8(1, row1, 4);
+    const QByteArrayView row2[] = {"", "", ""}; // all empty: no block
+    store.SetRowUtf8(2, row2, 3);
+    store.SetRowUtf8(3, row1, 4); // beyond the rows: ignored
+    EXPECT_EQ(store.Cell(0, 1), QStringLiteral("Иванов"));
+    EXPECT_EQ(store.Cell(1, 1), QString());
+    EXPECT_EQ(store.Cell(2, 1), QStringLiteral("1 000,50"));
+    EXPECT_EQ(store.Cell(0, 2), QString());
+    store.SetCell(1, 1, QStringLiteral("x")); // reopened and packed again
+    store.SetRowCount(3);
+    EXPECT_EQ(store.Cell(0, 1), QStringLiteral("Иванов"));
+    EXPECT_EQ(store.Cell(1, 1), QStringLiteral("x"));
+}
+
 TEST(RowStore, OutOfRangeIsHarmless) {
     TRowStore store;
     store.SetSlotCount(2);

@@ -402,3 +402,27 @@ TEST_F(OrderGridFill, FullLoadKeepsTheCurrentOrder) {
         EXPECT_TRUE(Grid().selectionModel()->isSelected(Grid().currentIndex())) << c.name;
     }
 }
+
+TEST(RowFields, HookSeesAndReplacesCellsAsTheGridStoresThem) {
+    TRowFields row;
+    for (const char* cell : {"Ёлка", "", "42"}) {
+        row.Bytes() += cell;
+        row.EndCell();
+    }
+    row.SetText(2, QStringLiteral("первый"));
+    row.SetText(2, QStringLiteral("второй")); // the last text set counts
+    row.SetText(0, QStringLiteral("ель"));
+    row.SetText(3, QStringLiteral("вне строки")); // outside the row: ignored
+    row.SetText(-1, QStringLiteral("вне строки"));
+    EXPECT_EQ(row.Count(), 3);
+    EXPECT_EQ(row.Text(2), QStringLiteral("второй"));
+    EXPECT_EQ(row.Text(1), QString());
+    EXPECT_EQ(row.Text(3), QString());
+    const std::vector<QByteArrayView>& views = row.Views();
+    ASSERT_EQ(views.size(), 3u);
+    EXPECT_EQ(views[0], QByteArrayView("ель"));
+    EXPECT_EQ(views[1], QByteArrayView(""));
+    EXPECT_EQ(views[2], QByteArrayView("второй"));
+    row.Clear();
+    EXPECT_EQ(row.Count(), 0);
+}

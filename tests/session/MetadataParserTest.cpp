@@ -362,6 +362,36 @@ TEST_F(GetterTest, TextFieldsAreEscapeDecoded) {
               QStringLiteral("a") + Nul() + "b" + QChar(3));
 }
 
+TEST_F(GetterTest, Utf8TextsAreTheTextsOfEveryFieldForm) {
+    // Text, integer, float and date fields, plain and not, as text and binary packets:
+    // the UTF-8 form a grid stores is always the text GetText gives.
+    Load(AnswerBuilder()
+             .Metadata("SpisokBB.1")
+             .Text("T")
+             .Int("I")
+             .Float("F")
+             .Date("D")
+             .BinaryInt("BI")
+             .BinaryFloat("BF")
+             .BinaryDate("BD")
+             .Row({"Ёлка №5 \u20AC", "15", "1234.5", "05.03.2007", 7, -0.125, 39146.5})
+             .Row({"", "007", "abc", "30.02.2007", -1, 0.0, 0.0})
+             .Row({"x", "-0", "1e3", "", 0, 1e300, 1.0})
+             .Row({"y", "99999999999", "", "5.3.2007", 0x03000100, 2.5, -1.5})
+             .Row({"z", "+5", "-0", "31.12.2024", 1, 1.0, 2.0})
+             .Row({"w", "-2147483648", "0.000001", "01.01.1900", 2, 3.0, 3.0})
+             .RawRow(QStringLiteral("a") + QChar(3) + "0b" + Nul() + "1" + Nul())
+             .RawRow(QStringLiteral("cut")));
+    for (int row = 0; row < 8; ++row)
+        for (const auto& field : parser->Fields()) {
+            std::string utf8 = "kept";
+            parser->AppendTextUtf8(*field, row, utf8);
+            EXPECT_EQ(QByteArray::fromStdString(utf8),
+                      "kept" + parser->GetText(*field, row).toUtf8())
+                << field->FieldName.toStdString() << " row " << row;
+        }
+}
+
 // ---- the metadata session and handler errors ----
 
 TEST_F(SessionTest, MetadataSessionParsesBeforeItsDataHandler) {

@@ -89,22 +89,45 @@ int ResponseRowCount(TMetadataParser& parser) {
 struct RowHook {
     const AfterRowFilled* cells = nullptr;
     const AfterRowTexts* texts = nullptr;
+    const AfterRowFields* fields = nullptr;
 };
 
-// Writes response row i into grid row `row` and runs the hook.
+// Writes response row i into grid row `row` and runs the hook. Unless the hook wants a
+// list of texts, the cells go from the answer's bytes to the grid's as UTF-8 (scratch
+// is kept from row to row).
 void WriteRow(TMetadataParser& parser, TAdvColumnGrid& grid,
               const std::vector<const TResponseDataField*>& fields, int i, int row,
-              const RowHook& hook) {
-    QStringList texts = ResponseRow(parser, fields, i);
+              const RowHook& hook, TRowFields& scratch) {
     if (hook.texts && *hook.texts) {
+        QStringList texts = ResponseRow(parser, fields, i);
         try {
             (*hook.texts)(i, row, texts);
         } catch (...) {
             grid.SetRowTexts(row, texts);
             throw;
         }
+        grid.SetRowTexts(row, texts);
+        return;
     }
-    grid.SetRowTexts(row, texts);
+    scratch.Clear();
+    for (const TResponseDataField* field : fields) {
+        if (field)
+            parser.AppendTextUtf8(*field, i, scratch.Bytes());
+        scratch.EndCell();
+    }
+    const auto store = [&] {
+        const std::vector<QByteArrayView>& cells = scratch.Views();
+        grid.SetRowUtf8(row, cells.data(), static_cast<int>(cells.size()));
+    };
+    if (hook.fields && *hook.fields) {
+        try {
+            (*hook.fields)(i, row, scratch);
+        } catch (...) {
+            store();
+            throw;
+        }
+    }
+    store();
     if (hook.cells && *hook.cells)
         (*hook.cells)(i, row);
 }
@@ -286,8 +309,9 @@ void LoadFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHo
         if (n > 0) {
             grid.SetRowCount(first + n);
             const auto fields = ColumnFields(parser, ColumnNames(grid));
+            TRowFields scratch;
             for (int i = 0; i < n; ++i)
-                WriteRow(parser, grid, fields, i, first + i, hook);
+                WriteRow(parser, grid, fields, i, first + i, hook, scratch);
         }
         grid.Resort();
         // Read the keys now, in their sorted order, so the first merge is quick too.
@@ -361,6 +385,7 @@ void MergeByKey(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& ho
             it.value() += first;
     }
     std::vector<int> touched;
+    TRowFields scratch;
     for (int i = 0; i < n; ++i) {
         const QString& key = responseKeys[i];
         int row = rowOfKey.value(key, -1);
@@ -379,7 +404,7 @@ void MergeByKey(TMetadataParser& parser, TAdvColumnGrid& grid, const RowHook& ho
         }
         touched.push_back(row);
         requested.removeAll(key);
-        WriteRow(parser, grid, fields, i, row, hook);
+        WriteRow(parser, grid, fields, i, row, hook, scratch);
     }
 
     // Keys asked for and not returned: their rows go, from the bottom up so the rows
@@ -469,20 +494,82 @@ bool IsDataRow(const TAdvColumnGrid& grid, int row) {
 
 void LoadGridFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid,
                           const AfterRowFilled& afterRowFilled) {
-    LoadFromResponse(parser, grid, RowHook{&afterRowFilled, nullptr});
+    LoadFromResponse(parser, grid, RowHook{&afterRowFilled, nullptr, nullptr});
 }
 
 void LoadGridFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid,
                           const AfterRowTexts& afterRowTexts) {
-    LoadFromResponse(parser, grid, RowHook{nullptr, &afterRowTexts});
+    LoadFromResponse(parser, grid, RowHook{nullptr, &afterRowTexts, nullptr});
+}
+
+void LoadGridFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid,
+                          const AfterRowFields& afterRowFields) {
+    LoadFromResponse(parser, grid, RowHook{nullptr, nullptr, &afterRowFields});
 }
 
 void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,
                     const AfterRowFilled& afterRowFilled) {
-    MergeByKey(parser, grid, RowHook{&afterRowFilled, nullptr});
+    MergeByKey(parser, grid, RowHook{&afterRowFilled, nullptr, nullptr});
 }
 
 void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,
                     const AfterRowTexts& afterRowTexts) {
-    MergeByKey(parser, grid, RowHook{nullptr, &afterRowTexts});
+    MergeByKey(parser, grid, RowHook{nullptr, &afterRowTexts, nullptr});
+}
+
+void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,
+                    const AfterRowFields& afterRowFields) {
+    MergeByKey(parser, grid, RowHook{nullptr, nullptr, &afterRowFields});
+}
+
+// ---- TRowFields ----
+
+void TRowFields::Clear() {
+    bytes_.clear();
+    ends_.clear();
+    set_.clear();
+}
+
+QByteArrayView TRowFields::Stored(int realCol) const {
+    if (realCol < 0 || realCol >= Count())
+        return {};
+    const size_t begin = realCol == 0 ? 0 : ends_[static_cast<size_t>(realCol) - 1];
+    return QByteArrayView(bytes_.data() + begin,
+                          static_cast<qsizetype>(ends_[static_cast<size_t>(realCol)] - begin));
+}
+
+QString TRowFields::Text(int realCol) const {
+    for (auto it = set_.rbegin(); it != set_.rend(); ++it)
+        if (it->first == realCol)
+            return it->second;
+    return QString::fromUtf8(Stored(realCol));
+}
+
+void TRowFields::SetText(int realCol, const QString& text) {
+    if (realCol >= 0 && realCol < Count())
+        set_.emplace_back(realCol, text);
+}
+
+const std::vector<QByteArrayView>& TRowFields::Views() {
+    views_.resize(ends_.size());
+    for (int c = 0; c < Count(); ++c)
+        views_[static_cast<size_t>(c)] = Stored(c);
+    if (set_.empty())
+        return views_;
+    // The replaced cells go into a buffer of their own; the views are taken once it no
+    // longer grows. A cell set twice keeps its last text.
+    setBytes_.clear();
+    std::vector<size_t> ends;
+    ends.reserve(set_.size());
+    for (const auto& cell : set_) {
+        const QByteArray utf8 = cell.second.toUtf8();
+        setBytes_.append(utf8.constData(), static_cast<size_t>(utf8.size()));
+        ends.push_back(setBytes_.size());
+    }
+    for (size_t k = 0; k < set_.size(); ++k) {
+        const size_t begin = k == 0 ? 0 : ends[k - 1];
+        views_[static_cast<size_t>(set_[k].first)] =
+            QByteArrayView(setBytes_.data() + begin, static_cast<qsizetype>(ends[k] - begin));
+    }
+    return views_;
 }

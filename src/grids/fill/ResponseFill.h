@@ -1,9 +1,12 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 class TAdvColumnGrid;
@@ -17,6 +20,35 @@ using AfterRowFilled = std::function<void(int responseRow, int gridRow)>;
 // the hook throws, the row is stored as the hook left it and the fill ends there.
 using AfterRowTexts = std::function<void(int responseRow, int gridRow, QStringList& texts)>;
 
+// The cells of one response row on their way into the grid, by real column, held as the
+// UTF-8 bytes the grid stores: a fix-up of a few cells makes no text object of the
+// others, which counts with 100,000 rows.
+class TRowFields {
+public:
+    int Count() const { return static_cast<int>(ends_.size()); }
+    // The cell's text (empty outside the row), as the hook last set it.
+    QString Text(int realCol) const;
+    void SetText(int realCol, const QString& text);
+
+    // Used by the fills: the row is written column by column into Bytes(), each
+    // column ended by EndCell(); Views() gives the cells as the grid stores them.
+    void Clear();
+    std::string& Bytes() { return bytes_; }
+    void EndCell() { ends_.push_back(bytes_.size()); }
+    const std::vector<QByteArrayView>& Views();
+
+private:
+    QByteArrayView Stored(int realCol) const;
+
+    std::string bytes_;
+    std::vector<size_t> ends_;
+    std::vector<std::pair<int, QString>> set_; // cells the hook replaced, in order set
+    std::string setBytes_;
+    std::vector<QByteArrayView> views_;
+};
+// The row hook on the fields of the row before they are stored (as AfterRowTexts).
+using AfterRowFields = std::function<void(int responseRow, int gridRow, TRowFields& fields)>;
+
 // The full fill of a monitoring window's grid from the answer current on the parser's
 // session: every column (hidden ones included) gets the response field of its name.
 // The grid keeps at least one data row, is sorted again by its sort column, and the
@@ -27,6 +59,8 @@ void LoadGridFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid,
                           const AfterRowFilled& afterRowFilled = {});
 void LoadGridFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid,
                           const AfterRowTexts& afterRowTexts);
+void LoadGridFromResponse(TMetadataParser& parser, TAdvColumnGrid& grid,
+                          const AfterRowFields& afterRowFields);
 
 // The keyed merge: each response row replaces the row with its "KEY_FIELD", fills the
 // single blank row or is appended; keys asked for ("LoopBack1") but not returned lose
@@ -41,6 +75,8 @@ void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,
                     const AfterRowFilled& afterRowFilled = {});
 void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,
                     const AfterRowTexts& afterRowTexts);
+void MergeGridByKey(TMetadataParser& parser, TAdvColumnGrid& grid,
+                    const AfterRowFields& afterRowFields);
 
 // Puts rows a window wrote itself (appended or rewritten) where a stable re-sort by
 // the grid's sort column would put them: by binary search when the other rows stood

@@ -35,6 +35,29 @@ const std::array<char, 65536>& ReverseTable() {
     return *table;
 }
 
+// The UTF-8 form of every byte: its length in the first of four bytes, then the bytes.
+const std::array<std::array<char, 4>, 256>& Utf8Table() {
+    static const auto table = [] {
+        std::array<std::array<char, 4>, 256> t{};
+        for (int b = 0; b < 256; ++b) {
+            const char16_t c = b < 0x80 ? char16_t(b) : kHighHalf[size_t(b - 0x80)];
+            auto& e = t[size_t(b)];
+            if (c < 0x80) {
+                e = {1, static_cast<char>(c), 0, 0};
+            } else if (c < 0x800) {
+                e = {2, static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F)),
+                     0};
+            } else {
+                e = {3, static_cast<char>(0xE0 | (c >> 12)),
+                     static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                     static_cast<char>(0x80 | (c & 0x3F))};
+            }
+        }
+        return t;
+    }();
+    return table;
+}
+
 } // namespace
 
 namespace Cp1251 {
@@ -77,6 +100,23 @@ QString Decode(QByteArrayView bytes) {
     for (const char b : bytes)
         *p++ = DecodeChar(b);
     return out;
+}
+
+void AppendUtf8(QByteArrayView bytes, std::string& out) {
+    const auto& table = Utf8Table();
+    const size_t start = out.size();
+    out.resize(start + 3 * size_t(bytes.size()));
+    char* w = out.data() + start;
+    for (const char b : bytes) {
+        const auto& e = table[static_cast<unsigned char>(b)];
+        if (e[0] == 1) {
+            *w++ = e[1];
+        } else {
+            for (int i = 1; i <= e[0]; ++i)
+                *w++ = e[size_t(i)];
+        }
+    }
+    out.resize(size_t(w - out.data()));
 }
 
 } // namespace Cp1251
