@@ -51,7 +51,7 @@ QString GeneralNumber(double value) {
 TFormListBum::TFormListBum(QWidget* parent) : TChildWindow(parent) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Справочник инструментов"));
-    resize(760, 420);
+    resize(1000, 460);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     grid_ = new TAdvColumnGrid(this);

@@ -88,8 +88,8 @@ TFormUserInfo::TFormUserInfo(QWidget* parent) : QWidget(parent) {
             GuardStep(QStringLiteral("FormUserInfo.BtnRefreshClick"), [this] { RefreshValues(); });
         });
     refresh->setToolTip(QStringLiteral("Обновить"));
-    QAction* edit = bar->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView),
-                                   QString(), this, [this] { EditFocused(); });
+    QAction* edit = bar->addAction(style()->standardIcon(QStyle::SP_DialogApplyButton), QString(),
+                                   this, [this] { EditFocused(); });
     edit->setToolTip(QStringLiteral("Редактировать"));
 
     clients_ = new TUserInfoTree(TUserInfoTree::Shape::Clients, this);
