@@ -34,8 +34,11 @@ public:
         setEditTriggers(NoEditTriggers); // only "Редактировать" starts editing
         setContextMenuPolicy(Qt::CustomContextMenu);
         header()->setStretchLastSection(true);
-        setStyleSheet(QStringLiteral("QTreeView::item { border-right: 1px solid #d0d0d0; "
-                                     "border-bottom: 1px solid #d0d0d0; }"));
+        // Grid lines; a selected row keeps readable colours under the style sheet.
+        setStyleSheet(QStringLiteral(
+            "QTreeView::item { border-right: 1px solid #d0d0d0; border-bottom: 1px solid "
+            "#d0d0d0; } QTreeView::item:selected { background: palette(highlight); "
+            "color: palette(highlighted-text); }"));
     }
     void DiscardEditor() {
         const QModelIndex current = currentIndex();
