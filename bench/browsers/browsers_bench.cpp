@@ -123,8 +123,8 @@ int main(int argc, char** argv) {
                 rebuildMs);
     std::printf("%-52s %9d + %d nodes\n", "  nodes", browser.TreeClientsModel().Count(),
                 browser.TreeUserInfoModel().Count());
-    std::printf("%-52s %9.1f MB   (target 100 MB)\n", "  resident memory of the window with both trees",
-                after - before);
+    std::printf("%-52s %9.1f MB   (target 100 MB)\n",
+                "  resident memory of the window with both trees", after - before);
 
     const TUserInfoTree& c = browser.TreeClientsModel();
     const TUserInfoTree& u = browser.TreeUserInfoModel();
@@ -136,8 +136,8 @@ int main(int argc, char** argv) {
             found += u.FindInfoNode(4 + i % 3, 1 + i % 20000) != TUserInfoTree::None;
         }
     });
-    std::printf("%-52s %9.4f ms   (target 1 ms, %d found)\n", "FindInfoNode, one lookup",
-                findMs / (2.0 * lookups), found);
+    std::printf("%-52s %9.3f us   (target 1000 us, %d found)\n", "FindInfoNode, one lookup",
+                findMs * 1000.0 / (2.0 * lookups), found);
     TReferenceData::SetCurrent(nullptr);
     return 0;
 }

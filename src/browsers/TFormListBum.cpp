@@ -42,8 +42,11 @@ std::function<void(QWidget*)>& WindowOpener() {
     return opener;
 }
 
+// Most securities have no deposits: their zero skips the general conversion.
 QString GeneralNumber(double value) {
-    return FormatGeneralNumber(value, WorkstationLocale::Current().decimalSeparator);
+    static const QString kZero = QStringLiteral("0");
+    return value == 0 ? kZero
+                      : FormatGeneralNumber(value, WorkstationLocale::Current().decimalSeparator);
 }
 
 } // namespace
@@ -84,16 +87,17 @@ QString TFormListBum::DisplayName(const QString& nameTemplate, const QString& tr
     // One pass, so a code or name that itself holds a placeholder stays as it is.
     QString out;
     out.reserve(nameTemplate.size() + tradeCode.size() + shortName.size());
+    const QStringView text(nameTemplate);
     qsizetype i = 0;
-    while (i < nameTemplate.size()) {
-        if (nameTemplate.mid(i, kCode.size()) == kCode) {
+    while (i < text.size()) {
+        if (text.mid(i).startsWith(kCode)) {
             out += tradeCode;
             i += kCode.size();
-        } else if (nameTemplate.mid(i, kText.size()) == kText) {
+        } else if (text.mid(i).startsWith(kText)) {
             out += shortName;
             i += kText.size();
         } else {
-            out += nameTemplate[i++];
+            out += text[i++];
         }
     }
     return out;
