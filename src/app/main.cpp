@@ -1,5 +1,7 @@
 // The workstation's entry point: services, translations, the main window and the
 // shared dialogs in their fixed order, then the event loop.
+#include "browsers/TFormListBum.h"
+#include "browsers/TFormUserInfo.h"
 #include "commissions/TFormTaxAddArea.h"
 #include "commissions/TFormTaxAddPlan2Client.h"
 #include "commissions/TFormTaxAddScalaLine.h"
@@ -218,6 +220,29 @@ int main(int argc, char** argv) {
     TFormOrderInfo::Register();
     TFormOrdersRPS::Register();
     TFormConditionOrders::Register();
+
+    // The reference browsers: the securities reference (also opened on a grid row's
+    // security) and the one client browser, which the login chain empties before a
+    // reload, rebuilds after it and repaints when a value changes.
+    TFormListBum::Register();
+    TFormListBum::SetWindowOpener(
+        [&mainForm](QWidget* window) { mainForm.AddChildWindow(window); });
+    TFormUserInfo::Register();
+    TFormUserInfo::SetSession(&mainForm.SesUserInfo());
+    hooks.ClearReferenceTrees = [clear = hooks.ClearReferenceTrees] {
+        if (clear)
+            clear();
+        if (TFormUserInfo* browser = TFormUserInfo::Current())
+            browser->EmptyTrees();
+    };
+    hooks.ClientBrowserRebuild = [] {
+        if (TFormUserInfo* browser = TFormUserInfo::Current())
+            browser->Rebuild();
+    };
+    hooks.ClientBrowserRepaint = [] {
+        if (TFormUserInfo* browser = TFormUserInfo::Current())
+            browser->RepaintTrees();
+    };
 
     if (RestoreWindowPlacement(mainForm, QStringLiteral("main"))) {
         mainForm.show();

@@ -7,6 +7,7 @@
 
 #include <charconv>
 #include <numeric>
+#include <utility>
 
 namespace {
 
@@ -109,8 +110,60 @@ bool ParseSortDate(QStringView text, double& value) {
     return true;
 }
 
+QString StripMarkup(QStringView text) {
+    static const std::pair<QLatin1StringView, QChar> kEntities[] = {
+        {QLatin1StringView("&lt;"), QLatin1Char('<')},
+        {QLatin1StringView("&gt;"), QLatin1Char('>')},
+        {QLatin1StringView("&amp;"), QLatin1Char('&')},
+        {QLatin1StringView("&quot;"), QLatin1Char('"')},
+        {QLatin1StringView("&nbsp;"), QLatin1Char(' ')},
+    };
+    QString plain;
+    plain.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('<')) {
+            const qsizetype close = text.indexOf(QLatin1Char('>'), i + 1);
+            if (close < 0) { // an unclosed "<" is text
+                plain += c;
+                continue;
+            }
+            i = close;
+            continue;
+        }
+        if (c == QLatin1Char('&')) {
+            bool decoded = false;
+            for (const auto& [name, ch] : kEntities) {
+                if (text.mid(i).startsWith(name, Qt::CaseInsensitive)) {
+                    plain += ch;
+                    i += name.size() - 1;
+                    decoded = true;
+                    break;
+                }
+            }
+            if (decoded)
+                continue;
+        }
+        plain += c;
+    }
+    return plain;
+}
+
+bool HoldsMarkup(QStringView text) {
+    const qsizetype open = text.indexOf(QLatin1Char('<'));
+    return (open >= 0 && text.indexOf(QLatin1Char('>'), open + 1) > 0) ||
+           text.contains(QLatin1Char('&'));
+}
+
 std::vector<int> SortOrder(const std::vector<QString>& texts, TSortStyle style,
                            const QString& prefix, const QString& suffix, bool ascending) {
+    if (style == TSortStyle::Markup) {
+        std::vector<QString> plain;
+        plain.reserve(texts.size());
+        for (const QString& text : texts)
+            plain.push_back(StripMarkup(Strip(text, prefix, suffix)));
+        return SortOrder(plain, TSortStyle::Alphabetic, QString(), QString(), ascending);
+    }
     const int n = static_cast<int>(texts.size());
     std::vector<int> order(static_cast<std::size_t>(n));
     std::iota(order.begin(), order.end(), 0);
@@ -147,6 +200,7 @@ std::vector<int> SortOrder(const std::vector<QString>& texts, TSortStyle style,
             }
             break;
         case TSortStyle::Alphabetic:
+        case TSortStyle::Markup: // read as plain text above
             rank[i] = text.isEmpty() ? 0 : 2;
             break;
         }

@@ -12,7 +12,14 @@ enum class TSortStyle {
     Numeric,    // a number in the locale's notation; anything else counts 0
     Financial,  // a number that may carry grouping characters; anything else counts 0
     Date,       // dd.mm.yyyy with an optional hh:mm[:ss]; anything else sorts first
+    Markup,     // text that may hold simple markup tags: the text without them, ignoring case
 };
+
+// The text of a cell that may hold simple markup ("<b>", "<font color=...>", ...):
+// tags removed and the entities &lt; &gt; &amp; &quot; &nbsp; decoded.
+QString StripMarkup(QStringView text);
+// Whether the text holds a tag at all (plain texts skip the markup drawing).
+bool HoldsMarkup(QStringView text);
 
 // Reads a number written with the workstation's decimal separator (a full stop is
 // accepted too). With grouped set, the locale's thousand separator, blanks and

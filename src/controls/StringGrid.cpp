@@ -1,6 +1,7 @@
 #include "StringGrid.h"
 #include "GridModel.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -11,6 +12,7 @@
 #include <QPainterPath>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolTip>
 
@@ -90,9 +92,14 @@ public:
         QStyleOptionViewItem cell = option;
         initStyleOption(&cell, index);
         const int real = grid_->RealColIndex(index.column());
-        cell.text = grid_->FitText(real, cell.text, cell.font, cell.rect.width());
         const QWidget* widget = cell.widget;
         QStyle* style = widget ? widget->style() : QApplication::style();
+        const TGridColumn* column = grid_->Column(real);
+        if (column && column->SortStyle == TSortStyle::Markup && HoldsMarkup(cell.text)) {
+            PaintMarkup(painter, cell, style);
+            return;
+        }
+        cell.text = grid_->FitText(real, cell.text, cell.font, cell.rect.width());
         style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
     }
 
@@ -104,6 +111,27 @@ protected:
     }
 
 private:
+    // A cell of a markup column: the background as usual, the text drawn as simple
+    // rich text in the cell's font and colour, clipped to the cell.
+    static void PaintMarkup(QPainter* painter, QStyleOptionViewItem& cell, QStyle* style) {
+        const QString markup = cell.text;
+        cell.text.clear();
+        style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, cell.widget);
+        QTextDocument doc;
+        doc.setDefaultFont(cell.font);
+        doc.setDocumentMargin(0);
+        doc.setHtml(markup);
+        const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &cell, cell.widget);
+        painter->save();
+        painter->setClipRect(text);
+        const qreal top = text.top() + (text.height() - doc.size().height()) / 2;
+        painter->translate(text.left() + 2, top);
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.palette.setColor(QPalette::Text, cell.palette.color(QPalette::Text));
+        doc.documentLayout()->draw(painter, context);
+        painter->restore();
+    }
+
     TStringGrid* grid_;
 };
 

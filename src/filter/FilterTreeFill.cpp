@@ -1,4 +1,5 @@
 // Building the two filter trees from the reference data.
+#include "filter/ClientPlacement.h"
 #include "filter/FilterLogic.h"
 #include "shell/base/Log.h"
 #include "shell/refs/ReferenceData.h"
@@ -22,47 +23,25 @@ FilterNode MakeNode(int kind, int id, const QString& name, const QString& text,
     return node;
 }
 
-// Places the clients: parents before their sub-clients, each as the last child of its
-// parent's node. A chain of parents is followed without recursion, and a client whose
-// parents lead back to itself goes to the top instead of looping.
+// Places the clients as PlaceClients orders them, each as the last child of its
+// parent's node.
 class ClientPlacer {
 public:
     ClientPlacer(TFilterTree& tree, const TObjectList<TCliObj>& clients)
         : tree_(tree), clients_(clients), nodeOf_(static_cast<size_t>(clients.Count()), -1),
-          state_(static_cast<size_t>(clients.Count()), Unplaced) {
-        indexById_.reserve(clients.Count());
-        for (int i = 0; i < clients.Count(); ++i) {
-            if (!indexById_.contains(clients[i]->Id))
-                indexById_.insert(clients[i]->Id, i);
-        }
-    }
+          indexById_(ClientIndexById(clients)) {}
 
-    void Place(int i) {
-        if (state_[static_cast<size_t>(i)] == Placed)
-            return;
-        std::vector<int> chain;
-        int c = i;
-        while (true) {
-            state_[static_cast<size_t>(c)] = Placing;
-            chain.push_back(c);
-            const int p = ParentIndex(c);
-            if (p < 0 || state_[static_cast<size_t>(p)] != Unplaced)
-                break; // top level, parent already placed, or a loop back into the chain
-            c = p;
-        }
-        for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-            const int client = *it;
-            const int p = ParentIndex(client);
+    void PlaceAll() {
+        for (const ClientPlacementStep& step : PlaceClients(clients_)) {
             int parentNode = tree_.Root();
-            if (p >= 0 && state_[static_cast<size_t>(p)] == Placed) {
-                parentNode = nodeOf_[static_cast<size_t>(p)];
+            if (step.parent >= 0) {
+                parentNode = nodeOf_[static_cast<size_t>(step.parent)];
                 tree_.MutableNode(parentNode).icon = FilterIcon::ClientGroup;
             }
-            const TCliObj* obj = clients_[client];
+            const TCliObj* obj = clients_[step.client];
             FilterNode node = MakeNode(FilterKind::Client, obj->Id, obj->Name, obj->Name, obj);
             node.icon = FilterIcon::Client;
-            nodeOf_[static_cast<size_t>(client)] = tree_.AddChild(parentNode, std::move(node));
-            state_[static_cast<size_t>(client)] = Placed;
+            nodeOf_[static_cast<size_t>(step.client)] = tree_.AddChild(parentNode, std::move(node));
         }
     }
 
@@ -73,18 +52,10 @@ public:
     }
 
 private:
-    enum State : quint8 { Unplaced, Placing, Placed };
-
-    int ParentIndex(int i) const {
-        const int p = indexById_.value(clients_[i]->ParentClientId, -1);
-        return p == i ? -1 : p;
-    }
-
     TFilterTree& tree_;
     const TObjectList<TCliObj>& clients_;
-    QHash<qint32, int> indexById_;
     std::vector<int> nodeOf_;
-    std::vector<State> state_;
+    QHash<qint32, int> indexById_;
 };
 
 } // namespace
@@ -103,14 +74,8 @@ void TFilterLogic::FillTreeAcc(TReferenceData& refs, bool showClients) {
         const int root = AccTree.AddRoot(
             MakeNode(FilterKind::AllAccounts, 0, QString(), QStringLiteral("ВСЕ СЧЕТА")));
         ClientPlacer placer(AccTree, refs.Clients);
-        if (showClients) {
-            for (int i = 0; i < refs.Clients.Count(); ++i) {
-                if (refs.Clients[i]->IsTopLevel())
-                    placer.Place(i);
-            }
-            for (int i = 0; i < refs.Clients.Count(); ++i)
-                placer.Place(i);
-        }
+        if (showClients)
+            placer.PlaceAll();
         // Accounts go in list order before the sub-clients of their client.
         QHash<int, std::vector<int>> accountsOf;
         for (const TAccObj* acc : refs.Accounts) {

@@ -364,6 +364,9 @@ QString TAdvColumnGrid::GetSaveText(int realCol, int row) const {
     const TGridColumn* column = Column(realCol);
     if (row >= FixedRows() && column && column->SortStyle == TSortStyle::Financial)
         text.remove(WorkstationLocale::Current().thousandSeparator);
+    // Copy and export take what the cell shows, not its tags.
+    if (row >= FixedRows() && column && column->SortStyle == TSortStyle::Markup)
+        text = StripMarkup(text);
     return text;
 }
 

@@ -6,6 +6,7 @@
 // known by its exact class.
 #include "shell/main/WindowFactory.h"
 
+#include "browsers/TFormListBum.h"
 #include "desktops/TDeskTopConfig.h"
 #include "interest/TFormAllBrokPercent.h"
 #include "margin/TFormMargo.h"
@@ -34,7 +35,7 @@ void RegisterDesktopWindowClasses(TDeskTopConfig& store) {
     store.RegisterWindowClass<TFormSd>(QStringLiteral("TFormSd"));
     store.RegisterWindowClass<TOrderForm>(QStringLiteral("TOrderForm"));
     store.RegisterWindowClass<TFormAllBrokPercent>(QStringLiteral("TFormAllBrokPercent"));
-    // store.RegisterWindowClass<TFormListBum>(QStringLiteral("TFormListBum"));
+    store.RegisterWindowClass<TFormListBum>(QStringLiteral("TFormListBum"));
     store.RegisterWindowClass<TFormProvWait>(QStringLiteral("TFormProvWait"));
     store.RegisterWindowClass<TFormOrdersRPS>(QStringLiteral("TFormOrdersRPS"));
     store.RegisterWindowClass<TFormConditionOrders>(QStringLiteral("TFormConditionOrders"));
