@@ -108,6 +108,10 @@ private:
     // reason when the store cannot run it.
     static constexpr int kTextColumn = -1;
     static constexpr int kIntColumn = -2;
+    // The archives of past days: orders 308, deals 301, portfolio 306, position 304
+    // and transactions 309 (EngineArchive.cpp).
+    static bool IsArchiveList(int query);
+    EngineResult ArchiveList(int query, SessionState& session, const ParamList& params);
     // Pending transactions and their cancellation (EnginePending.cpp).
     EngineResult PendingTransactions(SessionState& session, const ParamList& params);
     EngineResult CancelPending(SessionState& session, const ParamList& params);
