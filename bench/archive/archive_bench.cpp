@@ -2,6 +2,7 @@
 // session: a deals archive answer into a sorted grid with its totals line, and a
 // position archive answer through the fill by position. Prints one line per figure.
 #include "grids/TAdvColumnGrid.h"
+#include "grids/fill/ResponseFill.h"
 #include "monitors/TFormAPosition.h"
 #include "monitors/TFormASd.h"
 #include "shell/base/Log.h"
@@ -35,10 +36,27 @@ ScriptedAnswer DealsAnswer() {
                QStringLiteral("10:%1:%2")
                    .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
                    .arg(i % 60, 2, 10, QLatin1Char('0')),
-               QStringLiteral("БУМАГА%1").arg(i % 5000), i % 2 ? "B" : "S",
-               QStringLiteral("Клиент %1").arg(i % 20000), QStringLiteral("Счет %1").arg(i % 50000),
-               100.25 + i % 1000, 10000.5 + i, 1.25, 0.5, 5.75, 100.3, i % 7 - 3.5, 0.0, 0.0, 2.5,
-               0.5, 5000000 + i, 1000000 + i, 1 + i % 90, i % 50000, i % 20000, i % 5000});
+               QStringLiteral("БУМАГА%1").arg(i % 5000),
+               i % 2 ? "B" : "S",
+               QStringLiteral("Клиент %1").arg(i % 20000),
+               QStringLiteral("Счет %1").arg(i % 50000),
+               100.25 + i % 1000,
+               10000.5 + i,
+               1.25,
+               0.5,
+               5.75,
+               100.3,
+               i % 7 - 3.5,
+               0.0,
+               0.0,
+               2.5,
+               0.5,
+               5000000 + i,
+               1000000 + i,
+               1 + i % 90,
+               i % 50000,
+               i % 20000,
+               i % 5000});
     return b.Build();
 }
 

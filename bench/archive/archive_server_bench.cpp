@@ -35,11 +35,10 @@ int main(int argc, char** argv) {
     Engine engine(store);
     SessionState session;
     const QChar nul(0);
-    const QString params = QStringLiteral("chto=301") + nul + QStringLiteral("fltr=") + nul +
-                           QStringLiteral("param0=") +
-                           day.addDays(-1).toString(QStringLiteral("dd.MM.yyyy")) + nul +
-                           QStringLiteral("param1=") + day.toString(QStringLiteral("dd.MM.yyyy")) +
-                           nul;
+    const QString params =
+        QStringLiteral("chto=301") + nul + QStringLiteral("fltr=") + nul +
+        QStringLiteral("param0=") + day.addDays(-1).toString(QStringLiteral("dd.MM.yyyy")) + nul +
+        QStringLiteral("param1=") + day.toString(QStringLiteral("dd.MM.yyyy")) + nul;
     double best = 1e18;
     qsizetype rows = 0;
     for (int run = 0; run < 3; ++run) {

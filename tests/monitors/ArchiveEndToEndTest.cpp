@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 
 using realserver::RecordingProcess;
 using realserver::ServerBinary;
@@ -60,8 +61,8 @@ TEST(ArchiveEndToEnd, ArchivesReadPastDaysAndAReasonChangeComesBack) {
             auto* w = qobject_cast<TArchiveWindow*>(main.OpenWindow(c));
             ASSERT_TRUE(w);
             // The login's first request (today) is answered before the next one goes.
-            ASSERT_TRUE(WaitUntil([&] { return w->Button1()->isEnabled() && !w->IsBusy(); },
-                                  30000));
+            ASSERT_TRUE(
+                WaitUntil([&] { return w->Button1()->isEnabled() && !w->IsBusy(); }, 30000));
             windows.push_back(w);
         }
         for (TArchiveWindow* w : windows) {
