@@ -28,7 +28,7 @@ struct DemoScale {
     int clients = 60;
     int accounts = 150;
     int orders = 400;
-    int archiveDays = 3; // earlier trading days with orders, deals and snapshots
+    int archiveDays = 20; // earlier trading days with orders, deals and snapshots
 
     // The chance that a fill is dealt in more than one part.
     double dealSplit = 0.3;

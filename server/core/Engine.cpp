@@ -164,6 +164,8 @@ EngineResult Engine::List(SessionState& session, const ParamList& params) {
     }
     if (IsCommissionList(query))
         return CommissionList(query, session, params);
+    if (IsArchiveList(query))
+        return ArchiveList(query, session, params);
     EngineResult r;
     r.answer.echo = params;
     ServerLog::Line(

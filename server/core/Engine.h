@@ -112,6 +112,10 @@ private:
     EngineResult FuturesContracts(SessionState& session, const ParamList& params);
     EngineResult FuturesMoney(SessionState& session, const ParamList& params);
     EngineResult TPlusBalances(SessionState& session, const ParamList& params);
+    // The archives of past days: orders 308, deals 301, portfolio 306, position 304
+    // and transactions 309 (EngineArchive.cpp).
+    static bool IsArchiveList(int query);
+    EngineResult ArchiveList(int query, SessionState& session, const ParamList& params);
     // Pending transactions and their cancellation (EnginePending.cpp).
     EngineResult PendingTransactions(SessionState& session, const ParamList& params);
     EngineResult CancelPending(SessionState& session, const ParamList& params);

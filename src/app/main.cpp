@@ -24,6 +24,11 @@
 #include "margin/TFormMarginLevel.h"
 #include "margin/TFormMargo.h"
 #include "margin/TFormSoundSettings.h"
+#include "monitors/TFormAOrd.h"
+#include "monitors/TFormAPortfel.h"
+#include "monitors/TFormAPosition.h"
+#include "monitors/TFormAProv.h"
+#include "monitors/TFormASd.h"
 #include "monitors/TFormConditionOrders.h"
 #include "monitors/TFormEditProvDesc.h"
 #include "monitors/TFormNewProv.h"
@@ -213,6 +218,11 @@ int main(int argc, char** argv) {
     TFormPos::Register();
     TFormProv::Register();
     TFormProvWait::Register();
+    TFormAOrd::Register();
+    TFormASd::Register();
+    TFormAPortfel::Register();
+    TFormAPosition::Register();
+    TFormAProv::Register();
     TFormTaxMain::Register();
     TFormPortfelFut::Register();
     TFormOstatkiTn::Register();

@@ -198,9 +198,9 @@ void TFormSd::AddRowToTotals(int row) {
         totals_[size_t(t)] += CellNumber(Cell(kTotalColumns[t], row));
 }
 
-QString TFormSd::TotalsText() const {
-    const auto f = [this](Total t) {
-        return FormatNumberPattern(QStringLiteral(",##0.00"), totals_[size_t(t)]);
+QString TFormSd::TotalsLine(const std::array<double, kTotals>& totals) {
+    const auto f = [&totals](Total t) {
+        return FormatNumberPattern(QStringLiteral(",##0.00"), totals[size_t(t)]);
     };
     return QStringLiteral("  Итого Оборот: ") + f(kTurnover) + QStringLiteral(",  Бирже: ") +
            f(kExchange) + QStringLiteral(",  Депо: ") + f(kDepository) +

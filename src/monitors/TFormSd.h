@@ -81,7 +81,9 @@ public:
     TBrokerSession& SesSd() const { return *sesSd_; }
     QMenu* PopupMenu() const { return popup_; }
     double TotalValue(Total which) const { return totals_[size_t(which)]; }
-    QString TotalsText() const;
+    QString TotalsText() const { return TotalsLine(totals_); }
+    // The totals line under a deals table, from the sums in the order of Total.
+    static QString TotalsLine(const std::array<double, kTotals>& totals);
     QLabel* TotalsLabel() const { return totalsLabel_; }
     void CellLook(int realCol, int row, TCellLook& look) const;
 

@@ -6,9 +6,13 @@
 #include <ostream>
 
 // Readable failure messages for texts.
+// One printer for texts, whichever helper header comes first.
+#ifndef ORVEX_TEST_QSTRING_PRINTTO
+#define ORVEX_TEST_QSTRING_PRINTTO
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }
+#endif
 
 // A small reference set used by the filter tests:
 //   trading systems 1 "ММВБ" (boards TQBR, TQOB) and 2 "РТС" (board RTSB);

@@ -13,11 +13,15 @@
 #include <initializer_list>
 #include <ostream>
 
+// One printer for texts, whichever helper header comes first.
+#ifndef ORVEX_TEST_QSTRING_PRINTTO
+#define ORVEX_TEST_QSTRING_PRINTTO
 inline void PrintTo(const QString& text, std::ostream* os) {
     QString shown = text;
     shown.replace(QChar(0), QStringLiteral("\\0"));
     *os << '"' << shown.toStdString() << '"';
 }
+#endif
 
 namespace listtest {
 

@@ -13,7 +13,8 @@
 #include <vector>
 
 namespace {
-void FillRows(TBrokerSession& session, TAdvColumnGrid& grid, int first, int n) {
+void FillRows(TBrokerSession& session, TAdvColumnGrid& grid, int first, int n,
+              const PositionFillOptions& options) {
     const int columns = grid.AllColCount();
     grid.SetRowCount(first + n);
     // Column identity q -> real column and its number format, once per fill.
@@ -37,20 +38,29 @@ void FillRows(TBrokerSession& session, TAdvColumnGrid& grid, int first, int n) {
             QString text = Cp1251::Decode(session.GetField(i, q));
             if (!target.floatFormat.isEmpty()) {
                 // A value that is not a number is shown as it came rather than
-                // abandoning the rest of the answer.
+                // abandoning the rest of the answer, unless the window asks to stop.
                 try {
                     text = FormatNumberPrintf(target.floatFormat, DotTextToFloat(text));
                 } catch (const EConvertError&) {
+                    if (options.StopOnNonNumber)
+                        throw EConvertError(QStringLiteral("Строка %1 ответа, поле %2: \"%3\" "
+                                                           "не является числом")
+                                                .arg(i + 1)
+                                                .arg(q)
+                                                .arg(text));
                 }
             }
             texts[target.realCol] = text;
         }
+        if (options.AfterRowTexts)
+            options.AfterRowTexts(i, texts);
         grid.SetRowTexts(first + i, texts);
     }
 }
 } // namespace
 
-void LoadGridByPosition(TBrokerSession& session, TAdvColumnGrid& grid) {
+void LoadGridByPosition(TBrokerSession& session, TAdvColumnGrid& grid,
+                        const PositionFillOptions& options) {
     WaitCursor wait(grid);
     const int first = grid.FixedRows();
     grid.SetRowCount(first + 1);
@@ -63,7 +73,7 @@ void LoadGridByPosition(TBrokerSession& session, TAdvColumnGrid& grid) {
     {
         // Repaints wait until the rows are in, even when reading the answer fails.
         UpdateBatch batch(grid);
-        FillRows(session, grid, first, n);
+        FillRows(session, grid, first, n, options);
     }
     grid.Resort();
 }

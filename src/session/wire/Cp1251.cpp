@@ -1,6 +1,7 @@
 #include "Cp1251.h"
 
 #include <array>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -73,12 +74,20 @@ qsizetype EncodeInto(QStringView text, char* out) {
     const auto& table = ReverseTable();
     char* p = out;
     const qsizetype n = text.size();
-    const char16_t* u = text.utf16();
+    // A view into a received frame may start at an odd address: the units are read
+    // byte-wise (one plain load once optimised).
+    const char* bytes = reinterpret_cast<const char*>(text.utf16());
+    const auto unit = [bytes](qsizetype i) {
+        char16_t c;
+        std::memcpy(&c, bytes + i * 2, sizeof c);
+        return c;
+    };
     for (qsizetype i = 0; i < n; ++i) {
+        char16_t c = unit(i);
         // A character beyond the basic plane is one '?', not two.
-        if (QChar::isHighSurrogate(u[i]) && i + 1 < n && QChar::isLowSurrogate(u[i + 1]))
-            ++i;
-        *p++ = table[u[i]];
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(unit(i + 1)))
+            c = unit(++i);
+        *p++ = table[c];
     }
     return p - out;
 }

@@ -10,6 +10,11 @@
 #include "desktops/TDeskTopConfig.h"
 #include "interest/TFormAllBrokPercent.h"
 #include "margin/TFormMargo.h"
+#include "monitors/TFormAOrd.h"
+#include "monitors/TFormAPortfel.h"
+#include "monitors/TFormAPosition.h"
+#include "monitors/TFormAProv.h"
+#include "monitors/TFormASd.h"
 #include "monitors/TFormConditionOrders.h"
 #include "monitors/TFormOrdersRPS.h"
 #include "monitors/TFormOstatkiTn.h"
@@ -22,12 +27,12 @@
 #include "monitors/TOrderForm.h"
 
 void RegisterDesktopWindowClasses(TDeskTopConfig& store) {
-    // store.RegisterWindowClass<TFormAOrd>(QStringLiteral("TFormAOrd"));
-    // store.RegisterWindowClass<TFormAPortfel>(QStringLiteral("TFormAPortfel"));
+    store.RegisterWindowClass<TFormAOrd>(QStringLiteral("TFormAOrd"));
+    store.RegisterWindowClass<TFormAPortfel>(QStringLiteral("TFormAPortfel"));
     store.RegisterWindowClass<TFormOstatkiTn>(QStringLiteral("TFormOstatkiTn"));
-    // store.RegisterWindowClass<TFormAPosition>(QStringLiteral("TFormAPosition"));
-    // store.RegisterWindowClass<TFormAProv>(QStringLiteral("TFormAProv"));
-    // store.RegisterWindowClass<TFormASd>(QStringLiteral("TFormASd"));
+    store.RegisterWindowClass<TFormAPosition>(QStringLiteral("TFormAPosition"));
+    store.RegisterWindowClass<TFormAProv>(QStringLiteral("TFormAProv"));
+    store.RegisterWindowClass<TFormASd>(QStringLiteral("TFormASd"));
     store.RegisterWindowClass<TFormMargo>(QStringLiteral("TFormMargo"));
     store.RegisterWindowClass<TFormPos>(QStringLiteral("TFormPos"));
     store.RegisterWindowClass<TFormPrf>(QStringLiteral("TFormPrf"));
