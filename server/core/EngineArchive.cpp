@@ -6,6 +6,7 @@
 #include "server/core/Engine.h"
 
 #include "server/core/FilterExpr.h"
+#include "server/core/ListFilters.h"
 #include "server/core/Params.h"
 #include "server/core/RequestNumbers.h"
 #include "server/core/ServerLog.h"
@@ -15,9 +16,8 @@
 namespace {
 
 const QString kGroupClause = QStringLiteral(" group by ID_BUM,INSTR ");
-const QString kMoneyName = QStringLiteral("'_Деньги.' || t.name");
+const QString kMoneyName = listfilters::MoneyName();
 const QString kExternalAccount = QStringLiteral("' Внешний контрагент'");
-const QString kTsOf = QStringLiteral("CASE WHEN %1 < 0 THEN -%1 ELSE s.ts_id END");
 // A stored ISO day as the workstation reads dates.
 const QString kDotted = QStringLiteral("strftime('%d.%m.%Y', %1)");
 
@@ -109,13 +109,7 @@ const ResultLayout& Layout(int query) {
     }
 }
 
-QList<FilterColumn> InstrumentColumns(const QString& secId) {
-    return {
-        {QStringLiteral("ID_BUM"), secId, false},
-        {QStringLiteral("TS"), kTsOf.arg(secId), false},
-        {QStringLiteral("BOARD"), QStringLiteral("s.board_code"), true},
-    };
-}
+using listfilters::InstrumentColumns;
 
 // One request's conditions as they are gathered; the first fault is kept.
 struct Conditions {

@@ -3,6 +3,7 @@
 #include "server/core/Engine.h"
 
 #include "server/core/FilterExpr.h"
+#include "server/core/ListFilters.h"
 #include "server/core/ServerLog.h"
 #include "server/core/Store.h"
 #include "server/core/StoreReader.h"
@@ -17,12 +18,9 @@
 namespace {
 
 // The name of money in lists the workstation matches against its instrument list.
-const QString kMoneyName = QStringLiteral("'_Деньги.' || t.name");
+const QString kMoneyName = listfilters::MoneyName();
 const QString kExternalAccount = QStringLiteral("' Внешний контрагент'");
 const QString kGroupClause = QStringLiteral(" group by ID_BUM,INSTR ");
-
-// The trading system of an instrument: a security's own, -id for money.
-const QString kTsOf = QStringLiteral("CASE WHEN %1 < 0 THEN -%1 ELSE s.ts_id END");
 
 ResultLayout MakeLayout(const QString& id, std::initializer_list<FieldSpec> fields) {
     return ResultLayout(id, QList<FieldSpec>(fields));
@@ -100,64 +98,12 @@ const ResultLayout& TransactionsLayout() {
     return layout;
 }
 
-QList<FilterColumn> InstrumentColumns(const QString& secId) {
-    return {
-        {QStringLiteral("ID_BUM"), secId, false},
-        {QStringLiteral("TS"), kTsOf.arg(secId), false},
-        {QStringLiteral("BOARD"), QStringLiteral("s.board_code"), true},
-    };
-}
-
-// Applies "fltr" over the allowed columns; false with the reason for a text that is
-// not a condition, names another column or asks a grouping this list does not make.
-bool AddFilter(const QString& fltr, const QList<FilterColumn>& allowed, QString& where,
-               QVariantList& binds, QString* why) {
-    if (fltr.trimmed().isEmpty())
-        return true;
-    const ParsedFilter parsed = ParseFilter(fltr);
-    if (!parsed.ok) {
-        *why = QStringLiteral("fltr \"%1\": %2").arg(fltr.left(200), parsed.error);
-        return false;
-    }
-    if (parsed.groupByInstrument) {
-        *why = QStringLiteral("fltr \"%1\": this list is not grouped").arg(fltr.left(200));
-        return false;
-    }
-    const FilterSql sql = FilterToSql(parsed, allowed);
-    if (!sql.ok) {
-        *why = QStringLiteral("fltr \"%1\": %2").arg(fltr.left(200), sql.error);
-        return false;
-    }
-    where += sql.where;
-    binds << sql.binds;
-    return true;
-}
-
-bool AddIdList(const ParamList& params, QLatin1StringView key, const QString& column,
-               QString& where, QVariantList& binds, QString* why) {
-    const QString text = params.Value(key);
-    if (text.isEmpty())
-        return true;
-    const auto ids = ParseIdList(text);
-    if (!ids) {
-        *why = QStringLiteral("%1 is not a list of ids: \"%2\"").arg(key, text.left(100));
-        return false;
-    }
-    where += QStringLiteral(" AND %1 IN (SELECT value FROM json_each(?))").arg(column);
-    binds << JsonArray(*ids);
-    return true;
-}
-
-EngineResult Refused(EngineResult& r, int query, const QString& why) {
-    ServerLog::Line(QStringLiteral("SpisokBB %1 rejected, empty answer: %2").arg(query).arg(why));
-    r.answer.rows.clear();
-    Refusal::Set(r.answer, why);
-    return r;
-}
-
-bool CachedMetadata(const ParamList& params) {
-    return params.Value(vocab::key::kNoSendMetadata) == QLatin1String("1");
-}
+// The "fltr" condition, id lists, the metadata flag and the refusal every list shares.
+using listfilters::AddFilter;
+using listfilters::AddIdList;
+using listfilters::CachedMetadata;
+using listfilters::InstrumentColumns;
+using listfilters::Refused;
 
 } // namespace
 
