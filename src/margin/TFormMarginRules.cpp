@@ -69,6 +69,12 @@ TFormMarginRules::TFormMarginRules(QWidget* parent) : TChildWindow(parent) {
     sesList_->OnLogin = [this](TBrokerSession*) { SesMrgRulesLogin(); };
     sesList_->OnData = [this](TBrokerSession*) { SesMrgRulesData(); };
     sesChange_->OnData = [this](TBrokerSession*) { SesChangeRuleData(); };
+    // Commands in flight when the link drops are never answered: the next list answer
+    // ends the wait.
+    sesChange_->OnDisconnect = [this](TBrokerSession*) {
+        outstanding_ = 0;
+        addCounter_ = 0;
+    };
 }
 
 TFormMarginRules::~TFormMarginRules() {
@@ -77,6 +83,7 @@ TFormMarginRules::~TFormMarginRules() {
     sesList_->OnLogin = nullptr;
     sesList_->OnData = nullptr;
     sesChange_->OnData = nullptr;
+    sesChange_->OnDisconnect = nullptr;
     sesList_.reset();
     sesChange_.reset();
 }
@@ -187,7 +194,10 @@ void TFormMarginRules::SesMrgRulesData() {
                 gridcols::SetTextByTag(*grid_, shown, row, FlagText(text));
             }
     });
-    SetWaiting(false);
+    // A list answer ends the wait only when no command is still outstanding: after a
+    // copy to two clients the first command's reload must not end the second's wait.
+    if (outstanding_ == 0)
+        SetWaiting(false);
     int row = -1;
     if (!rememberedNumber.isEmpty())
         for (int r = grid_->FixedRows(); r < grid_->RowCount() && row < 0; ++r)

@@ -195,6 +195,30 @@ TEST_F(MarginRules, RefusedCommandWithNothingOutstandingEndsTheWait) {
     EXPECT_EQ(List(0).Sent().size(), reads);
 }
 
+// A reload after one confirmed command must not end the wait of another still in
+// flight (a copy to two clients), unless the link dropped and that answer is lost.
+TEST_F(MarginRules, ReloadEndsTheWaitOnlyWhenNoCommandIsOutstanding) {
+    for (const bool dropped : {false, true}) {
+        SCOPED_TRACE(dropped ? "link dropped" : "both answered");
+        windows.clear();
+        TFormMarginRules& w = Open("5");
+        const int i = int(hub.All(QStringLiteral("SesChangeRule")).size()) - 1;
+        boxes->answer = MsgOk;
+        w.DeleteAllClick();
+        w.DeleteAllClick();
+        Change(i).FeedData(CommandAnswer("0"));
+        if (dropped)
+            Change(i).RaiseDisconnect();
+        List(i).FeedData(RuleList({{"101", "SBER", "1000", "1", "0"}}));
+        EXPECT_EQ(w.Waiting(), !dropped);
+        if (!dropped) {
+            Change(i).FeedData(CommandAnswer("0"));
+            List(i).FeedData(RuleList({}));
+            EXPECT_FALSE(w.Waiting());
+        }
+    }
+}
+
 TEST_F(MarginRules, CopySendsOneCommandPerCheckedDestinationBelowTheTop) {
     refs.ClientKey = QStringLiteral("1");
     for (int id : {1, 5, 7, 9}) {
