@@ -8,10 +8,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
 class OrderNameCache;
+class WireRowWriter;
 class Store;
 class StoreReader;
 
@@ -125,6 +127,12 @@ private:
     EngineResult NewTransaction(int query, SessionState& session, const ParamList& params);
     bool WriteListRows(const QString& sql, const QVariantList& binds, const QList<int>& forms,
                        QStringList& rows, QString* error);
+    // The same into an answer: straight into the frame when one was asked for
+    // (HandleForFrame), so a large list is not built twice; no rows and no frame on error.
+    bool WriteListRows(const QString& sql, const QVariantList& binds, const QList<int>& forms,
+                       Answer& answer, QString* error);
+    bool WriteListRowsTo(const QString& sql, const QVariantList& binds, const QList<int>& forms,
+                         const std::function<void(WireRowWriter&)>& takeRow, QString* error);
     // Commission lists 750 to 756 (EngineCommissions.cpp).
     static bool IsCommissionList(int query);
     EngineResult CommissionList(int query, SessionState& session, const ParamList& params);

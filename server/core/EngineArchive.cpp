@@ -352,7 +352,7 @@ EngineResult Engine::ArchiveList(int query, SessionState& session, const ParamLi
     }
     }
     QString why = c.fault;
-    if (why.isEmpty() && WriteListRows(sql, c.binds, forms, r.answer.rows, &why))
+    if (why.isEmpty() && WriteListRows(sql, c.binds, forms, r.answer, &why))
         return r;
     ServerLog::Line(QStringLiteral("SpisokBB %1 rejected, empty answer: %2").arg(query).arg(why));
     r.answer.rows.clear();

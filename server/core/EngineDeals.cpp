@@ -109,6 +109,28 @@ using listfilters::Refused;
 
 bool Engine::WriteListRows(const QString& sql, const QVariantList& binds, const QList<int>& forms,
                            QStringList& rows, QString* error) {
+    const bool ok = WriteListRowsTo(
+        sql, binds, forms, [&rows](WireRowWriter& w) { rows << w.Take(); }, error);
+    if (!ok)
+        rows.clear();
+    return ok;
+}
+
+bool Engine::WriteListRows(const QString& sql, const QVariantList& binds, const QList<int>& forms,
+                           Answer& answer, QString* error) {
+    if (!frameTarget_)
+        return WriteListRows(sql, binds, forms, answer.rows, error);
+    answer.frame.emplace(frameTarget_->id, std::move(frameTarget_->storage));
+    wire::DataFrameWriter& frame = *answer.frame;
+    const bool ok = WriteListRowsTo(
+        sql, binds, forms, [&frame](WireRowWriter& w) { w.TakeInto(frame); }, error);
+    if (!ok)
+        answer.frame.reset();
+    return ok;
+}
+
+bool Engine::WriteListRowsTo(const QString& sql, const QVariantList& binds, const QList<int>& forms,
+                             const std::function<void(WireRowWriter&)>& takeRow, QString* error) {
     if (!reader_)
         reader_ = std::make_unique<StoreReader>();
     StoreReader::Run run = reader_->Query(store_.Path(), sql, binds);
@@ -130,10 +152,9 @@ bool Engine::WriteListRows(const QString& sql, const QVariantList& binds, const 
             else
                 w.Number(sqlite3_column_double(q, c), form);
         }
-        rows << w.Take();
+        takeRow(w);
     }
     if (!run.Error().isEmpty()) {
-        rows.clear();
         *error = QStringLiteral("the store cannot run it: %1").arg(run.Error());
         return false;
     }
@@ -170,7 +191,7 @@ EngineResult Engine::Deals(SessionState& session, const ParamList& params) {
                               6,          kIntColumn, 2,           kTextColumn, 2,
                               2,          2,          6,           2,           kTextColumn,
                               2,          2,          kIntColumn,  kIntColumn,  kIntColumn};
-    if (!WriteListRows(sql, binds, forms, r.answer.rows, &why))
+    if (!WriteListRows(sql, binds, forms, r.answer, &why))
         return Refused(r, vocab::list::kDeals, why);
     return r;
 }

@@ -360,6 +360,48 @@ TEST_F(ServerEngineTest, FullListNamesAndFrameFollowTheStore) {
     }
 }
 
+// The deals list and the archives are written straight into the answer's frame when
+// the worker asks for one: the frame holds exactly the rows of the ordinary answer,
+// and a refused request gets no frame but its refusal.
+TEST_F(ServerEngineTest, ListsWrittenIntoTheFrameMatchTheirRows) {
+    const QString range =
+        QStringLiteral("param0=20.02.2026") + NUL + QStringLiteral("param1=02.03.2026") + NUL;
+    const struct {
+        const char* what;
+        QString params;
+        bool refused;
+    } cases[] = {
+        {"deals of the day", QStringLiteral("chto=201") + NUL + QStringLiteral("fltr=") + NUL,
+         false},
+        {"deals archive", QStringLiteral("chto=301") + NUL + QStringLiteral("fltr=") + NUL + range,
+         false},
+        {"orders archive", QStringLiteral("chto=308") + NUL + range, false},
+        {"transactions archive",
+         QStringLiteral("chto=309") + NUL + QStringLiteral("param2=1") + NUL + range, false},
+        {"deals archive, bad date",
+         QStringLiteral("chto=301") + NUL + QStringLiteral("param0=31.02.2026") + NUL, true},
+        {"deals, bad filter",
+         QStringLiteral("chto=201") + NUL + QStringLiteral("fltr=no such column = 1") + NUL, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const EngineResult plain =
+            engine_->Handle(session_, QStringLiteral("SpisokBB"), c.params, false);
+        EngineResult framed =
+            engine_->HandleForFrame(session_, QStringLiteral("SpisokBB"), c.params, false, 3, {});
+        EXPECT_EQ(bool(framed.answer.frame), !c.refused);
+        EXPECT_EQ(plain.answer.Table(Refusal::kTable) != nullptr, c.refused);
+        EXPECT_EQ(framed.answer.Table(Refusal::kTable) != nullptr, c.refused);
+        if (c.refused)
+            continue;
+        EXPECT_GT(plain.answer.rows.size(), 0);
+        EXPECT_TRUE(framed.answer.rows.isEmpty());
+        wire::Message expected = wire::Message::Data(3);
+        expected.rows.assign(plain.answer.rows.cbegin(), plain.answer.rows.cend());
+        EXPECT_EQ(framed.answer.frame->Finish({}, {}), wire::Encode(expected));
+    }
+}
+
 TEST_F(ServerEngineTest, OrdersFiltersAndKeyedUpdate) {
     auto orders = [&](std::initializer_list<std::pair<QString, QString>> extra) {
         QList<std::pair<QString, QString>> all{{QStringLiteral("chto"), QStringLiteral("211")}};
