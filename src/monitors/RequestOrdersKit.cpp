@@ -1,4 +1,5 @@
 #include "monitors/RequestOrdersKit.h"
+#include "filter/TFormFiltr.h"
 #include "grids/TAdvColumnGrid.h"
 #include "grids/fill/ResponseFill.h"
 #include "monitors/MonitorWindowKit.h"
@@ -57,6 +58,22 @@ void StatusLook(const TAdvColumnGrid& grid, int realCol, int row, int buySellTag
     QColor background;
     if (FindOrderStatusColor(StatusPalette::Requests, status, background))
         look.Background = background;
+}
+
+bool AskOrderFilter(const QString& baseCaption, OrderFilter& out) {
+    TFormFiltr& dialog = TFormFiltr::Instance();
+    if (dialog.ShowFilter(15) != TFormFiltr::mrOk)
+        return false;
+    out.caption = baseCaption;
+    out.condition = dialog.AccountFilter(out.caption);
+    out.condition += dialog.SecurityFilter(out.caption, false);
+    out.condition += dialog.BuySellFilter(out.caption);
+    out.condition += dialog.OrderStatusFilter(out.caption);
+    out.securities = dialog.FilterBumList();
+    out.accounts = dialog.FilterAccList();
+    out.buySell = dialog.BuySellCode();
+    out.statusMask = dialog.StatusMask();
+    return true;
 }
 
 } // namespace requestorders

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QAction;
 class QToolBar;
@@ -24,5 +25,19 @@ bool WithdrawalAccepted(TMetadataParser& parser, const QString& window);
 // background of the status (a status that is not a number counts 0).
 void StatusLook(const TAdvColumnGrid& grid, int realCol, int row, int buySellTag, int statusTag,
                 int statusNameTag, TCellLook& look);
+
+// What the filter dialog returns to both windows (mask 15: accounts, securities
+// without money, side, statuses): the condition, the caption grown by it, the lists.
+struct OrderFilter {
+    QString caption;
+    QString condition;
+    QStringList securities;
+    QStringList accounts;
+    QString buySell;
+    int statusMask = 0;
+};
+
+// Shows the filter dialog with the window's base caption; false when it is cancelled.
+bool AskOrderFilter(const QString& baseCaption, OrderFilter& out);
 
 } // namespace requestorders

@@ -1,5 +1,4 @@
 #include "monitors/TFormConditionOrders.h"
-#include "filter/TFormFiltr.h"
 #include "grids/TAdvColumnGrid.h"
 #include "grids/fill/CommaText.h"
 #include "grids/fill/ResponseFill.h"
@@ -192,20 +191,15 @@ void TFormConditionOrders::menuOrderInfoClick() {
 }
 
 void TFormConditionOrders::menuFilterClick() {
-    TFormFiltr& dialog = TFormFiltr::Instance();
-    if (dialog.ShowFilter(15) != TFormFiltr::mrOk)
+    requestorders::OrderFilter chosen;
+    if (!requestorders::AskOrderFilter(QStringLiteral("Условные заявки"), chosen))
         return;
-    QString caption = QStringLiteral("Условные заявки");
-    QString sql = dialog.AccountFilter(caption);
-    sql += dialog.SecurityFilter(caption, false);
-    sql += dialog.BuySellFilter(caption);
-    sql += dialog.OrderStatusFilter(caption);
-    conditionText_ = sql;
-    setWindowTitle(caption);
-    filterBum_ = dialog.FilterBumList();
-    filterAcc_ = dialog.FilterAccList();
-    buySell_ = dialog.BuySellCode();
-    statusMask_ = dialog.StatusMask();
+    conditionText_ = chosen.condition;
+    setWindowTitle(chosen.caption);
+    filterBum_ = chosen.securities;
+    filterAcc_ = chosen.accounts;
+    buySell_ = chosen.buySell;
+    statusMask_ = chosen.statusMask;
     sesConditionOrdersLogin();
 }
 

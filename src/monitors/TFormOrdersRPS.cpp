@@ -1,5 +1,4 @@
 #include "monitors/TFormOrdersRPS.h"
-#include "filter/TFormFiltr.h"
 #include "grids/TAdvColumnGrid.h"
 #include "grids/fill/CommaText.h"
 #include "grids/fill/ResponseFill.h"
@@ -202,20 +201,15 @@ void TFormOrdersRPS::menuOrderInfoClick() {
 }
 
 void TFormOrdersRPS::menuFilterClick() {
-    TFormFiltr& dialog = TFormFiltr::Instance();
-    if (dialog.ShowFilter(15) != TFormFiltr::mrOk)
+    requestorders::OrderFilter chosen;
+    if (!requestorders::AskOrderFilter(QStringLiteral("Заявки РПС и РЕПО"), chosen))
         return;
-    QString caption = QStringLiteral("Заявки РПС и РЕПО");
-    QString sql = dialog.AccountFilter(caption);
-    sql += dialog.SecurityFilter(caption, false);
-    sql += dialog.BuySellFilter(caption);
-    sql += dialog.OrderStatusFilter(caption);
-    sqlFilter_ = sql;
-    setWindowTitle(caption);
-    filterBum_ = dialog.FilterBumList();
-    filterAcc_ = dialog.FilterAccList();
-    buySell_ = dialog.BuySellCode();
-    statusMask_ = dialog.StatusMask();
+    sqlFilter_ = chosen.condition;
+    setWindowTitle(chosen.caption);
+    filterBum_ = chosen.securities;
+    filterAcc_ = chosen.accounts;
+    buySell_ = chosen.buySell;
+    statusMask_ = chosen.statusMask;
     sesOrdRPSLogin();
 }
 
