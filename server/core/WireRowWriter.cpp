@@ -10,38 +10,34 @@
 #include <cstring>
 
 namespace {
-constexpr char16_t kEscape = char16_t(wire::kFieldEscape);
+constexpr char kEscape = char(wire::kFieldEscape);
 }
 
 WireRowWriter::WireRowWriter() {
-    for (int b = 0; b < 256; ++b)
-        codePage_[size_t(b)] = Cp1251::DecodeChar(char(b)).unicode();
     buf_.resize(512);
 }
 
+void WireRowWriter::Ascii(const char* from, const char* to) {
+    char* out = Reserve(size_t(to - from));
+    std::copy(from, to, out);
+    Commit(out + (to - from));
+}
+
 WireRowWriter& WireRowWriter::Latin1Text(const char* text, int size) {
-    char16_t* out = Reserve(size_t(std::max(size, 0)));
-    for (int i = 0; i < size; ++i)
-        *out++ = char16_t(quint8(text[i]));
-    Commit(out);
+    Ascii(text, text + std::max(size, 0));
     EndField();
     return *this;
 }
 
 WireRowWriter& WireRowWriter::Utf8Text(const unsigned char* s, int size) {
-    // Every byte gives at most two characters (an escape pair, or half a surrogate pair
-    // of a four-byte sequence).
-    char16_t* out = Reserve(2 * size_t(std::max(size, 0)));
+    // Every byte gives at most two bytes (an escape pair).
+    char* out = Reserve(2 * size_t(std::max(size, 0)));
     const auto put = [&out](char32_t c) {
-        if (c == 0 || c == kEscape) {
+        if (c == 0 || c == char32_t(kEscape)) {
             *out++ = kEscape;
-            *out++ = char16_t(c + wire::kFieldEscapeOffset);
-        } else if (c < 0x10000) {
-            *out++ = char16_t(c);
+            *out++ = char(c + wire::kFieldEscapeOffset);
         } else {
-            c -= 0x10000;
-            *out++ = char16_t(0xD800 + (c >> 10));
-            *out++ = char16_t(0xDC00 + (c & 0x3FF));
+            *out++ = c < 0x10000 ? Cp1251::EncodeChar(QChar(char16_t(c))) : '?';
         }
     };
     int i = 0;
@@ -49,7 +45,7 @@ WireRowWriter& WireRowWriter::Utf8Text(const unsigned char* s, int size) {
         const unsigned char b = s[i];
         if (b < 0x80) {
             if (b > 3) // neither NUL nor the escape: the character itself
-                *out++ = char16_t(b);
+                *out++ = char(b);
             else
                 put(b);
             ++i;
@@ -99,23 +95,14 @@ WireRowWriter& WireRowWriter::Utf8Text(const unsigned char* s, int size) {
 WireRowWriter& WireRowWriter::Int(qint64 value) {
     char digits[24];
     const auto r = std::to_chars(digits, digits + sizeof digits, value);
-    char16_t* out = Reserve(size_t(r.ptr - digits));
-    for (const char* p = digits; p < r.ptr; ++p)
-        *out++ = char16_t(*p);
-    Commit(out);
+    Ascii(digits, r.ptr);
     EndField();
     return *this;
 }
 
 WireRowWriter& WireRowWriter::Number(double value, int decimals) {
-    const auto ascii = [this](const char* from, const char* to) {
-        char16_t* out = Reserve(size_t(to - from));
-        for (const char* p = from; p < to; ++p)
-            *out++ = char16_t(*p);
-        Commit(out);
-    };
     if (!std::isfinite(value)) {
-        ascii("0", "0" + 1);
+        Ascii("0", "0" + 1);
         EndField();
         return *this;
     }
@@ -128,10 +115,8 @@ WireRowWriter& WireRowWriter::Number(double value, int decimals) {
         static_cast<const char*>(std::memchr(text, '.', size_t(shortest.ptr - text)));
     if (std::fabs(value) >= 1e15 || std::memchr(text, 'e', size_t(shortest.ptr - text)) ||
         (point && shortest.ptr - point - 1 == decimals + 1 && shortest.ptr[-1] == '5')) {
-        const QString form = WireText::DotNumber(value, decimals);
-        char16_t* out = Reserve(size_t(form.size()));
-        std::copy_n(reinterpret_cast<const char16_t*>(form.utf16()), form.size(), out);
-        Commit(out + form.size());
+        const QByteArray form = WireText::DotNumber(value, decimals).toLatin1();
+        Ascii(form.constData(), form.constData() + form.size());
         EndField();
         return *this;
     }
@@ -146,43 +131,37 @@ WireRowWriter& WireRowWriter::Number(double value, int decimals) {
             --end;
     }
     if (end - text == 2 && text[0] == '-' && text[1] == '0')
-        ascii(text + 1, end);
+        Ascii(text + 1, end);
     else
-        ascii(text, end);
+        Ascii(text, end);
     EndField();
     return *this;
 }
 
-char16_t* WireRowWriter::Byte(char16_t* out, quint8 b) const {
-    const char byte = char(b);
-    wire::ForEachEscapedByte(QByteArrayView(&byte, 1),
-                             [this, &out](char c) { *out++ = codePage_[quint8(c)]; });
-    return out;
-}
-
 WireRowWriter& WireRowWriter::BinInt(qint32 value) {
     const quint32 u = quint32(value);
-    char16_t* out = Reserve(8);
+    char bytes[4];
     for (int i = 0; i < 4; ++i)
-        out = Byte(out, quint8((u >> (8 * i)) & 0xFF));
+        bytes[i] = char((u >> (8 * i)) & 0xFF);
+    char* out = Reserve(2 * sizeof bytes);
+    wire::ForEachEscapedByte(QByteArrayView(bytes, sizeof bytes), [&out](char c) { *out++ = c; });
     Commit(out);
     EndField();
     return *this;
 }
 
 WireRowWriter& WireRowWriter::BinDouble(double value) {
-    quint64 u = 0;
-    std::memcpy(&u, &value, sizeof u);
-    char16_t* out = Reserve(16);
-    for (int i = 0; i < 8; ++i)
-        out = Byte(out, quint8((u >> (8 * i)) & 0xFF));
+    char bytes[8];
+    std::memcpy(bytes, &value, sizeof bytes);
+    char* out = Reserve(2 * sizeof bytes);
+    wire::ForEachEscapedByte(QByteArrayView(bytes, sizeof bytes), [&out](char c) { *out++ = c; });
     Commit(out);
     EndField();
     return *this;
 }
 
 QString WireRowWriter::Take() {
-    QString row(reinterpret_cast<const QChar*>(buf_.data()), qsizetype(len_));
+    const QString row = Cp1251::Decode(QByteArrayView(buf_.data(), qsizetype(len_)));
     len_ = 0;
     return row;
 }

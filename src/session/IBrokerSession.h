@@ -27,7 +27,8 @@ public:
     virtual void SessionCommonData() = 0;
 };
 
-// One session of the session server. Texts cross as UTF-16; rows and columns are 0-based.
+// One session of the session server. Rows and columns are 0-based; an answer's rows are
+// the code page's bytes, read as text through GetRowText and GetCell.
 // Operations the server reports as failed throw ESessionError.
 class IBrokerSession {
 public:
@@ -49,9 +50,10 @@ public:
     // The current answer.
     virtual int GetRowCount() = 0;
     virtual QString GetRowText(int row) = 0; // every field followed by NUL
-    // The same text where the link keeps it, without a copy; valid until the next event
-    // of the session. false when the link has no such row or keeps none in place.
-    virtual bool ViewRowText(int, QStringView&) { return false; }
+    // The row's code-page bytes where the link keeps them, without a copy; valid until
+    // the next event of the session. false when the link has no such row or keeps none
+    // in place.
+    virtual bool ViewRowBytes(int, QByteArrayView&) { return false; }
     virtual QString GetCell(int row, int column) = 0;
     virtual int GetTableSize(const QString& table) = 0; // 0 when there is no such table
     virtual QString GetTableValue(const QString& table, const QString& field, int row) = 0;

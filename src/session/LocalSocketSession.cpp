@@ -1,5 +1,6 @@
 #include "session/LocalSocketSession.h"
 
+#include "session/wire/Cp1251.h"
 #include "session/wire/LocalPeer.h"
 
 #include "shell/base/Log.h"
@@ -488,33 +489,33 @@ bool LocalSocketSession::GetLoginState() {
 
 void LocalSocketSession::ResetDecoder() {
     decoder_ = wire::FrameDecoder();
-    decoder_.SetRowsInFrame(true); // a large answer stays one block, not a text per row
+    decoder_.SetRowsInFrame(true); // an answer's rows stay one block, not a text per row
 }
 
 int LocalSocketSession::GetRowCount() {
     return int(answer_.block ? answer_.block->Size() : qsizetype(answer_.rows.size()));
 }
 
-bool LocalSocketSession::ViewRowText(int row, QStringView& text) {
-    if (row < 0 || row >= GetRowCount())
+bool LocalSocketSession::ViewRowBytes(int row, QByteArrayView& bytes) {
+    if (!answer_.block || row < 0 || row >= answer_.block->Size())
         return false;
-    text = answer_.block ? answer_.block->Row(row) : QStringView(answer_.rows[size_t(row)]);
+    bytes = answer_.block->Row(row);
     return true;
 }
 
 QString LocalSocketSession::GetRowText(int row) {
-    if (answer_.block)
-        return row < 0 || row >= answer_.block->Size() ? QString()
-                                                       : answer_.block->Row(row).toString();
-    if (row < 0 || size_t(row) >= answer_.rows.size())
+    QByteArrayView bytes;
+    if (ViewRowBytes(row, bytes))
+        return Cp1251::Decode(bytes);
+    if (answer_.block || row < 0 || size_t(row) >= answer_.rows.size())
         return {};
     return answer_.rows[size_t(row)];
 }
 
 QString LocalSocketSession::GetCell(int row, int column) {
-    QStringView text;
-    if (column < 0 || !ViewRowText(row, text))
+    if (column < 0)
         return {};
+    const QString text = GetRowText(row);
     qsizetype start = 0;
     for (int i = 0; i < column; ++i) {
         const qsizetype nul = text.indexOf(QChar(0), start);
@@ -525,7 +526,7 @@ QString LocalSocketSession::GetCell(int row, int column) {
     qsizetype end = text.indexOf(QChar(0), start);
     if (end < 0)
         end = text.size();
-    return text.mid(start, end - start).toString();
+    return text.mid(start, end - start);
 }
 
 int LocalSocketSession::GetTableSize(const QString& table) {

@@ -52,7 +52,7 @@ public:
     bool GetLoginState() override;
     int GetRowCount() override;
     QString GetRowText(int row) override;
-    bool ViewRowText(int row, QStringView& text) override;
+    bool ViewRowBytes(int row, QByteArrayView& bytes) override;
     QString GetCell(int row, int column) override;
     int GetTableSize(const QString& table) override;
     QString GetTableValue(const QString& table, const QString& field, int row) override;
@@ -65,8 +65,8 @@ private:
 
     // The answer the getters read: the last Data message of this session.
     struct Answer {
-        std::vector<QString> rows;
-        std::shared_ptr<const wire::RowBlock> block; // a large answer's rows, in place
+        std::vector<QString> rows; // only when the rows were not left in their frame
+        std::shared_ptr<const wire::RowBlock> block; // the rows' bytes, in place
         QHash<QString, QHash<QString, QString>> tables;
         wire::Pairs requestParams;
     };

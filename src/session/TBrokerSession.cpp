@@ -103,18 +103,18 @@ QByteArrayView TBrokerSession::FieldView(int row, int n) {
     if (!hasCachedRow_ || cachedRow_ != row) {
         // Drop the old row first: a failing fetch must not leave it posing as this one.
         DropCache();
-        // The row where the link keeps it, or a copy of it; encoded into the same buffer
-        // row after row.
-        QStringView text;
-        QString copy;
-        if (!Link().ViewRowText(row, text)) {
-            copy = GetRowText(row);
-            text = copy;
+        // The row's bytes where the link keeps them; otherwise its text encoded into
+        // the same buffer row after row.
+        QByteArrayView bytes;
+        if (!Link().ViewRowBytes(row, bytes)) {
+            const QString text = GetRowText(row);
+            cachedText_.resize(text.size()); // one byte per character, NULs stay NULs
+            cachedText_.truncate(Cp1251::EncodeInto(text, cachedText_.data()));
+            bytes = cachedText_;
         }
-        cachedText_.resize(text.size()); // one byte per character, NULs stay NULs
-        cachedText_.truncate(Cp1251::EncodeInto(text, cachedText_.data()));
-        const char* data = cachedText_.constData();
-        const char* end = data + cachedText_.size();
+        cachedBytes_ = bytes;
+        const char* data = bytes.data();
+        const char* end = data + bytes.size();
         for (const char* p = data; p < end;) {
             const void* hit = std::memchr(p, 0, size_t(end - p));
             if (!hit)
@@ -130,12 +130,13 @@ QByteArrayView TBrokerSession::FieldView(int row, int n) {
     if (n < 0 || size_t(n) >= cachedFieldEnds_.size())
         return {};
     const int start = n == 0 ? 0 : cachedFieldEnds_[size_t(n) - 1] + 1;
-    return QByteArrayView(cachedText_.constData() + start, cachedFieldEnds_[size_t(n)] - start);
+    return QByteArrayView(cachedBytes_.data() + start, cachedFieldEnds_[size_t(n)] - start);
 }
 
 void TBrokerSession::DropCache() {
     hasCachedRow_ = false;
     cachedRow_ = -1;
+    cachedBytes_ = {}; // may point into an answer about to be replaced
     cachedText_.resize(0); // keeps the buffer for the next row
     cachedFieldEnds_.clear();
 }
@@ -192,6 +193,8 @@ void TBrokerSession::SessionProcess(int totalCount, int readCount) {
 }
 
 void TBrokerSession::SessionData() {
+    // The link holds a new answer now: a cached row may point into the old one.
+    DropCache();
     // A request the server answered without running it (a refused filter) carries why;
     // the log keeps it with the request it belongs to.
     try {

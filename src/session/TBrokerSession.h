@@ -92,8 +92,9 @@ private:
     std::unique_ptr<IBrokerSession> link_;
     bool hasCachedRow_ = false;
     int cachedRow_ = -1;
-    QByteArray cachedText_;            // the row in 8-bit text
-    std::vector<int> cachedFieldEnds_; // offset of each NUL in cachedText_
+    QByteArrayView cachedBytes_;   // the row in 8-bit text, in the link or in cachedText_
+    QByteArray cachedText_;            // the row encoded here when the link keeps none
+    std::vector<int> cachedFieldEnds_; // offset of each NUL in the row
 };
 
 // The metadata session: owns a parser bound to itself and parses each answer's

@@ -1,6 +1,8 @@
 // The frame codec: round trips of every message and the faults that must close a link.
 #include "session/wire/WireProtocol.h"
 
+#include "session/wire/Cp1251.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QtEndian>
@@ -191,7 +193,7 @@ TEST(WireProtocol, LargeAnswersKeepTheirRowsInTheFrame) {
     const QByteArray encoded = Encode(big);
     DataFrameWriter writer(big.id, encoded); // a buffer still shared is not written into
     for (const QString& row : big.rows)
-        writer.AppendRow(reinterpret_cast<const char16_t*>(row.utf16()), row.size());
+        writer.AppendRow(Cp1251::Encode(row).constData(), row.size());
     ASSERT_EQ(writer.Finish(big.tables, big.requestParams), encoded);
 
     const QByteArray ack = Encode(Message::Ack(1, 0));                     // 13 bytes
@@ -233,7 +235,7 @@ TEST(WireProtocol, LargeAnswersKeepTheirRowsInTheFrame) {
         EXPECT_TRUE(data->rows.empty());
         ASSERT_EQ(data->rowBlock->Size(), qsizetype(big.rows.size()));
         for (size_t i = 0; i < big.rows.size(); ++i)
-            ASSERT_EQ(data->rowBlock->Row(qsizetype(i)), big.rows[i]) << i;
+            ASSERT_EQ(data->rowBlock->Row(qsizetype(i)), Cp1251::Encode(big.rows[i])) << i;
         EXPECT_EQ(data->tables[0].fields, big.tables[0].fields);
         EXPECT_EQ(data->requestParams, big.requestParams);
     }
@@ -245,6 +247,40 @@ TEST(WireProtocol, LargeAnswersKeepTheirRowsInTheFrame) {
     decoder.SetRowsInFrame(true);
     EXPECT_TRUE(DecodeAll(cut, decoder).empty());
     EXPECT_TRUE(decoder.HasError());
+}
+
+// Rows travel as the code page's bytes, one byte a character, in both decoder paths:
+// every byte value survives (binary fields), and a character outside the code page
+// arrives as '?', as the workstation would read it anyway.
+TEST(WireProtocol, RowsTravelInTheCodePage) {
+    QString everyByte;
+    for (int b = 0; b < 256; ++b)
+        everyByte += Cp1251::DecodeChar(char(b));
+    const struct {
+        const char* what;
+        QString row, arrives;
+    } cases[] = {
+        {"Cyrillic and NULs", QStringLiteral("Сбербанк") + Nul() + QStringLiteral("ао") + Nul(),
+         QStringLiteral("Сбербанк") + Nul() + QStringLiteral("ао") + Nul()},
+        {"every byte value", everyByte, everyByte},
+        {"outside the code page", QStringLiteral("a😀中b") + Nul(), QStringLiteral("a??b") + Nul()},
+        {"empty", QString(), QString()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Message m = Message::Data(3);
+        m.rows = {c.row};
+        const QByteArray frame = Encode(m);
+        EXPECT_EQ(frame.size(), Encode(Message::Data(3)).size() + 4 + c.arrives.size());
+        for (const bool inFrame : {false, true}) {
+            FrameDecoder decoder;
+            decoder.SetRowsInFrame(inFrame);
+            const std::vector<Message> got = DecodeAll(frame, decoder);
+            ASSERT_EQ(got.size(), 1u);
+            const QString row = inFrame ? Cp1251::Decode(got[0].rowBlock->Row(0)) : got[0].rows[0];
+            EXPECT_EQ(row, c.arrives) << inFrame;
+        }
+    }
 }
 
 TEST(WireProtocol, ParameterStringsSplitInBothForms) {

@@ -74,8 +74,8 @@ qsizetype EncodeInto(QStringView text, char* out) {
     const auto& table = ReverseTable();
     char* p = out;
     const qsizetype n = text.size();
-    // A view into a received frame may start at an odd address: the units are read
-    // byte-wise (one plain load once optimised).
+    // The units are read byte-wise, so a view at any address is safe (one plain load
+    // once optimised).
     const char* bytes = reinterpret_cast<const char*>(text.utf16());
     const auto unit = [bytes](qsizetype i) {
         char16_t c;

@@ -1,5 +1,6 @@
 #include "session/wire/WireProtocol.h"
 
+#include "session/wire/Cp1251.h"
 #include "session/wire/LocalPeer.h"
 
 #include <QDir>
@@ -128,6 +129,14 @@ public:
             qToLittleEndian(s[i].unicode(), dst + 2 * i);
 #endif
     }
+    // A row of a Data answer: its code-page bytes behind their count.
+    void Row(QStringView row) {
+        const qsizetype start = out_.size();
+        out_.resize(start + 4 + row.size());
+        const qsizetype n = Cp1251::EncodeInto(row, out_.data() + start + 4);
+        qToLittleEndian(quint32(n), out_.data() + start);
+        out_.truncate(start + 4 + n); // a pair of surrogates is one byte
+    }
     void PairList(const Pairs& pairs) {
         U32(quint32(pairs.size()));
         for (const auto& [k, v] : pairs) {
@@ -180,12 +189,20 @@ public:
         Skip(qsizetype(count) * 2);
         return true;
     }
-    // A string left where it is: where its characters start and how many there are.
-    bool StrInPlace(const char*& at, quint32& count) {
-        if (!U32(count) || qsizetype(count) > left_ / 2)
+    // A row of a Data answer left where it is: where its bytes start and how many.
+    bool RowInPlace(const char*& at, quint32& count) {
+        if (!U32(count) || qsizetype(count) > left_)
             return false;
         at = p_;
-        Skip(qsizetype(count) * 2);
+        Skip(qsizetype(count));
+        return true;
+    }
+    bool Row(QString& row) {
+        const char* at = nullptr;
+        quint32 count = 0;
+        if (!RowInPlace(at, count))
+            return false;
+        row = Cp1251::Decode(QByteArrayView(at, qsizetype(count)));
         return true;
     }
     // A count of items that each take at least minBytes: never more than the bytes left allow.
@@ -250,6 +267,10 @@ bool DataTail(Reader& r, Message& m) {
     return r.PairList(m.requestParams);
 }
 
+// A Data frame at least this long hands the decoder's buffer to its rows instead of
+// being copied out of it.
+constexpr quint32 kTakeBufferMinimum = 64 * 1024;
+
 // A decoder keeps a buffer up to this size between frames.
 constexpr qsizetype kKeptBuffer = 1024 * 1024;
 
@@ -261,11 +282,6 @@ void ReleaseBuffer(QByteArray& buffer, qsizetype& readPos) {
         buffer.resize(0);
     readPos = 0;
 }
-// Data frames at least this long keep their rows in place when asked to.
-constexpr quint32 kInFrameMinimum = 64 * 1024;
-// A row's text starts an odd number of bytes after its frame: length, type, id, count,
-// the row's own count (17), then whole characters and counts.
-constexpr qsizetype kFirstTextAt = 4 + 1 + 4 + 4 + 4;
 
 } // namespace
 
@@ -306,16 +322,16 @@ QByteArray Encode(const Message& m) {
         w.I32(m.b);
         break;
     case MessageType::Data: {
-        // The rows' bytes are known: one allocation instead of growing a 38 MiB frame
+        // The rows' bytes are known: one allocation instead of growing a large frame
         // step by step.
         qsizetype rowBytes = 0;
         for (const QString& row : m.rows)
-            rowBytes += 4 + 2 * row.size();
+            rowBytes += 4 + row.size();
         out.reserve(out.size() + 8 + rowBytes + 4096);
         w.U32(m.id);
         w.U32(quint32(m.rows.size()));
         for (const QString& row : m.rows)
-            w.Str(row);
+            w.Row(row);
         w.U32(quint32(m.tables.size()));
         for (const Table& t : m.tables) {
             w.Str(t.name);
@@ -351,18 +367,13 @@ DataFrameWriter::DataFrameWriter(quint32 id, QByteArray storage) : frame_(std::m
     w.U32(0); // row count, patched by Finish
 }
 
-void DataFrameWriter::AppendRow(const char16_t* text, qsizetype size) {
+void DataFrameWriter::AppendRow(const char* bytes, qsizetype size) {
     const qsizetype start = frame_.size();
-    frame_.resize(start + 4 + size * 2);
+    frame_.resize(start + 4 + size);
     char* dst = frame_.data() + start;
     qToLittleEndian(quint32(size), dst);
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
     if (size)
-        std::memcpy(dst + 4, text, size_t(size) * 2);
-#else
-    for (qsizetype i = 0; i < size; ++i)
-        qToLittleEndian(quint16(text[i]), dst + 4 + 2 * i);
-#endif
+        std::memcpy(dst + 4, bytes, size_t(size));
     ++rowCount_;
 }
 
@@ -496,7 +507,7 @@ bool DecodeBody(quint8 type, QByteArrayView body, Message& m, QString& error) {
             m.rows.reserve(std::min<quint32>(rowCount, kReserveLimit));
             for (quint32 i = 0; ok && i < rowCount; ++i) {
                 QString row;
-                ok = r.Str(row);
+                ok = r.Row(row);
                 if (ok)
                     m.rows.push_back(std::move(row));
             }
@@ -528,18 +539,12 @@ void FrameDecoder::Compact() {
     // Drop what was consumed before growing, so the buffer holds at most one
     // frame plus what arrived after it.
     const qsizetype left = buffer_.size() - readPos_;
-    if (left > 0 && readPos_ < buffer_.size() / 2)
+    if (readPos_ == 0 || (left > 0 && readPos_ < buffer_.size() / 2))
         return;
-    // The next frame starts at an odd address: the row texts of a Data frame then fall
-    // on even ones and are read in place without moving the frame.
-    if (buffer_.capacity() == 0)
-        buffer_.reserve(4096);
-    char* data = buffer_.data();
-    const qsizetype pad = (quintptr(data) & 1) ? 0 : 1;
     if (left > 0)
-        std::memmove(data + pad, data + readPos_, size_t(left));
-    buffer_.resize(pad + left);
-    readPos_ = pad;
+        std::memmove(buffer_.data(), buffer_.constData() + readPos_, size_t(left));
+    buffer_.resize(left);
+    readPos_ = 0;
 }
 
 void FrameDecoder::CheckLength() {
@@ -582,9 +587,9 @@ bool FrameDecoder::DecodeInFrame(quint32 length, Message& out, QString& error) {
     const qsizetype frameEnd = readPos_ + 4 + qsizetype(length);
     auto block = std::make_shared<RowBlock>();
     qsizetype frameAt = 0;
-    if (frameEnd == buffer_.size()) {
-        // The frame ends the buffer (as a large answer does): its bytes become the
-        // block's, uncopied.
+    if (frameEnd == buffer_.size() && length >= kTakeBufferMinimum) {
+        // A large frame that ends the buffer (as a large answer does): its bytes become
+        // the block's, uncopied. A small one is copied, so the decoder keeps its buffer.
         block->bytes_ = std::exchange(buffer_, QByteArray());
         frameAt = readPos_;
         readPos_ = 0;
@@ -592,20 +597,7 @@ bool FrameDecoder::DecodeInFrame(quint32 length, Message& out, QString& error) {
         block->bytes_ = QByteArray(buffer_.constData() + readPos_, 4 + qsizetype(length));
         readPos_ = frameEnd;
     }
-    QByteArray& bytes = block->bytes_;
-    // The texts are read as UTF-16 in place, so they must sit at even addresses: a
-    // frame that starts at an even one moves by a byte.
-    if ((quintptr(bytes.constData() + frameAt + kFirstTextAt) & 1) != 0) {
-        if (frameAt == 0) {
-            bytes.prepend('\0');
-            frameAt = 1;
-        } else {
-            char* data = bytes.data();
-            std::memmove(data + frameAt - 1, data + frameAt, size_t(4 + length));
-            --frameAt;
-        }
-    }
-    const char* base = bytes.constData();
+    const char* base = block->bytes_.constData();
     Reader r(QByteArrayView(base + frameAt + 5, qsizetype(length) - 1));
     out = Message();
     out.type = MessageType::Data;
@@ -617,7 +609,7 @@ bool FrameDecoder::DecodeInFrame(quint32 length, Message& out, QString& error) {
         for (quint32 i = 0; ok && i < rowCount; ++i) {
             const char* at = nullptr;
             quint32 count = 0;
-            ok = r.StrInPlace(at, count);
+            ok = r.RowInPlace(at, count);
             if (ok)
                 block->rows_.push_back({quint32(at - base), count});
         }
@@ -648,8 +640,7 @@ bool FrameDecoder::Next(Message& out) {
         return false;
     const quint8 type = quint8(head[4]);
     QString error;
-#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-    if (rowsInFrame_ && type == quint8(MessageType::Data) && length >= kInFrameMinimum) {
+    if (rowsInFrame_ && type == quint8(MessageType::Data)) {
         const bool ok = DecodeInFrame(length, out, error);
         if (readPos_ == buffer_.size())
             ReleaseBuffer(buffer_, readPos_);
@@ -657,7 +648,6 @@ bool FrameDecoder::Next(Message& out) {
             Fail(error);
         return ok;
     }
-#endif
     const bool ok = DecodeBody(type, QByteArrayView(head + 5, qsizetype(length) - 1), out, error);
     readPos_ += 4 + qsizetype(length);
     if (readPos_ == buffer_.size())

@@ -16,7 +16,7 @@ class QIODevice;
 
 namespace wire {
 
-constexpr quint32 kProtocolVersion = 1;
+constexpr quint32 kProtocolVersion = 2;
 constexpr quint32 kMaxFrameLength = 256u * 1024u * 1024u; // type + body
 constexpr char kMagic[4] = {'O', 'R', 'V', 'X'};
 
@@ -51,24 +51,24 @@ struct Table {
     Pairs fields;
 };
 
-// The rows of a large Data answer left in the bytes of their frame
+// The rows of a Data answer left in the bytes of their frame
 // (FrameDecoder::SetRowsInFrame): one block of memory for all rows instead of a text
-// object per row. Read-only once decoded.
+// object per row. A row is its code-page bytes, as the workstation reads its fields.
+// Read-only once decoded.
 class RowBlock {
 public:
     qsizetype Size() const { return qsizetype(rows_.size()); }
     // Row i in place; valid while the block lives.
-    QStringView Row(qsizetype i) const {
+    QByteArrayView Row(qsizetype i) const {
         const Span& s = rows_[size_t(i)];
-        return QStringView(reinterpret_cast<const char16_t*>(bytes_.constData() + s.at),
-                           qsizetype(s.size));
+        return QByteArrayView(bytes_.constData() + s.at, qsizetype(s.size));
     }
 
 private:
     friend class FrameDecoder;
     struct Span {
-        qsizetype at; // byte offset of the text in bytes_, always even in memory
-        quint32 size; // characters
+        quint32 at;   // offset of the row's bytes in bytes_ (a frame is under 4 GiB)
+        quint32 size; // bytes
     };
     QByteArray bytes_;
     std::vector<Span> rows_;
@@ -126,8 +126,8 @@ class DataFrameWriter {
 public:
     // storage: a spent frame whose buffer is reused when nothing else holds it.
     explicit DataFrameWriter(quint32 id, QByteArray storage = {});
-    // One row: UTF-16 text, every field followed by NUL.
-    void AppendRow(const char16_t* text, qsizetype size);
+    // One row: its code-page bytes, every field followed by NUL.
+    void AppendRow(const char* bytes, qsizetype size);
     quint32 RowCount() const { return rowCount_; }
     // Adds the tables and the echoed parameters and returns the whole frame; the writer
     // is empty afterwards.
@@ -159,7 +159,7 @@ public:
     qint64 ReadFrom(QIODevice& device);
     // Pops the next complete message; false when none is complete or on error.
     bool Next(Message& out);
-    // Large Data answers keep their rows in the frame's bytes (Message::rowBlock).
+    // Data answers keep their rows in the frame's bytes (Message::rowBlock).
     void SetRowsInFrame(bool on) { rowsInFrame_ = on; }
 
     bool HasError() const { return !error_.isEmpty(); }
