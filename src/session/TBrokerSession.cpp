@@ -136,7 +136,7 @@ QByteArrayView TBrokerSession::FieldView(int row, int n) {
 void TBrokerSession::DropCache() {
     hasCachedRow_ = false;
     cachedRow_ = -1;
-    cachedBytes_ = {}; // may point into an answer about to be replaced
+    cachedBytes_ = {};     // may point into an answer about to be replaced
     cachedText_.resize(0); // keeps the buffer for the next row
     cachedFieldEnds_.clear();
 }

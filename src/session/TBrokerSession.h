@@ -92,7 +92,7 @@ private:
     std::unique_ptr<IBrokerSession> link_;
     bool hasCachedRow_ = false;
     int cachedRow_ = -1;
-    QByteArrayView cachedBytes_;   // the row in 8-bit text, in the link or in cachedText_
+    QByteArrayView cachedBytes_;       // the row in 8-bit text, in the link or in cachedText_
     QByteArray cachedText_;            // the row encoded here when the link keeps none
     std::vector<int> cachedFieldEnds_; // offset of each NUL in the row
 };
