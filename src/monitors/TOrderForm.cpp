@@ -304,11 +304,18 @@ void TOrderForm::AfterRowFilled(int responseRow, int gridRow) {
 
 void TOrderForm::FixUpRow(int responseRow, const RowCells& cells) {
     TReferenceData& refs = TReferenceData::Current();
+    // A name is written back only when a label was added to it: most rows keep theirs.
+    const auto showLabel = [&cells](int nameTag, const auto& displayName) {
+        const QString name = cells.Get(nameTag);
+        const QString shown = displayName(name);
+        if (shown.size() != name.size())
+            cells.Set(nameTag, shown);
+    };
     int id = 0;
     if (ReadInt(cells.Get(kIdAcc), id))
-        cells.Set(kNameAcc, refs.AccountDisplayName(id, cells.Get(kNameAcc)));
+        showLabel(kNameAcc, [&](const QString& name) { return refs.AccountDisplayName(id, name); });
     if (ReadInt(cells.Get(kIdCli), id))
-        cells.Set(kNameCli, refs.ClientDisplayName(id, cells.Get(kNameCli)));
+        showLabel(kNameCli, [&](const QString& name) { return refs.ClientDisplayName(id, name); });
     int status = 0;
     const QString statusText = cells.Get(kStatus);
     if (!ReadInt(statusText, status)) {

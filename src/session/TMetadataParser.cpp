@@ -287,6 +287,17 @@ void TMetadataParser::AppendTextUtf8(const TResponseDataField& field, int row, s
             return;
         }
     }
+    if (field.IsFloat() && (field.PacketDataType == 0 || field.PacketDataType == 1)) {
+        const QChar separator = WorkstationLocale::Current().decimalSeparator;
+        const QByteArrayView raw = RawValue(field, row);
+        double value = 0;
+        if (field.PacketDataType == 0 ? AppendPlainDecimalUtf8(raw, separator, out)
+                                      : ReadDouble(raw, value)) {
+            if (field.PacketDataType == 1)
+                AppendGeneralNumberUtf8(value, separator, out);
+            return;
+        }
+    }
     const QByteArray utf8 = GetText(field, row).toUtf8();
     out.append(utf8.constData(), size_t(utf8.size()));
 }

@@ -381,15 +381,30 @@ TEST_F(GetterTest, Utf8TextsAreTheTextsOfEveryFieldForm) {
              .Row({"z", "+5", "-0", "31.12.2024", 1, 1.0, 2.0})
              .Row({"w", "-2147483648", "0.000001", "01.01.1900", 2, 3.0, 3.0})
              .RawRow(QStringLiteral("a") + QChar(3) + "0b" + Nul() + "1" + Nul())
-             .RawRow(QStringLiteral("cut")));
-    for (int row = 0; row < 8; ++row)
-        for (const auto& field : parser->Fields()) {
-            std::string utf8 = "kept";
-            parser->AppendTextUtf8(*field, row, utf8);
-            EXPECT_EQ(QByteArray::fromStdString(utf8),
-                      "kept" + parser->GetText(*field, row).toUtf8())
-                << field->FieldName.toStdString() << " row " << row;
-        }
+             .RawRow(QStringLiteral("cut"))
+             // Numbers at the edges of the general format's plain form and past them.
+             .Row({"v", "1", "0012.500", "", 0, 0.30000000000000004, 0.0})
+             .Row({"u", "2", "123456789012345", "", 0, 1e15, 0.0})
+             .Row({"t", "3", "1234567890123456", "", 0, 999999999999999.9, 0.0})
+             .Row({"s", "4", "-0.000010", "", 0, 1e-5, 0.0})
+             .Row({"r", "5", "1.", "", 0, -2.5e-5, 0.0})
+             .Row({"q", "6", ".5", "", 0, 123.456, 0.0})
+             .Row({"p", "7", "0.1234567890123456", "", 0, 9.99999999999999e-6, 0.0})
+             .Row({"o", "8", "1,5", "", 0, -123456789012345.0, 0.0})
+             .Row({"n", "9", "-100", "", 0, 100.25, 0.0})
+             .Row({"m", "10", "000.000", "", 0, -0.0, 0.0}));
+    for (const WorkstationLocale& locale :
+         {WorkstationLocale::Russian(), WorkstationLocale::English()}) {
+        const ScopedWorkstationLocale scoped(locale);
+        for (int row = 0; row < 18; ++row)
+            for (const auto& field : parser->Fields()) {
+                std::string utf8 = "kept";
+                parser->AppendTextUtf8(*field, row, utf8);
+                EXPECT_EQ(QByteArray::fromStdString(utf8),
+                          "kept" + parser->GetText(*field, row).toUtf8())
+                    << field->FieldName.toStdString() << " row " << row;
+            }
+    }
 }
 
 // ---- the metadata session and handler errors ----

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
+#include <random>
+#include <string>
 
 namespace {
 
@@ -30,6 +33,61 @@ TEST(GeneralNumber, FifteenDigitsNoTrailingZerosScientificAtTheEdges) {
     EXPECT_EQ(FormatGeneralNumber(123456789012345.0, dot), "123456789012345");
     EXPECT_EQ(FormatGeneralNumber(1e15, dot), "1E15");
     EXPECT_EQ(FormatGeneralNumber(1234567890123456.0, dot), "1.23456789012346E15");
+}
+
+// The UTF-8 forms a grid's fill writes must be the general format's texts exactly:
+// values of every magnitude, and each value's shortest and padded dot texts.
+TEST(GeneralNumber, Utf8FormsEqualTheGeneralFormat) {
+    std::mt19937_64 random(20261209);
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  1e15,
+                                  1e-5,
+                                  9.99999999999999e-6,
+                                  0.1 + 0.2,
+                                  999999999999999.9,
+                                  123456789012345.0,
+                                  -2.5e-5,
+                                  std::numeric_limits<double>::quiet_NaN(),
+                                  std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::denorm_min()};
+    for (int i = 0; i < 20000; ++i) {
+        const int exponent = int(random() % 44) - 22; // 1e-22 .. 1e21
+        const double mantissa = double(random() % 2000000001) / 1e6 - 1000.0;
+        values.push_back(mantissa * std::pow(10.0, exponent));
+        values.push_back(double(qint64(random() % 2000000) - 1000000) / 100.0); // prices
+    }
+    for (const QChar separator : {QChar('.'), QChar(','), QChar(0x066B)}) {
+        for (const double v : values) {
+            const QByteArray expected = FormatGeneralNumber(v, separator).toUtf8();
+            std::string utf8 = "kept";
+            AppendGeneralNumberUtf8(v, separator, utf8);
+            ASSERT_EQ(QByteArray::fromStdString(utf8), "kept" + expected) << v;
+            if (!std::isfinite(v))
+                continue;
+            for (const std::string& dotText :
+                 {std::to_string(v), QString::number(v, 'f', 6).toStdString(),
+                  QString::number(v, 'g', 17).toStdString()}) {
+                std::string fromText;
+                if (AppendPlainDecimalUtf8(
+                        QByteArrayView(dotText.data(), qsizetype(dotText.size())), separator,
+                        fromText)) {
+                    const QString local =
+                        QString::fromStdString(dotText).replace(QChar('.'), separator);
+                    double parsed = 0;
+                    const ScopedWorkstationLocale scoped([&] {
+                        WorkstationLocale l = WorkstationLocale::Russian();
+                        l.decimalSeparator = separator;
+                        return l;
+                    }());
+                    ASSERT_TRUE(TryParseLocaleNumber(local, parsed)) << dotText;
+                    ASSERT_EQ(QByteArray::fromStdString(fromText),
+                              FormatGeneralNumber(parsed, separator).toUtf8())
+                        << dotText;
+                }
+            }
+        }
+    }
 }
 
 TEST(NumberText, DotDecimalConversionsInBothLocales) {

@@ -206,6 +206,96 @@ QString FormatGeneralNumber(double value, QChar decimalSeparator) {
     return fraction.isEmpty() ? sign + integer : sign + integer + decimalSeparator + fraction;
 }
 
+namespace {
+void AppendSeparatorUtf8(QChar separator, std::string& out) {
+    if (separator.unicode() < 0x80) {
+        out.push_back(char(separator.unicode()));
+        return;
+    }
+    const QByteArray utf8 = QString(separator).toUtf8();
+    out.append(utf8.constData(), size_t(utf8.size()));
+}
+} // namespace
+
+bool AppendPlainDecimalUtf8(QByteArrayView dotText, QChar decimalSeparator, std::string& out) {
+    const char* p = dotText.data();
+    const char* end = p + dotText.size();
+    const bool negative = p < end && *p == '-';
+    if (negative)
+        ++p;
+    const char* intBegin = p;
+    while (p < end && *p >= '0' && *p <= '9')
+        ++p;
+    const char* intEnd = p;
+    const char* fracBegin = p;
+    const char* fracEnd = p;
+    if (p < end && *p == '.') {
+        fracBegin = ++p;
+        while (p < end && *p >= '0' && *p <= '9')
+            ++p;
+        fracEnd = p;
+    }
+    // Digits on both sides of a point, as the server writes them; "1." and ".5" go the
+    // long way.
+    if (p != end || intBegin == intEnd || (fracBegin > intEnd && fracBegin == fracEnd))
+        return false;
+    while (intBegin < intEnd && *intBegin == '0')
+        ++intBegin;
+    while (fracEnd > fracBegin && fracEnd[-1] == '0')
+        --fracEnd;
+    if (intBegin == intEnd && fracBegin == fracEnd) {
+        out.push_back('0'); // zero, "-0" too
+        return true;
+    }
+    // Significant digits run from the first non-zero digit to the last one; up to 15 of
+    // them are exactly what the general format gives back for the nearest double.
+    qsizetype significant = 0;
+    if (intBegin < intEnd) {
+        if (intEnd - intBegin > 15) // 16 integer digits and more: the scientific form
+            return false;
+        const char* last = intEnd;
+        if (fracBegin == fracEnd)
+            while (last[-1] == '0')
+                --last;
+        significant = (last - intBegin) + (fracEnd - fracBegin);
+    } else {
+        const char* first = fracBegin;
+        while (*first == '0')
+            ++first;
+        if (first - fracBegin >= 5) // below 0.00001: the scientific form
+            return false;
+        significant = fracEnd - first;
+    }
+    if (significant > 15)
+        return false;
+    if (negative)
+        out.push_back('-');
+    if (intBegin == intEnd)
+        out.push_back('0');
+    else
+        out.append(intBegin, size_t(intEnd - intBegin));
+    if (fracEnd > fracBegin) {
+        AppendSeparatorUtf8(decimalSeparator, out);
+        out.append(fracBegin, size_t(fracEnd - fracBegin));
+    }
+    return true;
+}
+
+void AppendGeneralNumberUtf8(double value, QChar decimalSeparator, std::string& out) {
+    // The shortest text that reads back as the value has the digits the general format
+    // rounds to whenever it has 15 significant digits or fewer.
+    const double magnitude = std::fabs(value);
+    if (std::isfinite(value) && magnitude < 1e15 && (magnitude >= 1e-5 || value == 0.0)) {
+        char text[64];
+        const auto r = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+        if (r.ec == std::errc() &&
+            AppendPlainDecimalUtf8(QByteArrayView(text, r.ptr - text), decimalSeparator, out))
+            return;
+    }
+    const QByteArray utf8 = FormatGeneralNumber(value, decimalSeparator).toUtf8();
+    out.append(utf8.constData(), size_t(utf8.size()));
+}
+
 QString FormatNumberPattern(const QString& pattern, double value) {
     if (!std::isfinite(value)) // no digits to lay out: shown as the general format does
         return FormatGeneralNumber(value, DecimalSep());
