@@ -12,9 +12,6 @@
 #include "shell/base/NumberText.h"
 #include "shell/contract/WindowCatalog.h"
 
-#include <QMenu>
-#include <QVBoxLayout>
-
 using namespace monitorkit;
 
 namespace {
@@ -33,39 +30,21 @@ const QString kGroupClause = QStringLiteral(" group by ID_BUM,INSTR ");
 
 } // namespace
 
-TFormPos::TFormPos(QWidget* parent) : TChildWindow(parent) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Позиция"));
-    resize(420, 400);
-    sesPos_ = std::make_unique<TBrokerSession>(QStringLiteral("SesPos"), true);
-    parser_ = std::make_unique<TMetadataParser>(sesPos_.get());
-    sesPos_->OnLogin = [this](TBrokerSession*) { SesPosLogin(); };
-    sesPos_->OnData = [this](TBrokerSession*) { SesPosData(); };
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    grid_ = new TAdvColumnGrid(this);
-    layout->addWidget(grid_, 1);
-    popup_ = new QMenu(this);
-    AddAction(*this, *popup_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
-              QStringLiteral("FormPos.menuFilterClick"), [this] { menuFilterClick(); });
-    AddAction(*this, *popup_, QStringLiteral("Обновить"), QKeySequence(),
-              QStringLiteral("FormPos.menuRefreshClick"), [this] { SesPosLogin(); });
-    UsePopup(*this, *popup_);
-    monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
-    resize(std::max(width(), grid_->FullWidth()), height());
-}
-
-TFormPos::~TFormPos() {
-    sesPos_->OnLogin = nullptr;
-    sesPos_->OnData = nullptr;
-    parser_.reset();
-    sesPos_.reset();
+TFormPos::TFormPos(QWidget* parent)
+    : TChildWindow(parent),
+      sesPos_(
+          QStringLiteral("SesPos"), true, [this] { SesPosLogin(); }, [this] { SesPosData(); }) {
+    const ListFrame frame = BuildListWindow(
+        *this, {QStringLiteral("Позиция"), 420, kColumns, kHidden},
+        {{"Фильтр", Qt::Key_F9, "FormPos.menuFilterClick", [this] { menuFilterClick(); }},
+         {"Обновить", {}, "FormPos.menuRefreshClick", [this] { SesPosLogin(); }}});
+    grid_ = frame.grid;
+    popup_ = frame.popup;
 }
 
 void TFormPos::SetSQLFilter(const QString& filter) {
     sqlFilter_ = filter;
-    GuardStep(QStringLiteral("FormPos.SQLFilter"), [&] { sesPos_->Login(); });
+    GuardStep(QStringLiteral("FormPos.SQLFilter"), [&] { sesPos_.Session().Login(); });
 }
 
 QString TFormPos::FormSettings() const {
@@ -81,9 +60,10 @@ void TFormPos::SesPosLogin() {
     // No metadata cache: every answer carries its metadata. The busy cursor stays
     // until the answer is in.
     grid_->setCursor(Qt::BusyCursor);
-    sesPos_->SendRequest(vocab::request::kList,
-                         KeyValue(vocab::key::kQuery, QString::number(vocab::list::kPosition)) +
-                             KeyValue(vocab::key::kFilter, sqlFilter_ + kGroupClause));
+    sesPos_.Session().SendRequest(
+        vocab::request::kList,
+        KeyValue(vocab::key::kQuery, QString::number(vocab::list::kPosition)) +
+            KeyValue(vocab::key::kFilter, sqlFilter_ + kGroupClause));
 }
 
 void TFormPos::SesPosData() {
@@ -102,7 +82,7 @@ void TFormPos::SesPosData() {
                 cells.Set(tag, FormatNumberPrintf(format, value));
         }
     };
-    LoadGridFromResponse(*parser_, *grid_, formats);
+    LoadGridFromResponse(sesPos_.Parser(), *grid_, formats);
 }
 
 void TFormPos::menuFilterClick() {
