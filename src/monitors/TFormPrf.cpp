@@ -13,9 +13,6 @@
 #include "shell/contract/WindowCatalog.h"
 #include "shell/refs/ReferenceData.h"
 
-#include <QMenu>
-#include <QVBoxLayout>
-
 using namespace monitorkit;
 
 namespace {
@@ -42,34 +39,16 @@ constexpr int kMaxParamText = 255;
 
 } // namespace
 
-TFormPrf::TFormPrf(QWidget* parent) : TChildWindow(parent) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Портфель"));
-    resize(640, 400);
-    sesPrf_ = std::make_unique<TBrokerSession>(QStringLiteral("SesPrf"), true);
-    parser_ = std::make_unique<TMetadataParser>(sesPrf_.get());
-    sesPrf_->OnLogin = [this](TBrokerSession*) { SesPrfLogin(); };
-    sesPrf_->OnData = [this](TBrokerSession*) { SesPrfData(); };
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    grid_ = new TAdvColumnGrid(this);
-    layout->addWidget(grid_, 1);
-    popup_ = new QMenu(this);
-    AddAction(*this, *popup_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
-              QStringLiteral("FormPrf.N2Click"), [this] { N2Click(); });
-    AddAction(*this, *popup_, QStringLiteral("Обновить"), QKeySequence(),
-              QStringLiteral("FormPrf.menuRefreshClick"), [this] { SesPrfLogin(); });
-    UsePopup(*this, *popup_);
-    monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
-    resize(std::max(width(), grid_->FullWidth()), height());
-}
-
-TFormPrf::~TFormPrf() {
-    sesPrf_->OnLogin = nullptr;
-    sesPrf_->OnData = nullptr;
-    parser_.reset();
-    sesPrf_.reset();
+TFormPrf::TFormPrf(QWidget* parent)
+    : TChildWindow(parent),
+      sesPrf_(
+          QStringLiteral("SesPrf"), true, [this] { SesPrfLogin(); }, [this] { SesPrfData(); }) {
+    const ListFrame frame =
+        BuildListWindow(*this, {QStringLiteral("Портфель"), 640, kColumns, kHidden},
+                        {{"Фильтр", Qt::Key_F9, "FormPrf.N2Click", [this] { N2Click(); }},
+                         {"Обновить", {}, "FormPrf.menuRefreshClick", [this] { SesPrfLogin(); }}});
+    grid_ = frame.grid;
+    popup_ = frame.popup;
 }
 
 // ---- published properties ---------------------------------------------------------
@@ -100,7 +79,7 @@ void TFormPrf::SetInternalFilterListAcc(const QString& lines) {
 }
 
 void TFormPrf::SetRestoredComplete(int) {
-    GuardStep(QStringLiteral("FormPrf.RestoredComplete"), [&] { sesPrf_->Login(); });
+    GuardStep(QStringLiteral("FormPrf.RestoredComplete"), [&] { sesPrf_.Session().Login(); });
 }
 
 // ---- requests and answers -----------------------------------------------------------
@@ -114,8 +93,8 @@ QString TFormPrf::FilterParams(int query) const {
 }
 
 void TFormPrf::SesPrfLogin() {
-    parser_->SendList(vocab::request::kList, QString::number(vocab::list::kPortfolio),
-                      FilterParams(vocab::list::kPortfolio));
+    sesPrf_.Parser().SendList(vocab::request::kList, QString::number(vocab::list::kPortfolio),
+                              FilterParams(vocab::list::kPortfolio));
 }
 
 void TFormPrf::RefreshByKeys(const QStringList& keys) {
@@ -137,8 +116,8 @@ void TFormPrf::RefreshByKeys(const QStringList& keys) {
         const QString keyText = ToCommaText(keys);
         params += KeyValue(kLoopBackCount, QStringLiteral("2")) +
                   KeyValue(kLoopBack0, kUpdateWithKey) + KeyValue(kLoopBack1, keyText);
-        parser_->SendList(vocab::request::kList, QString::number(vocab::list::kPortfolioByKeys),
-                          params);
+        sesPrf_.Parser().SendList(vocab::request::kList,
+                                  QString::number(vocab::list::kPortfolioByKeys), params);
     });
 }
 
@@ -167,10 +146,10 @@ void TFormPrf::SesPrfData() {
                 cells.Set(tag, FormatNumberPrintf(format, value));
         }
     };
-    if (sesPrf_->GetRequestParam(vocab::key::kLoopBack0, 1) == kUpdateWithKey)
-        MergeGridByKey(*parser_, *grid_, hook);
+    if (sesPrf_.Session().GetRequestParam(vocab::key::kLoopBack0, 1) == kUpdateWithKey)
+        MergeGridByKey(sesPrf_.Parser(), *grid_, hook);
     else
-        LoadGridFromResponse(*parser_, *grid_, hook);
+        LoadGridFromResponse(sesPrf_.Parser(), *grid_, hook);
 }
 
 // ---- actions ------------------------------------------------------------------------
