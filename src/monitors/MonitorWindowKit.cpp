@@ -1,6 +1,7 @@
 #include "monitors/MonitorWindowKit.h"
 #include "grids/TAdvColumnGrid.h"
 #include "grids/fill/ResponseFill.h"
+#include "session/wire/Cp1251.h"
 #include "shell/base/ErrorGuard.h"
 
 #include <QAction>
@@ -90,6 +91,14 @@ QToolBar* NewToolbar(QWidget& window) {
     auto* panel = new QToolBar(&window);
     panel->setIconSize(QSize(16, 16));
     return panel;
+}
+
+QString GridSettingsText(const TAdvColumnGrid& grid) {
+    return Cp1251::Decode(grid.SaveSettings());
+}
+
+void LoadGridSettings(TAdvColumnGrid& grid, const QString& settings, const QString& step) {
+    GuardStep(step, [&] { grid.LoadSettings(Cp1251::Encode(settings)); });
 }
 
 QString KeyValue(QLatin1StringView key, const QString& value) {

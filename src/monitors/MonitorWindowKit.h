@@ -100,6 +100,11 @@ ListFrame BuildListBody(QWidget& owner, QWidget* top, std::initializer_list<Popu
 // A toolbar of 16-pixel icons for the top of a window.
 QToolBar* NewToolbar(QWidget& window);
 
+// A grid's layout as a desktop keeps it, and back; a layout that cannot be read leaves
+// one log line naming the step.
+QString GridSettingsText(const TAdvColumnGrid& grid);
+void LoadGridSettings(TAdvColumnGrid& grid, const QString& settings, const QString& step);
+
 // One "key=value" piece of a pair-form parameter string.
 QString KeyValue(QLatin1StringView key, const QString& value);
 

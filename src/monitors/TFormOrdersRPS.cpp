@@ -7,7 +7,6 @@
 #include "monitors/RequestOrdersKit.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/DateValue.h"
 #include "shell/base/ErrorGuard.h"
@@ -88,12 +87,11 @@ TFormOrdersRPS::TFormOrdersRPS(QWidget* parent)
 // ---- published properties ---------------------------------------------------------
 
 QString TFormOrdersRPS::FormSettings() const {
-    return Cp1251::Decode(grid_->SaveSettings());
+    return GridSettingsText(*grid_);
 }
 
 void TFormOrdersRPS::SetFormSettings(const QString& settings) {
-    GuardStep(QStringLiteral("FormOrdersRPS.FormSettings"),
-              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+    LoadGridSettings(*grid_, settings, QStringLiteral("FormOrdersRPS.FormSettings"));
 }
 
 // ---- requests and answers -----------------------------------------------------------

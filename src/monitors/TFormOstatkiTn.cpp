@@ -6,7 +6,6 @@
 #include "monitors/TFormPrf.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/DateValue.h"
 #include "shell/base/ErrorGuard.h"
@@ -103,12 +102,11 @@ TFormOstatkiTn::TFormOstatkiTn(QWidget* parent)
 }
 
 QString TFormOstatkiTn::FormSettings() const {
-    return Cp1251::Decode(grid_->SaveSettings());
+    return GridSettingsText(*grid_);
 }
 
 void TFormOstatkiTn::SetFormSettings(const QString& settings) {
-    GuardStep(QStringLiteral("FormOstatkiTn.FormSettings"),
-              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+    LoadGridSettings(*grid_, settings, QStringLiteral("FormOstatkiTn.FormSettings"));
 }
 
 // ---- requests and answers -----------------------------------------------------------

@@ -6,7 +6,6 @@
 #include "monitors/TFormPrf.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/ErrorGuard.h"
 #include "shell/base/NumberText.h"
@@ -48,12 +47,11 @@ void TFormPos::SetSQLFilter(const QString& filter) {
 }
 
 QString TFormPos::FormSettings() const {
-    return Cp1251::Decode(grid_->SaveSettings());
+    return GridSettingsText(*grid_);
 }
 
 void TFormPos::SetFormSettings(const QString& settings) {
-    GuardStep(QStringLiteral("FormPos.FormSettings"),
-              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+    LoadGridSettings(*grid_, settings, QStringLiteral("FormPos.FormSettings"));
 }
 
 void TFormPos::SesPosLogin() {

@@ -6,7 +6,6 @@
 #include "monitors/MonitorWindowKit.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/ErrorGuard.h"
 #include "shell/base/NumberText.h"
@@ -54,12 +53,11 @@ TFormPrf::TFormPrf(QWidget* parent)
 // ---- published properties ---------------------------------------------------------
 
 QString TFormPrf::FormSettings() const {
-    return Cp1251::Decode(grid_->SaveSettings());
+    return GridSettingsText(*grid_);
 }
 
 void TFormPrf::SetFormSettings(const QString& settings) {
-    GuardStep(QStringLiteral("FormPrf.FormSettings"),
-              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+    LoadGridSettings(*grid_, settings, QStringLiteral("FormPrf.FormSettings"));
 }
 
 QString TFormPrf::InternalFilterListBum() const {

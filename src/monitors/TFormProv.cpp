@@ -5,7 +5,6 @@
 #include "monitors/MonitorWindowKit.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/ErrorGuard.h"
 #include "shell/base/NumberText.h"
@@ -109,12 +108,11 @@ void TFormProv::SetSQLFilter(const QString& filter) {
 }
 
 QString TFormProv::FormSettings() const {
-    return Cp1251::Decode(grid_->SaveSettings());
+    return GridSettingsText(*grid_);
 }
 
 void TFormProv::SetFormSettings(const QString& settings) {
-    GuardStep(QStringLiteral("FormProv.FormSettings"),
-              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+    LoadGridSettings(*grid_, settings, QStringLiteral("FormProv.FormSettings"));
 }
 
 // ---- requests and answers -----------------------------------------------------------

@@ -7,7 +7,6 @@
 #include "monitors/MonitorWindowKit.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/ErrorGuard.h"
 #include "shell/base/Log.h"
@@ -104,12 +103,11 @@ void TFormProvWait::SetSQLFilter(const QString& fragment) {
 }
 
 QString TFormProvWait::FormSettings() const {
-    return Cp1251::Decode(grid_->SaveSettings());
+    return GridSettingsText(*grid_);
 }
 
 void TFormProvWait::SetFormSettings(const QString& settings) {
-    GuardStep(QStringLiteral("FormProvWait.FormSettings"),
-              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+    LoadGridSettings(*grid_, settings, QStringLiteral("FormProvWait.FormSettings"));
 }
 
 // ---- requests and answers -----------------------------------------------------------

@@ -6,7 +6,6 @@
 #include "monitors/MonitorWindowKit.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/Beep.h"
 #include "shell/base/ErrorGuard.h"
@@ -121,12 +120,11 @@ void TFormSd::SetSQLFilter(const QString& filter) {
 }
 
 QString TFormSd::FormSettings() const {
-    return Cp1251::Decode(grid_->SaveSettings());
+    return GridSettingsText(*grid_);
 }
 
 void TFormSd::SetFormSettings(const QString& settings) {
-    GuardStep(QStringLiteral("FormSd.FormSettings"),
-              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+    LoadGridSettings(*grid_, settings, QStringLiteral("FormSd.FormSettings"));
 }
 
 void TFormSd::SetDealFilter(const QStringList& securities, const QStringList& accounts,
