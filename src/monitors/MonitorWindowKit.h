@@ -20,8 +20,8 @@ class QVBoxLayout;
 class QWidget;
 class TAdvColumnGrid;
 
-// Pieces the list windows (deals, portfolio, position, transactions) share: their grid
-// set-up from a column table, their popup items and the request pieces.
+// Pieces the list windows share: their skeleton, their grid set-up from a column table,
+// their popup items, their grid layout text and the request pieces.
 namespace monitorkit {
 
 // One design-time column; its position in the table is its identity.
