@@ -5,7 +5,6 @@
 #include "monitors/TFormPrf.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/DateValue.h"
 #include "shell/base/ErrorGuard.h"
@@ -18,7 +17,6 @@
 #include <QMenu>
 #include <QStyle>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 using namespace monitorkit;
 
@@ -45,19 +43,13 @@ QToolButton* MakeButton(QWidget* parent, const char* name, QStyle::StandardPixma
 } // namespace
 
 TArchiveWindow::TArchiveWindow(const Frame& frame, QWidget* parent)
-    : TChildWindow(parent), frame_(frame), queryText_(QString::number(frame.query)) {
+    : TChildWindow(parent), frame_(frame), queryText_(QString::number(frame.query)),
+      session_(
+          QString::fromLatin1(frame.session), true, [this] { Button1Click(); },
+          [this] { SesData(); }, [this] { SesDisconnect(); }) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QString::fromUtf8(frame.caption).trimmed());
     resize(640, 400);
-    session_ = std::make_unique<TBrokerSession>(QString::fromLatin1(frame.session), true);
-    parser_ = std::make_unique<TMetadataParser>(session_.get());
-    session_->OnLogin = [this](TBrokerSession*) { Button1Click(); };
-    session_->OnData = [this](TBrokerSession*) { SesData(); };
-    session_->OnDisconnect = [this](TBrokerSession*) { SesDisconnect(); };
-
-    layout_ = new QVBoxLayout(this);
-    layout_->setContentsMargins(0, 0, 0, 0);
-    layout_->setSpacing(0);
     panel_ = new QWidget(this);
     panel_->setObjectName(QStringLiteral("Panel1"));
     panelLayout_ = new QHBoxLayout(panel_);
@@ -76,34 +68,27 @@ TArchiveWindow::TArchiveWindow(const Frame& frame, QWidget* parent)
                             QStringLiteral("Фильтр"));
     panelLayout_->addWidget(button1_);
     panelLayout_->addWidget(btnFilter_);
-    layout_->addWidget(panel_);
-    grid_ = new TAdvColumnGrid(this);
-    layout_->addWidget(grid_, 1);
-
-    popup_ = new QMenu(this);
+    const ListFrame body = BuildListBody(*this, panel_, {});
+    layout_ = body.layout;
+    grid_ = body.grid;
+    popup_ = body.popup;
     QAction* filter = AddAction(*this, *popup_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
                                 StepName("menuFilterClick"), [this] { menuFilterClick(); });
     connect(button1_, &QToolButton::clicked, this,
             [this] { GuardStep(StepName("Button1Click"), [this] { Button1Click(); }); });
     connect(btnFilter_, &QToolButton::clicked, filter, &QAction::trigger);
-    UsePopup(*this, *popup_);
 }
 
 void TArchiveWindow::Start() {
     panelLayout_->addStretch(1);
     BuildGrid(*grid_, frame_.columns, frame_.hidden, popup_);
     resize(std::max(width(), std::min(grid_->FullWidth(), 1000)), height());
-    GuardStep(StepName("FormCreate"), [&] { session_->Login(); });
+    GuardStep(StepName("FormCreate"), [&] { Session().Login(); });
 }
 
 TArchiveWindow::~TArchiveWindow() {
     // A window closed while waiting must not leave the application's cursor busy.
     EndBusy();
-    session_->OnLogin = nullptr;
-    session_->OnData = nullptr;
-    session_->OnDisconnect = nullptr;
-    parser_.reset();
-    session_.reset();
 }
 
 QString TArchiveWindow::StepName(const char* handler) const {
@@ -113,11 +98,11 @@ QString TArchiveWindow::StepName(const char* handler) const {
 // ---- published properties ---------------------------------------------------------
 
 QString TArchiveWindow::FormSettings() const {
-    return Cp1251::Decode(grid_->SaveSettings());
+    return GridSettingsText(*grid_);
 }
 
 void TArchiveWindow::SetFormSettings(const QString& settings) {
-    GuardStep(StepName("FormSettings"), [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+    LoadGridSettings(*grid_, settings, StepName("FormSettings"));
 }
 
 // ---- dates and the busy state -------------------------------------------------------
@@ -180,9 +165,9 @@ void TArchiveWindow::Button1Click() {
     } guard{this};
     const QString params = RequestParams();
     if (UsesParser())
-        parser_->SendList(vocab::request::kList, queryText_, params);
+        Parser().SendList(vocab::request::kList, queryText_, params);
     else
-        session_->SendRequest(vocab::request::kList, params);
+        Session().SendRequest(vocab::request::kList, params);
     guard.sent = true;
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "monitors/ListSession.h"
 #include "monitors/MonitorWindowKit.h"
 #include "shell/contract/TChildWindow.h"
 
 #include <QDate>
 #include <QString>
 
-#include <memory>
 #include <span>
 
 class QDateEdit;
@@ -71,7 +71,7 @@ public:
     QString ToDate() const;
 
     TAdvColumnGrid& Grid() const { return *grid_; }
-    TBrokerSession& Session() const { return *session_; }
+    TBrokerSession& Session() const { return session_.Session(); }
     QWidget* TopPanel() const { return panel_; }
     QDateEdit* DTPbegin() const { return dtpBegin_; }
     QDateEdit* DTPend() const { return dtpEnd_; }
@@ -102,7 +102,7 @@ protected:
     int CurrentDataRow() const; // -1 when the current cell is not on a data row
     QHBoxLayout* PanelLayout() const { return panelLayout_; }
     QVBoxLayout* MainLayout() const { return layout_; }
-    TMetadataParser& Parser() const { return *parser_; }
+    TMetadataParser& Parser() const { return session_.Parser(); }
     const QString& QueryText() const { return queryText_; }
 
     QString sqlFilter_;
@@ -113,8 +113,7 @@ private:
 
     const Frame frame_;
     const QString queryText_;
-    std::unique_ptr<TBrokerSession> session_;
-    std::unique_ptr<TMetadataParser> parser_;
+    monitorkit::ListSession session_;
     QVBoxLayout* layout_ = nullptr;
     QWidget* panel_ = nullptr;
     QHBoxLayout* panelLayout_ = nullptr;

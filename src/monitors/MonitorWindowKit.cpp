@@ -1,11 +1,16 @@
 #include "monitors/MonitorWindowKit.h"
 #include "grids/TAdvColumnGrid.h"
 #include "grids/fill/ResponseFill.h"
+#include "session/wire/Cp1251.h"
 #include "shell/base/ErrorGuard.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QToolBar>
+#include <QVBoxLayout>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace monitorkit {
 
@@ -48,6 +53,52 @@ void UsePopup(QWidget& window, QMenu& popup) {
     window.setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(&window, &QWidget::customContextMenuRequested, &popup,
                      [&window, &popup](const QPoint& pos) { popup.exec(window.mapToGlobal(pos)); });
+}
+
+ListFrame BuildListBody(QWidget& owner, QWidget* top, std::initializer_list<PopupItem> items) {
+    ListFrame frame;
+    frame.layout = new QVBoxLayout(&owner);
+    frame.layout->setContentsMargins(0, 0, 0, 0);
+    frame.layout->setSpacing(0);
+    if (top)
+        frame.layout->addWidget(top);
+    frame.grid = new TAdvColumnGrid(&owner);
+    frame.layout->addWidget(frame.grid, 1);
+    frame.popup = new QMenu(&owner);
+    for (const PopupItem& item : items)
+        frame.items.push_back(item.caption
+                                  ? AddAction(owner, *frame.popup, QString::fromUtf8(item.caption),
+                                              item.keys, QString::fromLatin1(item.step), item.run)
+                                  : frame.popup->addSeparator());
+    UsePopup(owner, *frame.popup);
+    return frame;
+}
+
+ListFrame BuildListWindow(QWidget& window, const ListWindowShape& shape,
+                          std::initializer_list<PopupItem> items) {
+    window.setAttribute(Qt::WA_DeleteOnClose);
+    window.setWindowTitle(shape.caption);
+    window.resize(shape.width, 400);
+    ListFrame frame = BuildListBody(window, shape.top, items);
+    BuildGrid(*frame.grid, shape.columns, shape.hidden, frame.popup);
+    if (shape.look)
+        frame.grid->SetCellLookHook(shape.look);
+    window.resize(std::max(window.width(), frame.grid->FullWidth()), window.height());
+    return frame;
+}
+
+QToolBar* NewToolbar(QWidget& window) {
+    auto* panel = new QToolBar(&window);
+    panel->setIconSize(QSize(16, 16));
+    return panel;
+}
+
+QString GridSettingsText(const TAdvColumnGrid& grid) {
+    return Cp1251::Decode(grid.SaveSettings());
+}
+
+void LoadGridSettings(TAdvColumnGrid& grid, const QString& settings, const QString& step) {
+    GuardStep(step, [&] { grid.LoadSettings(Cp1251::Encode(settings)); });
 }
 
 QString KeyValue(QLatin1StringView key, const QString& value) {

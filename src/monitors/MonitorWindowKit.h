@@ -1,22 +1,27 @@
 #pragma once
 
 #include "controls/SortKeys.h"
+#include "controls/StringGrid.h"
 
 #include <QKeySequence>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <initializer_list>
 #include <span>
 #include <utility>
+#include <vector>
 
 class QAction;
 class QMenu;
+class QToolBar;
+class QVBoxLayout;
 class QWidget;
 class TAdvColumnGrid;
 
-// Pieces the list windows (deals, portfolio, position, transactions) share: their grid
-// set-up from a column table, their popup items and the request pieces.
+// Pieces the list windows share: their skeleton, their grid set-up from a column table,
+// their popup items, their grid layout text and the request pieces.
 namespace monitorkit {
 
 // One design-time column; its position in the table is its identity.
@@ -48,6 +53,57 @@ QAction* AddAction(QWidget& window, QMenu& popup, const QString& caption, const 
 
 // Shows the popup at the window's context-menu position.
 void UsePopup(QWidget& window, QMenu& popup);
+
+// One popup item of a list window: its caption, key, the step its log lines name and
+// what it runs. An item without a caption is a separator.
+struct PopupItem {
+    const char* caption = nullptr;
+    QKeySequence keys;
+    const char* step = nullptr;
+    std::function<void()> run;
+};
+
+// What a list window is made of besides its own pieces. The height is 400 for all.
+struct ListWindowShape {
+    ListWindowShape(const QString& caption, int width, std::span<const Column> columns,
+                    std::span<const HiddenColumn> hidden, QWidget* top = nullptr,
+                    TStringGrid::CellLookHook look = {})
+        : caption(caption), width(width), columns(columns), hidden(hidden), top(top),
+          look(std::move(look)) {}
+    QString caption;
+    int width;
+    std::span<const Column> columns;
+    std::span<const HiddenColumn> hidden;
+    QWidget* top;                   // a panel over the grid, made by the window, or none
+    TStringGrid::CellLookHook look; // none: the grid's own colours
+};
+
+// What BuildListWindow made; items holds the popup's actions in the order given.
+struct ListFrame {
+    QVBoxLayout* layout = nullptr;
+    TAdvColumnGrid* grid = nullptr;
+    QMenu* popup = nullptr;
+    std::vector<QAction*> items;
+};
+
+// The skeleton every list window shares: closing deletes it; its caption and size; a
+// layout without margins, the top panel over the grid, which takes all the height left;
+// the popup with the window's items before the grid's own; the grid from the column
+// tables; the window widened to show every column.
+ListFrame BuildListWindow(QWidget& window, const ListWindowShape& shape,
+                          std::initializer_list<PopupItem> items);
+
+// The part of the skeleton inside owner (a window or one page of it): the layout, the
+// top panel, the grid and the popup with its items. The grid is left to the caller.
+ListFrame BuildListBody(QWidget& owner, QWidget* top, std::initializer_list<PopupItem> items);
+
+// A toolbar of 16-pixel icons for the top of a window.
+QToolBar* NewToolbar(QWidget& window);
+
+// A grid's layout as a desktop keeps it, and back; a layout that cannot be read leaves
+// one log line naming the step.
+QString GridSettingsText(const TAdvColumnGrid& grid);
+void LoadGridSettings(TAdvColumnGrid& grid, const QString& settings, const QString& step);
 
 // One "key=value" piece of a pair-form parameter string.
 QString KeyValue(QLatin1StringView key, const QString& value);

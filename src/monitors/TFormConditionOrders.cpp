@@ -15,9 +15,7 @@
 #include "shell/refs/ReferenceData.h"
 
 #include <QAction>
-#include <QMenu>
 #include <QToolBar>
-#include <QVBoxLayout>
 
 using namespace monitorkit;
 
@@ -55,63 +53,32 @@ QString ConditionPeriodText(double dateValue) {
     return moment.isValid() ? moment.toString(QStringLiteral("dd.MM.yyyy hh:mm")) : QString();
 }
 
-TFormConditionOrders::TFormConditionOrders(QWidget* parent) : TChildWindow(parent) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Условные заявки"));
-    resize(760, 400);
-    sesConditionOrders_ =
-        std::make_unique<TBrokerSession>(QStringLiteral("sesConditionOrders"), false);
-    sesOrderExec_ = std::make_unique<TBrokerSession>(QStringLiteral("sesOrderExec"), false);
-    parser_ = std::make_unique<TMetadataParser>(sesConditionOrders_.get());
-    execParser_ = std::make_unique<TMetadataParser>(sesOrderExec_.get());
-    sesConditionOrders_->OnLogin = [this](TBrokerSession*) { sesConditionOrdersLogin(); };
-    sesConditionOrders_->OnData = [this](TBrokerSession*) { sesConditionOrdersData(); };
-    sesOrderExec_->OnData = [this](TBrokerSession*) { sesOrderExecData(); };
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    panel_ = new QToolBar(this);
-    panel_->setIconSize(QSize(16, 16));
-    layout->addWidget(panel_);
-    grid_ = new TAdvColumnGrid(this);
-    layout->addWidget(grid_, 1);
-    BuildMenusAndPanel();
-    monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
-    grid_->SetCellLookHook(
-        [this](int realCol, int row, TCellLook& look) { CellLook(realCol, row, look); });
-    resize(std::max(width(), grid_->FullWidth()), height());
+TFormConditionOrders::TFormConditionOrders(QWidget* parent)
+    : TChildWindow(parent),
+      sesConditionOrders_(
+          QStringLiteral("sesConditionOrders"), false, [this] { sesConditionOrdersLogin(); },
+          [this] { sesConditionOrdersData(); }),
+      sesOrderExec_(QStringLiteral("sesOrderExec"), false, {}, [this] { sesOrderExecData(); }) {
+    panel_ = NewToolbar(*this);
+    const ListFrame frame = BuildListWindow(
+        *this,
+        {QStringLiteral("Условные заявки"), 760, kColumns, kHidden, panel_,
+         [this](int realCol, int row, TCellLook& look) { CellLook(realCol, row, look); }},
+        {{"Снять заявку", Qt::Key_F8, "FormConditionOrders.menuDelOrderClick",
+          [this] { menuDelOrderClick(); }},
+         {},
+         {"Фильтр", Qt::Key_F9, "FormConditionOrders.menuFilterClick",
+          [this] { menuFilterClick(); }},
+         {"Обновить",
+          {},
+          "FormConditionOrders.BtnRefreshClick",
+          [this] { sesConditionOrdersLogin(); }},
+         {"Дополнительная информация по заявке", Qt::SHIFT | Qt::Key_F9,
+          "FormConditionOrders.menuOrderInfoClick", [this] { menuOrderInfoClick(); }}});
+    grid_ = frame.grid;
+    popup_ = frame.popup;
+    requestorders::AddButtons(*panel_, frame.items[2], frame.items[3], frame.items[0]);
     GuardStep(QStringLiteral("FormConditionOrders.FormCreate"), [&] { sesConditionOrdersLogin(); });
-}
-
-TFormConditionOrders::~TFormConditionOrders() {
-    sesConditionOrders_->OnLogin = nullptr;
-    sesConditionOrders_->OnData = nullptr;
-    sesOrderExec_->OnData = nullptr;
-    parser_.reset();
-    execParser_.reset();
-    sesConditionOrders_.reset();
-    sesOrderExec_.reset();
-}
-
-void TFormConditionOrders::BuildMenusAndPanel() {
-    popup_ = new QMenu(this);
-    QAction* del = AddAction(
-        *this, *popup_, QStringLiteral("Снять заявку"), QKeySequence(Qt::Key_F8),
-        QStringLiteral("FormConditionOrders.menuDelOrderClick"), [this] { menuDelOrderClick(); });
-    popup_->addSeparator();
-    QAction* filter = AddAction(*this, *popup_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
-                                QStringLiteral("FormConditionOrders.menuFilterClick"),
-                                [this] { menuFilterClick(); });
-    QAction* refresh = AddAction(*this, *popup_, QStringLiteral("Обновить"), QKeySequence(),
-                                 QStringLiteral("FormConditionOrders.BtnRefreshClick"),
-                                 [this] { sesConditionOrdersLogin(); });
-    AddAction(*this, *popup_, QStringLiteral("Дополнительная информация по заявке"),
-              QKeySequence(Qt::SHIFT | Qt::Key_F9),
-              QStringLiteral("FormConditionOrders.menuOrderInfoClick"),
-              [this] { menuOrderInfoClick(); });
-    UsePopup(*this, *popup_);
-    requestorders::AddButtons(*panel_, filter, refresh, del);
 }
 
 // ---- requests and answers -----------------------------------------------------------
@@ -124,13 +91,13 @@ void TFormConditionOrders::sesConditionOrdersLogin() {
                            KeyValue(kFilterSecurities, ToCommaText(filterBum_)) +
                            KeyValue(kFilterOrderStatus, QString::number(statusMask_)) +
                            KeyValue(kFilterBuySell, buySell_);
-    parser_->SendList(vocab::request::kList, kListQuery, params);
+    sesConditionOrders_.Parser().SendList(vocab::request::kList, kListQuery, params);
 }
 
 void TFormConditionOrders::sesConditionOrdersData() {
     RowTexts cells(*grid_, {kIdAcc, kAccName, kStartText, kStopText, kIdBum});
     TReferenceData& refs = TReferenceData::Current();
-    TMetadataParser& parser = *parser_;
+    TMetadataParser& parser = sesConditionOrders_.Parser();
     const AfterRowTexts hook = [&](int i, int, QStringList& texts) {
         cells.Attach(texts);
         int id = 0;
@@ -152,7 +119,8 @@ void TFormConditionOrders::sesConditionOrdersData() {
 }
 
 void TFormConditionOrders::sesOrderExecData() {
-    if (requestorders::WithdrawalAccepted(*execParser_, QStringLiteral("FormConditionOrders")))
+    if (requestorders::WithdrawalAccepted(sesOrderExec_.Parser(),
+                                          QStringLiteral("FormConditionOrders")))
         sesConditionOrdersLogin();
 }
 
@@ -178,9 +146,10 @@ void TFormConditionOrders::menuDelOrderClick() {
     grid_->setFocus(Qt::OtherFocusReason);
     if (!yes)
         return;
-    execParser_->SendExec(vocab::request::kCommand, kWithdrawQuery,
-                          AlternatingParams({{QString(vocab::key::kQuery), kWithdrawQuery},
-                                             {QString(vocab::key::kParam0), id}}));
+    sesOrderExec_.Parser().SendExec(
+        vocab::request::kCommand, kWithdrawQuery,
+        AlternatingParams(
+            {{QString(vocab::key::kQuery), kWithdrawQuery}, {QString(vocab::key::kParam0), id}}));
 }
 
 void TFormConditionOrders::menuOrderInfoClick() {

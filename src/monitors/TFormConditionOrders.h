@@ -1,17 +1,14 @@
 #pragma once
 
+#include "monitors/ListSession.h"
 #include "shell/contract/TChildWindow.h"
 
 #include <QString>
 #include <QStringList>
 
-#include <memory>
-
 class QMenu;
 class QToolBar;
 class TAdvColumnGrid;
-class TBrokerSession;
-class TMetadataParser;
 struct TCellLook;
 
 // "Условные заявки": orders the server holds until a condition on a security is met
@@ -42,7 +39,6 @@ public:
 
     // Sends the first list request at once; its session does not connect by itself.
     explicit TFormConditionOrders(QWidget* parent = nullptr);
-    ~TFormConditionOrders() override;
 
     int Tag() const override { return 0; }
     void RefreshList() override { sesConditionOrdersLogin(); }
@@ -68,13 +64,10 @@ public:
     static void Register();
 
 private:
-    void BuildMenusAndPanel();
     QString Cell(int tag, int row) const;
 
-    std::unique_ptr<TBrokerSession> sesConditionOrders_;
-    std::unique_ptr<TBrokerSession> sesOrderExec_;
-    std::unique_ptr<TMetadataParser> parser_;
-    std::unique_ptr<TMetadataParser> execParser_;
+    monitorkit::ListSession sesConditionOrders_;
+    monitorkit::ListSession sesOrderExec_;
     TAdvColumnGrid* grid_ = nullptr;
     QToolBar* panel_ = nullptr;
     QMenu* popup_ = nullptr;

@@ -7,7 +7,6 @@
 #include "monitors/RequestOrdersKit.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/DateValue.h"
 #include "shell/base/ErrorGuard.h"
@@ -16,10 +15,8 @@
 #include "shell/refs/ReferenceData.h"
 
 #include <QAction>
-#include <QMenu>
 #include <QStyle>
 #include <QToolBar>
-#include <QVBoxLayout>
 
 using namespace monitorkit;
 
@@ -60,76 +57,41 @@ const QString kWithdrawQuery = QString::number(vocab::command::kWithdrawRpsRepoO
 
 } // namespace
 
-TFormOrdersRPS::TFormOrdersRPS(QWidget* parent) : TChildWindow(parent) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Заявки РПС и РЕПО"));
-    resize(760, 400);
-    sesOrdRPS_ = std::make_unique<TBrokerSession>(QStringLiteral("sesOrdRPS"), false);
-    sesDelRps_ = std::make_unique<TBrokerSession>(QStringLiteral("sesDelRps"), false);
-    parser_ = std::make_unique<TMetadataParser>(sesOrdRPS_.get());
-    delParser_ = std::make_unique<TMetadataParser>(sesDelRps_.get());
-    sesOrdRPS_->OnLogin = [this](TBrokerSession*) { sesOrdRPSLogin(); };
-    sesOrdRPS_->OnData = [this](TBrokerSession*) { sesOrdRPSData(); };
-    sesDelRps_->OnData = [this](TBrokerSession*) { sesDelRpsData(); };
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    panel_ = new QToolBar(this);
-    panel_->setIconSize(QSize(16, 16));
-    layout->addWidget(panel_);
-    grid_ = new TAdvColumnGrid(this);
-    layout->addWidget(grid_, 1);
-    BuildMenusAndPanel();
-    monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
+TFormOrdersRPS::TFormOrdersRPS(QWidget* parent)
+    : TChildWindow(parent), sesOrdRPS_(
+                                QStringLiteral("sesOrdRPS"), false, [this] { sesOrdRPSLogin(); },
+                                [this] { sesOrdRPSData(); }),
+      sesDelRps_(QStringLiteral("sesDelRps"), false, {}, [this] { sesDelRpsData(); }) {
+    panel_ = NewToolbar(*this);
+    const ListFrame frame = BuildListWindow(
+        *this,
+        {QStringLiteral("Заявки РПС и РЕПО"), 760, kColumns, kHidden, panel_,
+         [this](int realCol, int row, TCellLook& look) { CellLook(realCol, row, look); }},
+        {{"Снять заявку", Qt::Key_F8, "FormOrdersRPS.menuDelOrderClick",
+          [this] { menuDelOrderClick(); }},
+         {},
+         {"Фильтр", Qt::Key_F9, "FormOrdersRPS.menuFilterClick", [this] { menuFilterClick(); }},
+         {"Обновить", {}, "FormOrdersRPS.BtnRefreshClick", [this] { sesOrdRPSLogin(); }},
+         {"Дополнительная информация по заявке", Qt::SHIFT | Qt::Key_F9,
+          "FormOrdersRPS.menuOrderInfoClick", [this] { menuOrderInfoClick(); }}});
+    grid_ = frame.grid;
+    popup_ = frame.popup;
+    requestorders::AddButtons(*panel_, frame.items[2], frame.items[3], frame.items[0]);
     // "Время" and "Вид" read best centred.
     for (int tag : {kOrderTime, kBuySell})
         grid_->ColumnByTag(tag)->Alignment = Qt::AlignHCenter | Qt::AlignVCenter;
     grid_->ColumnsChanged();
-    grid_->SetCellLookHook(
-        [this](int realCol, int row, TCellLook& look) { CellLook(realCol, row, look); });
-    resize(std::max(width(), grid_->FullWidth()), height());
     GuardStep(QStringLiteral("FormOrdersRPS.FormCreate"), [&] { sesOrdRPSLogin(); });
-}
-
-TFormOrdersRPS::~TFormOrdersRPS() {
-    sesOrdRPS_->OnLogin = nullptr;
-    sesOrdRPS_->OnData = nullptr;
-    sesDelRps_->OnData = nullptr;
-    parser_.reset();
-    delParser_.reset();
-    sesOrdRPS_.reset();
-    sesDelRps_.reset();
-}
-
-void TFormOrdersRPS::BuildMenusAndPanel() {
-    popup_ = new QMenu(this);
-    QAction* del = AddAction(
-        *this, *popup_, QStringLiteral("Снять заявку"), QKeySequence(Qt::Key_F8),
-        QStringLiteral("FormOrdersRPS.menuDelOrderClick"), [this] { menuDelOrderClick(); });
-    popup_->addSeparator();
-    QAction* filter =
-        AddAction(*this, *popup_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
-                  QStringLiteral("FormOrdersRPS.menuFilterClick"), [this] { menuFilterClick(); });
-    QAction* refresh =
-        AddAction(*this, *popup_, QStringLiteral("Обновить"), QKeySequence(),
-                  QStringLiteral("FormOrdersRPS.BtnRefreshClick"), [this] { sesOrdRPSLogin(); });
-    AddAction(*this, *popup_, QStringLiteral("Дополнительная информация по заявке"),
-              QKeySequence(Qt::SHIFT | Qt::Key_F9),
-              QStringLiteral("FormOrdersRPS.menuOrderInfoClick"), [this] { menuOrderInfoClick(); });
-    UsePopup(*this, *popup_);
-    requestorders::AddButtons(*panel_, filter, refresh, del);
 }
 
 // ---- published properties ---------------------------------------------------------
 
 QString TFormOrdersRPS::FormSettings() const {
-    return Cp1251::Decode(grid_->SaveSettings());
+    return GridSettingsText(*grid_);
 }
 
 void TFormOrdersRPS::SetFormSettings(const QString& settings) {
-    GuardStep(QStringLiteral("FormOrdersRPS.FormSettings"),
-              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+    LoadGridSettings(*grid_, settings, QStringLiteral("FormOrdersRPS.FormSettings"));
 }
 
 // ---- requests and answers -----------------------------------------------------------
@@ -142,7 +104,7 @@ void TFormOrdersRPS::sesOrdRPSLogin() {
     // Without a status choice the key is left out altogether.
     if (statusMask_ != 0)
         params += KeyValue(kFilterOrderStatus, QString::number(statusMask_));
-    parser_->SendList(vocab::request::kList, kListQuery, params);
+    sesOrdRPS_.Parser().SendList(vocab::request::kList, kListQuery, params);
 }
 
 void TFormOrdersRPS::sesOrdRPSData() {
@@ -154,11 +116,11 @@ void TFormOrdersRPS::sesOrdRPSData() {
         if (ReadInt(cells.Get(kIdAcc), id))
             cells.Set(kAccountName, refs.AccountDisplayName(id, cells.Get(kAccountName)));
     };
-    LoadGridFromResponse(*parser_, *grid_, hook);
+    LoadGridFromResponse(sesOrdRPS_.Parser(), *grid_, hook);
 }
 
 void TFormOrdersRPS::sesDelRpsData() {
-    if (requestorders::WithdrawalAccepted(*delParser_, QStringLiteral("FormOrdersRPS")))
+    if (requestorders::WithdrawalAccepted(sesDelRps_.Parser(), QStringLiteral("FormOrdersRPS")))
         sesOrdRPSLogin();
 }
 
@@ -188,9 +150,9 @@ void TFormOrdersRPS::menuDelOrderClick() {
     grid_->setFocus(Qt::OtherFocusReason);
     if (!yes)
         return;
-    delParser_->SendExec(vocab::request::kCommand, kWithdrawQuery,
-                         AlternatingParams({{QString(vocab::key::kQuery), kWithdrawQuery},
-                                            {QString(vocab::key::kParam0), id}}));
+    sesDelRps_.Parser().SendExec(vocab::request::kCommand, kWithdrawQuery,
+                                 AlternatingParams({{QString(vocab::key::kQuery), kWithdrawQuery},
+                                                    {QString(vocab::key::kParam0), id}}));
 }
 
 void TFormOrdersRPS::menuOrderInfoClick() {

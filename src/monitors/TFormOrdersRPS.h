@@ -1,17 +1,14 @@
 #pragma once
 
+#include "monitors/ListSession.h"
 #include "shell/contract/TChildWindow.h"
 
 #include <QString>
 #include <QStringList>
 
-#include <memory>
-
 class QMenu;
 class QToolBar;
 class TAdvColumnGrid;
-class TBrokerSession;
-class TMetadataParser;
 struct TCellLook;
 
 // "Заявки РПС и РЕПО": the negotiated-deal orders (addressed to a named partner) and the
@@ -55,7 +52,6 @@ public:
 
     // Sends the first list request at once; its session does not connect by itself.
     explicit TFormOrdersRPS(QWidget* parent = nullptr);
-    ~TFormOrdersRPS() override;
 
     QString SQLFilter() const { return sqlFilter_; }
     void SetSQLFilter(const QString& filter) { sqlFilter_ = filter; }
@@ -84,13 +80,10 @@ public:
     static void Register();
 
 private:
-    void BuildMenusAndPanel();
     QString Cell(int tag, int row) const;
 
-    std::unique_ptr<TBrokerSession> sesOrdRPS_;
-    std::unique_ptr<TBrokerSession> sesDelRps_;
-    std::unique_ptr<TMetadataParser> parser_;
-    std::unique_ptr<TMetadataParser> delParser_;
+    monitorkit::ListSession sesOrdRPS_;
+    monitorkit::ListSession sesDelRps_;
     TAdvColumnGrid* grid_ = nullptr;
     QToolBar* panel_ = nullptr;
     QMenu* popup_ = nullptr;

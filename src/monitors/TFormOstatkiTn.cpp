@@ -6,7 +6,6 @@
 #include "monitors/TFormPrf.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/DateValue.h"
 #include "shell/base/ErrorGuard.h"
@@ -15,14 +14,13 @@
 #include "shell/contract/WindowCatalog.h"
 #include "shell/refs/ReferenceData.h"
 
+#include <QAction>
 #include <QDateEdit>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMenu>
 #include <QStyle>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 using namespace monitorkit;
 
@@ -60,19 +58,10 @@ QDateEdit* MakeDatePicker(QWidget* parent, const char* name) {
 
 } // namespace
 
-TFormOstatkiTn::TFormOstatkiTn(QWidget* parent) : TChildWindow(parent) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Остатки и план поставок Т+"));
-    resize(640, 400);
-    sesAPrf_ = std::make_unique<TBrokerSession>(QStringLiteral("SesAPrf"), true);
-    parser_ = std::make_unique<TMetadataParser>(sesAPrf_.get());
-    sesAPrf_->OnLogin = [this](TBrokerSession*) { SesAPrfLogin(); };
-    sesAPrf_->OnData = [this](TBrokerSession*) { SesAPrfData(); };
-    sesAPrf_->OnDisconnect = [this](TBrokerSession*) { SesAPrfDisconnect(); };
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
+TFormOstatkiTn::TFormOstatkiTn(QWidget* parent)
+    : TChildWindow(parent), sesAPrf_(
+                                QStringLiteral("SesAPrf"), true, [this] { SesAPrfLogin(); },
+                                [this] { SesAPrfData(); }, [this] { SesAPrfDisconnect(); }) {
     panel_ = new QWidget(this);
     panel_->setObjectName(QStringLiteral("Panel1"));
     auto* row = new QHBoxLayout(panel_);
@@ -98,41 +87,26 @@ TFormOstatkiTn::TFormOstatkiTn(QWidget* parent) : TChildWindow(parent) {
     row->addWidget(fetch_);
     row->addWidget(filterButton_);
     row->addStretch(1);
-    layout->addWidget(panel_);
-    grid_ = new TAdvColumnGrid(this);
-    layout->addWidget(grid_, 1);
-
-    popup_ = new QMenu(this);
-    QAction* filter =
-        AddAction(*this, *popup_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
-                  QStringLiteral("FormOstatkiTn.menuFilterClick"), [this] { menuFilterClick(); });
-    UsePopup(*this, *popup_);
+    const ListFrame frame = BuildListWindow(
+        *this, {QStringLiteral("Остатки и план поставок Т+"), 640, kColumns, kHidden, panel_},
+        {{"Фильтр", Qt::Key_F9, "FormOstatkiTn.menuFilterClick", [this] { menuFilterClick(); }}});
+    grid_ = frame.grid;
+    popup_ = frame.popup;
     // The key and the item wait with the button while a request is outstanding.
-    connect(filterButton_, &QToolButton::clicked, filter, &QAction::trigger);
+    connect(filterButton_, &QToolButton::clicked, frame.items[0], &QAction::trigger);
     connect(fetch_, &QToolButton::clicked, this, [this] {
         GuardStep(QStringLiteral("FormOstatkiTn.Button1Click"), [&] { Button1Click(); });
     });
-    monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
-    resize(std::max(width(), grid_->FullWidth()), height());
     // The session logs in by itself; its login event sends the first request.
-    GuardStep(QStringLiteral("FormOstatkiTn.FormCreate"), [&] { sesAPrf_->Login(); });
-}
-
-TFormOstatkiTn::~TFormOstatkiTn() {
-    sesAPrf_->OnLogin = nullptr;
-    sesAPrf_->OnData = nullptr;
-    sesAPrf_->OnDisconnect = nullptr;
-    parser_.reset();
-    sesAPrf_.reset();
+    GuardStep(QStringLiteral("FormOstatkiTn.FormCreate"), [&] { sesAPrf_.Session().Login(); });
 }
 
 QString TFormOstatkiTn::FormSettings() const {
-    return Cp1251::Decode(grid_->SaveSettings());
+    return GridSettingsText(*grid_);
 }
 
 void TFormOstatkiTn::SetFormSettings(const QString& settings) {
-    GuardStep(QStringLiteral("FormOstatkiTn.FormSettings"),
-              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+    LoadGridSettings(*grid_, settings, QStringLiteral("FormOstatkiTn.FormSettings"));
 }
 
 // ---- requests and answers -----------------------------------------------------------
@@ -163,10 +137,10 @@ void TFormOstatkiTn::SendRequest() {
                 form->SetBusy(false);
         }
     } guard{this};
-    parser_->SendList(vocab::request::kList, kBalancesQuery,
-                      KeyValue(kQuery, kBalancesQuery) + KeyValue(kFilter, sqlFilter_) +
-                          KeyValue(kParam0, from) +
-                          KeyValue(QLatin1StringView("param1"), DottedDate(*dateTo_)));
+    sesAPrf_.Parser().SendList(vocab::request::kList, kBalancesQuery,
+                               KeyValue(kQuery, kBalancesQuery) + KeyValue(kFilter, sqlFilter_) +
+                                   KeyValue(kParam0, from) +
+                                   KeyValue(QLatin1StringView("param1"), DottedDate(*dateTo_)));
     guard.sent = true;
 }
 
@@ -197,7 +171,7 @@ void TFormOstatkiTn::SesAPrfData() {
                     cells.Set(tag, FormatNumberPrintf(format, value));
             }
         };
-        LoadGridFromResponse(*parser_, *grid_, hook);
+        LoadGridFromResponse(sesAPrf_.Parser(), *grid_, hook);
         SizeFirstColumn();
     }
     WriteLog(QStringLiteral("SesAPrfData end"));

@@ -1,15 +1,12 @@
 #pragma once
 
+#include "monitors/ListSession.h"
 #include "shell/contract/TChildWindow.h"
-
-#include <memory>
 
 class QDateEdit;
 class QMenu;
 class QToolButton;
 class TAdvColumnGrid;
-class TBrokerSession;
-class TMetadataParser;
 
 // "Остатки и план поставок Т+": per date, client, account and instrument, the incoming
 // balance, the current one, the delivery due and the planned balance of T+ settlement,
@@ -38,7 +35,6 @@ public:
     };
 
     explicit TFormOstatkiTn(QWidget* parent = nullptr);
-    ~TFormOstatkiTn() override;
 
     // Published properties. Writing the filter sends nothing: the next request uses it.
     QString SQLFilter() const { return sqlFilter_; }
@@ -75,8 +71,7 @@ private:
     void SizeFirstColumn();
     void menuFilterClick();
 
-    std::unique_ptr<TBrokerSession> sesAPrf_;
-    std::unique_ptr<TMetadataParser> parser_;
+    monitorkit::ListSession sesAPrf_;
     QWidget* panel_ = nullptr;
     QDateEdit* dateFrom_ = nullptr;
     QDateEdit* dateTo_ = nullptr;

@@ -12,7 +12,7 @@
 #include "shell/contract/WindowCatalog.h"
 #include "shell/refs/ReferenceData.h"
 
-#include <QMenu>
+#include <QAction>
 #include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
@@ -92,37 +92,45 @@ AfterRowTexts RowFixUp(RowTexts& cells, const std::vector<std::pair<int, QString
     };
 }
 
+// One page of the window: its toolbar over its grid, its popup with the items given.
+ListFrame AddPage(QTabWidget& pages, const QString& title, QToolBar*& panel,
+                  std::initializer_list<PopupItem> items) {
+    auto* page = new QWidget(&pages);
+    panel = NewToolbar(*page);
+    ListFrame frame = BuildListBody(*page, panel, items);
+    pages.addTab(page, title);
+    return frame;
+}
+
 } // namespace
 
-TFormPortfelFut::TFormPortfelFut(QWidget* parent) : TChildWindow(parent) {
+TFormPortfelFut::TFormPortfelFut(QWidget* parent)
+    : TChildWindow(parent), sesFut_(
+                                QStringLiteral("SesPortfelFut"), true,
+                                [this] { SesPortfelFutLogin(); }, [this] { SesPortfelFutData(); }),
+      sesMoney_(
+          QStringLiteral("sesMoneyPos"), false, [this] { sesMoneyPosLogin(); },
+          [this] { sesMoneyPosData(); }) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Фьючерсные позиции"));
     resize(760, 400);
-    sesFut_ = std::make_unique<TBrokerSession>(QStringLiteral("SesPortfelFut"), true);
-    parserFut_ = std::make_unique<TMetadataParser>(sesFut_.get());
-    sesFut_->OnLogin = [this](TBrokerSession*) { SesPortfelFutLogin(); };
-    sesFut_->OnData = [this](TBrokerSession*) { SesPortfelFutData(); };
-    sesMoney_ = std::make_unique<TBrokerSession>(QStringLiteral("sesMoneyPos"), false);
-    parserMoney_ = std::make_unique<TMetadataParser>(sesMoney_.get());
-    sesMoney_->OnLogin = [this](TBrokerSession*) { sesMoneyPosLogin(); };
-    sesMoney_->OnData = [this](TBrokerSession*) { sesMoneyPosData(); };
-
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     pages_ = new QTabWidget(this);
     pages_->setObjectName(QStringLiteral("PageControl1"));
     layout->addWidget(pages_, 1);
-    QWidget* contracts = BuildPage(QStringLiteral("Контракты"), gridFut_, popupFut_, panelFut_);
-    QWidget* money = BuildPage(QStringLiteral("Деньги"), gridMoney_, popupMoney_, panelMoney_);
-
     // The filter belongs to the contracts page: its key works there only.
-    QAction* filter =
-        AddAction(*contracts, *popupFut_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
-                  QStringLiteral("FormPortfelFut.menuFilterClick"), [this] { menuFilterClick(); });
-    AddAction(*contracts, *popupFut_, QStringLiteral("Обновить"), QKeySequence(),
-              QStringLiteral("FormPortfelFut.BtnRefreshClick"), [this] { SendContracts(); });
-    AddAction(*money, *popupMoney_, QStringLiteral("Обновить"), QKeySequence(),
-              QStringLiteral("FormPortfelFut.BtnRefreshMoneyClick"), [this] { SendMoney(); });
+    const ListFrame contracts = AddPage(
+        *pages_, QStringLiteral("Контракты"), panelFut_,
+        {{"Фильтр", Qt::Key_F9, "FormPortfelFut.menuFilterClick", [this] { menuFilterClick(); }},
+         {"Обновить", {}, "FormPortfelFut.BtnRefreshClick", [this] { SendContracts(); }}});
+    const ListFrame money =
+        AddPage(*pages_, QStringLiteral("Деньги"), panelMoney_,
+                {{"Обновить", {}, "FormPortfelFut.BtnRefreshMoneyClick", [this] { SendMoney(); }}});
+    gridFut_ = contracts.grid;
+    popupFut_ = contracts.popup;
+    gridMoney_ = money.grid;
+    popupMoney_ = money.popup;
     const auto button = [this](QToolBar* panel, QAction* action, QStyle::StandardPixmap icon,
                                const char* name) {
         QAction* b = panel->addAction(style()->standardIcon(icon), action->text());
@@ -130,9 +138,9 @@ TFormPortfelFut::TFormPortfelFut(QWidget* parent) : TChildWindow(parent) {
         b->setToolTip(action->text());
         connect(b, &QAction::triggered, action, &QAction::trigger);
     };
-    button(panelFut_, filter, QStyle::SP_FileDialogContentsView, "BtnFilter");
-    button(panelFut_, popupFut_->actions().back(), QStyle::SP_BrowserReload, "BtnRefresh");
-    button(panelMoney_, popupMoney_->actions().back(), QStyle::SP_BrowserReload, "BtnRefreshMoney");
+    button(panelFut_, contracts.items[0], QStyle::SP_FileDialogContentsView, "BtnFilter");
+    button(panelFut_, contracts.items[1], QStyle::SP_BrowserReload, "BtnRefresh");
+    button(panelMoney_, money.items[0], QStyle::SP_BrowserReload, "BtnRefreshMoney");
 
     monitorkit::BuildGrid(*gridFut_, kContractColumns, kContractHidden, popupFut_);
     monitorkit::BuildGrid(*gridMoney_, kMoneyColumns, kMoneyHidden, popupMoney_);
@@ -143,34 +151,6 @@ TFormPortfelFut::TFormPortfelFut(QWidget* parent) : TChildWindow(parent) {
         GuardStep(QStringLiteral("FormPortfelFut.PageControl1Change"), [&] { PageChanged(index); });
     });
     resize(std::max(width(), gridMoney_->FullWidth() + 8), height());
-}
-
-TFormPortfelFut::~TFormPortfelFut() {
-    for (TBrokerSession* s : {sesFut_.get(), sesMoney_.get()}) {
-        s->OnLogin = nullptr;
-        s->OnData = nullptr;
-    }
-    parserFut_.reset();
-    parserMoney_.reset();
-    sesFut_.reset();
-    sesMoney_.reset();
-}
-
-QWidget* TFormPortfelFut::BuildPage(const QString& title, TAdvColumnGrid*& grid, QMenu*& popup,
-                                    QToolBar*& panel) {
-    auto* page = new QWidget(pages_);
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    panel = new QToolBar(page);
-    panel->setIconSize(QSize(16, 16));
-    layout->addWidget(panel);
-    grid = new TAdvColumnGrid(page);
-    layout->addWidget(grid, 1);
-    popup = new QMenu(page);
-    UsePopup(*page, *popup);
-    pages_->addTab(page, title);
-    return page;
 }
 
 // ---- published properties ---------------------------------------------------------
@@ -208,15 +188,15 @@ void TFormPortfelFut::showEvent(QShowEvent* event) {
 
 void TFormPortfelFut::SendContracts() {
     using namespace vocab::key;
-    parserFut_->SendList(vocab::request::kList, kContractsQuery,
-                         KeyValue(kQuery, kContractsQuery) +
-                             KeyValue(kFilterAccounts, ToCommaText(filterAcc_)) +
-                             KeyValue(kFilterSecurities, ToCommaText(filterBum_)));
+    sesFut_.Parser().SendList(vocab::request::kList, kContractsQuery,
+                              KeyValue(kQuery, kContractsQuery) +
+                                  KeyValue(kFilterAccounts, ToCommaText(filterAcc_)) +
+                                  KeyValue(kFilterSecurities, ToCommaText(filterBum_)));
 }
 
 void TFormPortfelFut::SendMoney() {
-    parserMoney_->SendList(vocab::request::kList, kMoneyQuery,
-                           KeyValue(vocab::key::kQuery, kMoneyQuery));
+    sesMoney_.Parser().SendList(vocab::request::kList, kMoneyQuery,
+                                KeyValue(vocab::key::kQuery, kMoneyQuery));
 }
 
 void TFormPortfelFut::PageChanged(int index) {
@@ -233,13 +213,13 @@ void TFormPortfelFut::BtnRefreshClick() {
 void TFormPortfelFut::SesPortfelFutData() {
     RowTexts cells(*gridFut_, {kIdAcc, kFutNameAcc, kIdCli, kFutNameCli});
     const auto formats = NumberFormats(*gridFut_);
-    LoadGridFromResponse(*parserFut_, *gridFut_, RowFixUp(cells, formats));
+    LoadGridFromResponse(sesFut_.Parser(), *gridFut_, RowFixUp(cells, formats));
 }
 
 void TFormPortfelFut::sesMoneyPosData() {
     RowTexts cells(*gridMoney_, {kIdAcc, kMoneyNameAcc, kIdCli, kMoneyNameCli});
     const auto formats = NumberFormats(*gridMoney_);
-    LoadGridFromResponse(*parserMoney_, *gridMoney_, RowFixUp(cells, formats));
+    LoadGridFromResponse(sesMoney_.Parser(), *gridMoney_, RowFixUp(cells, formats));
 }
 
 void TFormPortfelFut::MoneyCellLook(int realCol, int row, TCellLook& look) const {

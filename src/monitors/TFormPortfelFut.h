@@ -1,17 +1,14 @@
 #pragma once
 
+#include "monitors/ListSession.h"
 #include "shell/contract/TChildWindow.h"
 
 #include <QStringList>
-
-#include <memory>
 
 class QMenu;
 class QTabWidget;
 class QToolBar;
 class TAdvColumnGrid;
-class TBrokerSession;
-class TMetadataParser;
 struct TCellLook;
 
 // "Фьючерсные позиции": the clients' futures contracts ("Контракты") and their money
@@ -56,7 +53,6 @@ public:
     enum HiddenTag { kIdAcc = -100, kIdBum = -101, kIdCli = -102 };
 
     explicit TFormPortfelFut(QWidget* parent = nullptr);
-    ~TFormPortfelFut() override;
 
     // Published properties: the filter's id lists, one id per line.
     QString InternalFilterListBum() const;
@@ -93,17 +89,13 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    QWidget* BuildPage(const QString& title, TAdvColumnGrid*& grid, QMenu*& popup,
-                       QToolBar*& panel);
     void SendContracts();
     void SendMoney();
     void PageChanged(int index);
     void menuFilterClick();
 
-    std::unique_ptr<TBrokerSession> sesFut_;
-    std::unique_ptr<TMetadataParser> parserFut_;
-    std::unique_ptr<TBrokerSession> sesMoney_;
-    std::unique_ptr<TMetadataParser> parserMoney_;
+    monitorkit::ListSession sesFut_;
+    monitorkit::ListSession sesMoney_;
     QTabWidget* pages_ = nullptr;
     TAdvColumnGrid* gridFut_ = nullptr;
     TAdvColumnGrid* gridMoney_ = nullptr;

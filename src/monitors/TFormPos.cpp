@@ -6,14 +6,10 @@
 #include "monitors/TFormPrf.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/ErrorGuard.h"
 #include "shell/base/NumberText.h"
 #include "shell/contract/WindowCatalog.h"
-
-#include <QMenu>
-#include <QVBoxLayout>
 
 using namespace monitorkit;
 
@@ -33,57 +29,39 @@ const QString kGroupClause = QStringLiteral(" group by ID_BUM,INSTR ");
 
 } // namespace
 
-TFormPos::TFormPos(QWidget* parent) : TChildWindow(parent) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Позиция"));
-    resize(420, 400);
-    sesPos_ = std::make_unique<TBrokerSession>(QStringLiteral("SesPos"), true);
-    parser_ = std::make_unique<TMetadataParser>(sesPos_.get());
-    sesPos_->OnLogin = [this](TBrokerSession*) { SesPosLogin(); };
-    sesPos_->OnData = [this](TBrokerSession*) { SesPosData(); };
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    grid_ = new TAdvColumnGrid(this);
-    layout->addWidget(grid_, 1);
-    popup_ = new QMenu(this);
-    AddAction(*this, *popup_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
-              QStringLiteral("FormPos.menuFilterClick"), [this] { menuFilterClick(); });
-    AddAction(*this, *popup_, QStringLiteral("Обновить"), QKeySequence(),
-              QStringLiteral("FormPos.menuRefreshClick"), [this] { SesPosLogin(); });
-    UsePopup(*this, *popup_);
-    monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
-    resize(std::max(width(), grid_->FullWidth()), height());
-}
-
-TFormPos::~TFormPos() {
-    sesPos_->OnLogin = nullptr;
-    sesPos_->OnData = nullptr;
-    parser_.reset();
-    sesPos_.reset();
+TFormPos::TFormPos(QWidget* parent)
+    : TChildWindow(parent),
+      sesPos_(
+          QStringLiteral("SesPos"), true, [this] { SesPosLogin(); }, [this] { SesPosData(); }) {
+    const ListFrame frame = BuildListWindow(
+        *this, {QStringLiteral("Позиция"), 420, kColumns, kHidden},
+        {{"Фильтр", Qt::Key_F9, "FormPos.menuFilterClick", [this] { menuFilterClick(); }},
+         {"Обновить", {}, "FormPos.menuRefreshClick", [this] { SesPosLogin(); }}});
+    grid_ = frame.grid;
+    popup_ = frame.popup;
 }
 
 void TFormPos::SetSQLFilter(const QString& filter) {
     sqlFilter_ = filter;
-    GuardStep(QStringLiteral("FormPos.SQLFilter"), [&] { sesPos_->Login(); });
+    GuardStep(QStringLiteral("FormPos.SQLFilter"), [&] { sesPos_.Session().Login(); });
 }
 
 QString TFormPos::FormSettings() const {
-    return Cp1251::Decode(grid_->SaveSettings());
+    return GridSettingsText(*grid_);
 }
 
 void TFormPos::SetFormSettings(const QString& settings) {
-    GuardStep(QStringLiteral("FormPos.FormSettings"),
-              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+    LoadGridSettings(*grid_, settings, QStringLiteral("FormPos.FormSettings"));
 }
 
 void TFormPos::SesPosLogin() {
     // No metadata cache: every answer carries its metadata. The busy cursor stays
     // until the answer is in.
     grid_->setCursor(Qt::BusyCursor);
-    sesPos_->SendRequest(vocab::request::kList,
-                         KeyValue(vocab::key::kQuery, QString::number(vocab::list::kPosition)) +
-                             KeyValue(vocab::key::kFilter, sqlFilter_ + kGroupClause));
+    sesPos_.Session().SendRequest(
+        vocab::request::kList,
+        KeyValue(vocab::key::kQuery, QString::number(vocab::list::kPosition)) +
+            KeyValue(vocab::key::kFilter, sqlFilter_ + kGroupClause));
 }
 
 void TFormPos::SesPosData() {
@@ -102,7 +80,7 @@ void TFormPos::SesPosData() {
                 cells.Set(tag, FormatNumberPrintf(format, value));
         }
     };
-    LoadGridFromResponse(*parser_, *grid_, formats);
+    LoadGridFromResponse(sesPos_.Parser(), *grid_, formats);
 }
 
 void TFormPos::menuFilterClick() {

@@ -1,15 +1,13 @@
 #pragma once
 
+#include "monitors/ListSession.h"
 #include "shell/contract/TChildWindow.h"
 
 #include <QStringList>
 
-#include <memory>
-
 class QMenu;
 class TAdvColumnGrid;
 class TBrokerSession;
-class TMetadataParser;
 
 // "Позиция": the firm's position per instrument, summed by the server over the
 // accounts the filter admits (the request asks it to group by instrument). Every
@@ -30,7 +28,6 @@ public:
     };
 
     explicit TFormPos(QWidget* parent = nullptr);
-    ~TFormPos() override;
 
     // Published properties. Writing the filter logs the list session in; its login
     // event sends the list request.
@@ -46,7 +43,7 @@ public:
     void SesPosData();
 
     TAdvColumnGrid& GridPos() const { return *grid_; }
-    TBrokerSession& SesPos() const { return *sesPos_; }
+    TBrokerSession& SesPos() const { return sesPos_.Session(); }
     QMenu* PopupMenu() const { return popup_; }
 
     // Registers the window with the main window's "Позиция" command.
@@ -55,8 +52,7 @@ public:
 private:
     void menuFilterClick();
 
-    std::unique_ptr<TBrokerSession> sesPos_;
-    std::unique_ptr<TMetadataParser> parser_;
+    monitorkit::ListSession sesPos_;
     TAdvColumnGrid* grid_ = nullptr;
     QMenu* popup_ = nullptr;
     QString sqlFilter_;

@@ -6,15 +6,11 @@
 #include "monitors/MonitorWindowKit.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/ErrorGuard.h"
 #include "shell/base/NumberText.h"
 #include "shell/contract/WindowCatalog.h"
 #include "shell/refs/ReferenceData.h"
-
-#include <QMenu>
-#include <QVBoxLayout>
 
 using namespace monitorkit;
 
@@ -42,45 +38,26 @@ constexpr int kMaxParamText = 255;
 
 } // namespace
 
-TFormPrf::TFormPrf(QWidget* parent) : TChildWindow(parent) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Портфель"));
-    resize(640, 400);
-    sesPrf_ = std::make_unique<TBrokerSession>(QStringLiteral("SesPrf"), true);
-    parser_ = std::make_unique<TMetadataParser>(sesPrf_.get());
-    sesPrf_->OnLogin = [this](TBrokerSession*) { SesPrfLogin(); };
-    sesPrf_->OnData = [this](TBrokerSession*) { SesPrfData(); };
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    grid_ = new TAdvColumnGrid(this);
-    layout->addWidget(grid_, 1);
-    popup_ = new QMenu(this);
-    AddAction(*this, *popup_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
-              QStringLiteral("FormPrf.N2Click"), [this] { N2Click(); });
-    AddAction(*this, *popup_, QStringLiteral("Обновить"), QKeySequence(),
-              QStringLiteral("FormPrf.menuRefreshClick"), [this] { SesPrfLogin(); });
-    UsePopup(*this, *popup_);
-    monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
-    resize(std::max(width(), grid_->FullWidth()), height());
-}
-
-TFormPrf::~TFormPrf() {
-    sesPrf_->OnLogin = nullptr;
-    sesPrf_->OnData = nullptr;
-    parser_.reset();
-    sesPrf_.reset();
+TFormPrf::TFormPrf(QWidget* parent)
+    : TChildWindow(parent),
+      sesPrf_(
+          QStringLiteral("SesPrf"), true, [this] { SesPrfLogin(); }, [this] { SesPrfData(); }) {
+    const ListFrame frame =
+        BuildListWindow(*this, {QStringLiteral("Портфель"), 640, kColumns, kHidden},
+                        {{"Фильтр", Qt::Key_F9, "FormPrf.N2Click", [this] { N2Click(); }},
+                         {"Обновить", {}, "FormPrf.menuRefreshClick", [this] { SesPrfLogin(); }}});
+    grid_ = frame.grid;
+    popup_ = frame.popup;
 }
 
 // ---- published properties ---------------------------------------------------------
 
 QString TFormPrf::FormSettings() const {
-    return Cp1251::Decode(grid_->SaveSettings());
+    return GridSettingsText(*grid_);
 }
 
 void TFormPrf::SetFormSettings(const QString& settings) {
-    GuardStep(QStringLiteral("FormPrf.FormSettings"),
-              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+    LoadGridSettings(*grid_, settings, QStringLiteral("FormPrf.FormSettings"));
 }
 
 QString TFormPrf::InternalFilterListBum() const {
@@ -100,7 +77,7 @@ void TFormPrf::SetInternalFilterListAcc(const QString& lines) {
 }
 
 void TFormPrf::SetRestoredComplete(int) {
-    GuardStep(QStringLiteral("FormPrf.RestoredComplete"), [&] { sesPrf_->Login(); });
+    GuardStep(QStringLiteral("FormPrf.RestoredComplete"), [&] { sesPrf_.Session().Login(); });
 }
 
 // ---- requests and answers -----------------------------------------------------------
@@ -114,8 +91,8 @@ QString TFormPrf::FilterParams(int query) const {
 }
 
 void TFormPrf::SesPrfLogin() {
-    parser_->SendList(vocab::request::kList, QString::number(vocab::list::kPortfolio),
-                      FilterParams(vocab::list::kPortfolio));
+    sesPrf_.Parser().SendList(vocab::request::kList, QString::number(vocab::list::kPortfolio),
+                              FilterParams(vocab::list::kPortfolio));
 }
 
 void TFormPrf::RefreshByKeys(const QStringList& keys) {
@@ -137,8 +114,8 @@ void TFormPrf::RefreshByKeys(const QStringList& keys) {
         const QString keyText = ToCommaText(keys);
         params += KeyValue(kLoopBackCount, QStringLiteral("2")) +
                   KeyValue(kLoopBack0, kUpdateWithKey) + KeyValue(kLoopBack1, keyText);
-        parser_->SendList(vocab::request::kList, QString::number(vocab::list::kPortfolioByKeys),
-                          params);
+        sesPrf_.Parser().SendList(vocab::request::kList,
+                                  QString::number(vocab::list::kPortfolioByKeys), params);
     });
 }
 
@@ -167,10 +144,10 @@ void TFormPrf::SesPrfData() {
                 cells.Set(tag, FormatNumberPrintf(format, value));
         }
     };
-    if (sesPrf_->GetRequestParam(vocab::key::kLoopBack0, 1) == kUpdateWithKey)
-        MergeGridByKey(*parser_, *grid_, hook);
+    if (sesPrf_.Session().GetRequestParam(vocab::key::kLoopBack0, 1) == kUpdateWithKey)
+        MergeGridByKey(sesPrf_.Parser(), *grid_, hook);
     else
-        LoadGridFromResponse(*parser_, *grid_, hook);
+        LoadGridFromResponse(sesPrf_.Parser(), *grid_, hook);
 }
 
 // ---- actions ------------------------------------------------------------------------

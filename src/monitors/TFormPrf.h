@@ -1,15 +1,13 @@
 #pragma once
 
+#include "monitors/ListSession.h"
 #include "shell/contract/TChildWindow.h"
 
 #include <QStringList>
 
-#include <memory>
-
 class QMenu;
 class TAdvColumnGrid;
 class TBrokerSession;
-class TMetadataParser;
 
 // "Портфель": the opening, current and planned balance of every account in every
 // security and money, with the average price. Like the orders window it sends its
@@ -45,7 +43,6 @@ public:
     };
 
     explicit TFormPrf(QWidget* parent = nullptr);
-    ~TFormPrf() override;
 
     // Published properties. The filter text is only stored (the lists are sent);
     // writing RestoredComplete logs the list session in, whose login event sends.
@@ -74,7 +71,7 @@ public:
     void SesPrfData();
 
     TAdvColumnGrid& GridPrf() const { return *grid_; }
-    TBrokerSession& SesPrf() const { return *sesPrf_; }
+    TBrokerSession& SesPrf() const { return sesPrf_.Session(); }
     QMenu* PopupMenu() const { return popup_; }
 
     // The format of a balance: two decimals for money (a negative instrument id),
@@ -88,8 +85,7 @@ private:
     void N2Click();
     QString FilterParams(int query) const;
 
-    std::unique_ptr<TBrokerSession> sesPrf_;
-    std::unique_ptr<TMetadataParser> parser_;
+    monitorkit::ListSession sesPrf_;
     TAdvColumnGrid* grid_ = nullptr;
     QMenu* popup_ = nullptr;
     QString sqlFilter_;

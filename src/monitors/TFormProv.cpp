@@ -5,7 +5,6 @@
 #include "monitors/MonitorWindowKit.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/ErrorGuard.h"
 #include "shell/base/NumberText.h"
@@ -15,10 +14,8 @@
 
 #include <QAction>
 #include <QEvent>
-#include <QMenu>
 #include <QStyle>
 #include <QToolBar>
-#include <QVBoxLayout>
 
 using namespace monitorkit;
 
@@ -49,60 +46,39 @@ INewTransactionDialog* Dialog() {
 
 } // namespace
 
-TFormProv::TFormProv(QWidget* parent) : TChildWindow(parent) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Проводки"));
-    resize(640, 400);
-    sesProv_ = std::make_unique<TBrokerSession>(QStringLiteral("SesProv"), true);
-    parser_ = std::make_unique<TMetadataParser>(sesProv_.get());
-    sesProv_->OnLogin = [this](TBrokerSession*) { SesProvLogin(); };
-    sesProv_->OnData = [this](TBrokerSession*) { SesProvData(); };
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    panel_ = new QToolBar(this);
-    panel_->setIconSize(QSize(16, 16));
-    layout->addWidget(panel_);
-    grid_ = new TAdvColumnGrid(this);
-    layout->addWidget(grid_, 1);
-    BuildMenusAndPanel();
-    monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
-    grid_->SetCellLookHook(
-        [this](int realCol, int row, TCellLook& look) { CellLook(realCol, row, look); });
+TFormProv::TFormProv(QWidget* parent)
+    : TChildWindow(parent),
+      sesProv_(
+          QStringLiteral("SesProv"), true, [this] { SesProvLogin(); }, [this] { SesProvData(); }) {
+    panel_ = NewToolbar(*this);
+    const ListFrame frame = BuildListWindow(
+        *this,
+        {QStringLiteral("Проводки"), 640, kColumns, kHidden, panel_,
+         [this](int realCol, int row, TCellLook& look) { CellLook(realCol, row, look); }},
+        {{"Новая проводка", Qt::Key_F2, "FormProv.menuNewProvClick",
+          [this] { menuNewProvClick(); }},
+         {"Копировать проводку", {}, "FormProv.menuCopyProvClick", [this] { menuCopyProvClick(); }},
+         {},
+         {"Фильтр", Qt::Key_F9, "FormProv.menuFilterClick", [this] { menuFilterClick(); }},
+         {"Обновить", {}, "FormProv.BtnRefreshClick", [this] { BtnRefreshClick(); }}});
+    grid_ = frame.grid;
+    popup_ = frame.popup;
+    BuildPanel(frame.items);
     connect(grid_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         GuardStep(QStringLiteral("FormProv.GridProvDblClickCell"), [&] {
             GridProvDblClickCell(index.row() + grid_->FixedRows(),
                                  grid_->RealColIndex(index.column()));
         });
     });
-    resize(std::max(width(), grid_->FullWidth()), height());
-    GuardStep(QStringLiteral("FormProv.FormCreate"), [&] { sesProv_->Login(); });
+    GuardStep(QStringLiteral("FormProv.FormCreate"), [&] { sesProv_.Session().Login(); });
 }
 
-TFormProv::~TFormProv() {
-    sesProv_->OnLogin = nullptr;
-    sesProv_->OnData = nullptr;
-    parser_.reset();
-    sesProv_.reset();
-}
-
-void TFormProv::BuildMenusAndPanel() {
-    popup_ = new QMenu(this);
-    newProv_ =
-        AddAction(*this, *popup_, QStringLiteral("Новая проводка"), QKeySequence(Qt::Key_F2),
-                  QStringLiteral("FormProv.menuNewProvClick"), [this] { menuNewProvClick(); });
-    copyProv_ =
-        AddAction(*this, *popup_, QStringLiteral("Копировать проводку"), QKeySequence(),
-                  QStringLiteral("FormProv.menuCopyProvClick"), [this] { menuCopyProvClick(); });
-    popup_->addSeparator();
-    QAction* filter =
-        AddAction(*this, *popup_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
-                  QStringLiteral("FormProv.menuFilterClick"), [this] { menuFilterClick(); });
-    QAction* refresh =
-        AddAction(*this, *popup_, QStringLiteral("Обновить"), QKeySequence(),
-                  QStringLiteral("FormProv.BtnRefreshClick"), [this] { BtnRefreshClick(); });
-    UsePopup(*this, *popup_);
+// items: the popup's, in the order BuildListWindow was given them.
+void TFormProv::BuildPanel(const std::vector<QAction*>& items) {
+    newProv_ = items[0];
+    copyProv_ = items[1];
+    QAction* filter = items[3];
+    QAction* refresh = items[4];
     // The dialog actions wait for a dialog to open.
     newProv_->setEnabled(Dialog() != nullptr);
     copyProv_->setEnabled(Dialog() != nullptr);
@@ -132,20 +108,19 @@ void TFormProv::SetSQLFilter(const QString& filter) {
 }
 
 QString TFormProv::FormSettings() const {
-    return Cp1251::Decode(grid_->SaveSettings());
+    return GridSettingsText(*grid_);
 }
 
 void TFormProv::SetFormSettings(const QString& settings) {
-    GuardStep(QStringLiteral("FormProv.FormSettings"),
-              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+    LoadGridSettings(*grid_, settings, QStringLiteral("FormProv.FormSettings"));
 }
 
 // ---- requests and answers -----------------------------------------------------------
 
 void TFormProv::SesProvLogin() {
-    parser_->SendList(vocab::request::kList, kTransactionsQuery,
-                      KeyValue(vocab::key::kQuery, kTransactionsQuery) +
-                          KeyValue(vocab::key::kFilter, sqlFilter_));
+    sesProv_.Parser().SendList(vocab::request::kList, kTransactionsQuery,
+                               KeyValue(vocab::key::kQuery, kTransactionsQuery) +
+                                   KeyValue(vocab::key::kFilter, sqlFilter_));
 }
 
 void TFormProv::SesProvData() {
@@ -159,7 +134,7 @@ void TFormProv::SesProvData() {
         if (ReadInt(cells.Get(kIdCredit), id))
             cells.Set(kCreditName, refs.AccountDisplayName(id, cells.Get(kCreditName)));
     };
-    LoadGridFromResponse(*parser_, *grid_, hook);
+    LoadGridFromResponse(sesProv_.Parser(), *grid_, hook);
 }
 
 bool TFormProv::event(QEvent* e) {

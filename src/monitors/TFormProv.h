@@ -1,18 +1,18 @@
 #pragma once
 
 #include "monitors/INewTransactionDialog.h"
+#include "monitors/ListSession.h"
 #include "shell/contract/TChildWindow.h"
 
 #include <QString>
 
-#include <memory>
+#include <vector>
 
 class QAction;
 class QMenu;
 class QToolBar;
 class TAdvColumnGrid;
 class TBrokerSession;
-class TMetadataParser;
 struct TCellLook;
 
 // "Проводки": today's money and security transactions between accounts. Every answer
@@ -41,7 +41,6 @@ public:
 
     // Logs its list session in at once; the login event sends the first request.
     explicit TFormProv(QWidget* parent = nullptr);
-    ~TFormProv() override;
 
     // Published properties. Writing the filter sends the list request at once.
     QString SQLFilter() const { return sqlFilter_; }
@@ -56,7 +55,7 @@ public:
     void SesProvData();
 
     TAdvColumnGrid& GridProv() const { return *grid_; }
-    TBrokerSession& SesProv() const { return *sesProv_; }
+    TBrokerSession& SesProv() const { return sesProv_.Session(); }
     QMenu* PopupMenu() const { return popup_; }
     QToolBar* Panel1() const { return panel_; }
     void CellLook(int realCol, int row, TCellLook& look) const;
@@ -80,11 +79,10 @@ private:
     void menuCopyProvClick();
     void menuFilterClick();
     void BtnRefreshClick() { SesProvLogin(); }
-    void BuildMenusAndPanel();
+    void BuildPanel(const std::vector<QAction*>& items);
     QString Cell(int tag, int row) const;
 
-    std::unique_ptr<TBrokerSession> sesProv_;
-    std::unique_ptr<TMetadataParser> parser_;
+    monitorkit::ListSession sesProv_;
     TAdvColumnGrid* grid_ = nullptr;
     QToolBar* panel_ = nullptr;
     QMenu* popup_ = nullptr;

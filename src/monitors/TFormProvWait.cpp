@@ -7,7 +7,6 @@
 #include "monitors/MonitorWindowKit.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/ErrorGuard.h"
 #include "shell/base/Log.h"
@@ -19,10 +18,8 @@
 
 #include <QAction>
 #include <QEvent>
-#include <QMenu>
 #include <QStyle>
 #include <QToolBar>
-#include <QVBoxLayout>
 
 using namespace monitorkit;
 
@@ -55,54 +52,26 @@ constexpr int kStatusCancelled = 20;
 
 } // namespace
 
-TFormProvWait::TFormProvWait(QWidget* parent) : TChildWindow(parent) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Отложенные проводки"));
-    resize(720, 400);
-    sesProvWait_ = std::make_unique<TBrokerSession>(QStringLiteral("SesProvWait"), true);
-    sesProvWaitDel_ = std::make_unique<TBrokerSession>(QStringLiteral("sesProvWaitDel"), false);
-    parser_ = std::make_unique<TMetadataParser>(sesProvWait_.get());
-    delParser_ = std::make_unique<TMetadataParser>(sesProvWaitDel_.get());
-    sesProvWait_->OnLogin = [this](TBrokerSession*) { SesProvWaitLogin(); };
-    sesProvWait_->OnData = [this](TBrokerSession*) { SesProvWaitData(); };
-    sesProvWaitDel_->OnData = [this](TBrokerSession*) { sesProvWaitDelData(); };
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    panel_ = new QToolBar(this);
-    panel_->setIconSize(QSize(16, 16));
-    layout->addWidget(panel_);
-    grid_ = new TAdvColumnGrid(this);
-    layout->addWidget(grid_, 1);
-    BuildMenusAndPanel();
-    monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
-    grid_->SetCellLookHook(
-        [this](int realCol, int row, TCellLook& look) { CellLook(realCol, row, look); });
-    resize(std::max(width(), grid_->FullWidth()), height());
-    GuardStep(QStringLiteral("FormProvWait.FormCreate"), [&] { sesProvWait_->Login(); });
+TFormProvWait::TFormProvWait(QWidget* parent)
+    : TChildWindow(parent), sesProvWait_(
+                                QStringLiteral("SesProvWait"), true, [this] { SesProvWaitLogin(); },
+                                [this] { SesProvWaitData(); }),
+      sesProvWaitDel_(QStringLiteral("sesProvWaitDel"), false, {},
+                      [this] { sesProvWaitDelData(); }) {
+    panel_ = NewToolbar(*this);
+    const ListFrame frame = BuildListWindow(
+        *this,
+        {QStringLiteral("Отложенные проводки"), 720, kColumns, kHidden, panel_,
+         [this](int realCol, int row, TCellLook& look) { CellLook(realCol, row, look); }},
+        {{"Фильтр", Qt::Key_F9, "FormProvWait.menuFilterClick", [this] { menuFilterClick(); }},
+         {"Обновить", {}, "FormProvWait.BtnRefreshClick", [this] { SesProvWaitLogin(); }}});
+    grid_ = frame.grid;
+    popup_ = frame.popup;
+    BuildPanel(frame.items[0], frame.items[1]);
+    GuardStep(QStringLiteral("FormProvWait.FormCreate"), [&] { sesProvWait_.Session().Login(); });
 }
 
-TFormProvWait::~TFormProvWait() {
-    sesProvWait_->OnLogin = nullptr;
-    sesProvWait_->OnData = nullptr;
-    sesProvWaitDel_->OnData = nullptr;
-    parser_.reset();
-    delParser_.reset();
-    sesProvWait_.reset();
-    sesProvWaitDel_.reset();
-}
-
-void TFormProvWait::BuildMenusAndPanel() {
-    popup_ = new QMenu(this);
-    QAction* filter =
-        AddAction(*this, *popup_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
-                  QStringLiteral("FormProvWait.menuFilterClick"), [this] { menuFilterClick(); });
-    QAction* refresh =
-        AddAction(*this, *popup_, QStringLiteral("Обновить"), QKeySequence(),
-                  QStringLiteral("FormProvWait.BtnRefreshClick"), [this] { SesProvWaitLogin(); });
-    UsePopup(*this, *popup_);
-
+void TFormProvWait::BuildPanel(QAction* filter, QAction* refresh) {
     // Cancelling and copying are on the toolbar only.
     const auto button = [this](QStyle::StandardPixmap icon, const char* name, const QString& hint,
                                std::function<void()> run) {
@@ -134,12 +103,11 @@ void TFormProvWait::SetSQLFilter(const QString& fragment) {
 }
 
 QString TFormProvWait::FormSettings() const {
-    return Cp1251::Decode(grid_->SaveSettings());
+    return GridSettingsText(*grid_);
 }
 
 void TFormProvWait::SetFormSettings(const QString& settings) {
-    GuardStep(QStringLiteral("FormProvWait.FormSettings"),
-              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+    LoadGridSettings(*grid_, settings, QStringLiteral("FormProvWait.FormSettings"));
 }
 
 // ---- requests and answers -----------------------------------------------------------
@@ -147,8 +115,9 @@ void TFormProvWait::SetFormSettings(const QString& settings) {
 void TFormProvWait::SesProvWaitLogin() {
     // The fragment goes unchanged between the query piece and one more NUL: an empty
     // filter gives "chto=207" and two NULs, and so does a fragment's own closing NUL.
-    parser_->SendList(vocab::request::kList, kPendingQuery,
-                      KeyValue(vocab::key::kQuery, kPendingQuery) + sqlFilter_ + QChar(0));
+    sesProvWait_.Parser().SendList(vocab::request::kList, kPendingQuery,
+                                   KeyValue(vocab::key::kQuery, kPendingQuery) + sqlFilter_ +
+                                       QChar(0));
 }
 
 void TFormProvWait::SesProvWaitData() {
@@ -162,17 +131,18 @@ void TFormProvWait::SesProvWaitData() {
         if (ReadInt(cells.Get(kDestId), id))
             cells.Set(kDestName, refs.AccountDisplayName(id, cells.Get(kDestName)));
     };
-    LoadGridFromResponse(*parser_, *grid_, hook);
+    LoadGridFromResponse(sesProvWait_.Parser(), *grid_, hook);
 }
 
 void TFormProvWait::sesProvWaitDelData() {
-    delParser_->ParseMetadata();
-    if (!delParser_->IsValid()) // the getter's default reads as success; the reload tells
+    TMetadataParser& delParser = sesProvWaitDel_.Parser();
+    delParser.ParseMetadata();
+    if (!delParser.IsValid()) // the getter's default reads as success; the reload tells
         WriteLog(QStringLiteral("FormProvWait.sesProvWaitDelData: ответ на отмену без "
                                 "метаданных, список обновляется"));
-    const int code = delParser_->GetInt(QStringLiteral("RESULT_CODE"), 0, 0);
+    const int code = delParser.GetInt(QStringLiteral("RESULT_CODE"), 0, 0);
     if (code != 0) {
-        TShellLink::PostDeferredMessage(delParser_->GetText(QStringLiteral("RESULT_MSG"), 0),
+        TShellLink::PostDeferredMessage(delParser.GetText(QStringLiteral("RESULT_MSG"), 0),
                                         MsgKind::Warning, MsgCancel);
         return;
     }
@@ -221,9 +191,10 @@ void TFormProvWait::BtnDelProvWaitClick() {
     grid_->setFocus(Qt::OtherFocusReason);
     if (!yes)
         return;
-    delParser_->SendExec(vocab::request::kCommand, kCancelQuery,
-                         AlternatingParams({{QString(vocab::key::kQuery), kCancelQuery},
-                                            {QString(vocab::key::kParam0), id}}));
+    sesProvWaitDel_.Parser().SendExec(
+        vocab::request::kCommand, kCancelQuery,
+        AlternatingParams(
+            {{QString(vocab::key::kQuery), kCancelQuery}, {QString(vocab::key::kParam0), id}}));
 }
 
 void TFormProvWait::BtnCopyProvClick() {

@@ -1,16 +1,16 @@
 #pragma once
 
+#include "monitors/ListSession.h"
 #include "shell/contract/TChildWindow.h"
 
 #include <QString>
 
-#include <memory>
+#include <vector>
 
+class QAction;
 class QMenu;
 class QToolBar;
 class TAdvColumnGrid;
-class TBrokerSession;
-class TMetadataParser;
 struct TCellLook;
 
 // "Отложенные проводки": the deferred transactions still waiting, and those cancelled
@@ -41,7 +41,6 @@ public:
 
     // Logs its list session in at once; the login event sends the first request.
     explicit TFormProvWait(QWidget* parent = nullptr);
-    ~TFormProvWait() override;
 
     // Published properties. Writing the filter sends the list request at once.
     QString SQLFilter() const { return sqlFilter_; }
@@ -73,13 +72,11 @@ protected:
 
 private:
     void menuFilterClick();
-    void BuildMenusAndPanel();
+    void BuildPanel(QAction* filter, QAction* refresh);
     QString Cell(int tag, int row) const;
 
-    std::unique_ptr<TBrokerSession> sesProvWait_;
-    std::unique_ptr<TBrokerSession> sesProvWaitDel_;
-    std::unique_ptr<TMetadataParser> parser_;
-    std::unique_ptr<TMetadataParser> delParser_;
+    monitorkit::ListSession sesProvWait_;
+    monitorkit::ListSession sesProvWaitDel_;
     TAdvColumnGrid* grid_ = nullptr;
     QToolBar* panel_ = nullptr;
     QMenu* popup_ = nullptr;

@@ -6,7 +6,6 @@
 #include "monitors/MonitorWindowKit.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "session/wire/Cp1251.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/Beep.h"
 #include "shell/base/ErrorGuard.h"
@@ -16,7 +15,6 @@
 #include "shell/refs/ReferenceData.h"
 
 #include <QLabel>
-#include <QMenu>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -92,66 +90,41 @@ double CellNumber(const QString& text) {
 
 } // namespace
 
-TFormSd::TFormSd(QWidget* parent) : TChildWindow(parent) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("Сделки"));
-    resize(760, 400);
-    sesSd_ = std::make_unique<TBrokerSession>(QStringLiteral("SesSd"), true);
-    parser_ = std::make_unique<TMetadataParser>(sesSd_.get());
-    sesSd_->OnLogin = [this](TBrokerSession*) { SesSdLogin(); };
-    sesSd_->OnData = [this](TBrokerSession*) { SesSdData(); };
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    grid_ = new TAdvColumnGrid(this);
-    layout->addWidget(grid_, 1);
+TFormSd::TFormSd(QWidget* parent)
+    : TChildWindow(parent),
+      sesSd_(
+          QStringLiteral("SesSd"), true, [this] { SesSdLogin(); }, [this] { SesSdData(); }) {
+    const ListFrame frame = BuildListWindow(
+        *this,
+        {QStringLiteral("Сделки"), 760, kColumns, kHidden, nullptr,
+         [this](int realCol, int row, TCellLook& look) { CellLook(realCol, row, look); }},
+        {{"Фильтр", Qt::Key_F9, "FormSd.menuFilterClick", [this] { menuFilterClick(); }},
+         {"Обновить", {}, "FormSd.menuRefreshClick", [this] { menuRefreshClick(); }}});
+    grid_ = frame.grid;
+    popup_ = frame.popup;
     statusBar_ = new QStatusBar(this);
     statusBar_->setSizeGripEnabled(false);
     // A label rather than the bar's message: hovering a menu item shows its own
     // message in the bar, which would wipe a message but leaves a label.
     totalsLabel_ = new QLabel(statusBar_);
     statusBar_->addWidget(totalsLabel_, 1);
-    layout->addWidget(statusBar_);
-
-    popup_ = new QMenu(this);
-    AddAction(*this, *popup_, QStringLiteral("Фильтр"), QKeySequence(Qt::Key_F9),
-              QStringLiteral("FormSd.menuFilterClick"), [this] { menuFilterClick(); });
-    AddAction(*this, *popup_, QStringLiteral("Обновить"), QKeySequence(),
-              QStringLiteral("FormSd.menuRefreshClick"), [this] { menuRefreshClick(); });
-    UsePopup(*this, *popup_);
-    BuildGrid();
+    frame.layout->addWidget(statusBar_);
     ShowTotals();
-    resize(std::max(width(), grid_->FullWidth()), height());
-}
-
-TFormSd::~TFormSd() {
-    sesSd_->OnLogin = nullptr;
-    sesSd_->OnData = nullptr;
-    parser_.reset();
-    sesSd_.reset();
-}
-
-void TFormSd::BuildGrid() {
-    monitorkit::BuildGrid(*grid_, kColumns, kHidden, popup_);
-    grid_->SetCellLookHook(
-        [this](int realCol, int row, TCellLook& look) { CellLook(realCol, row, look); });
 }
 
 // ---- published properties ---------------------------------------------------------
 
 void TFormSd::SetSQLFilter(const QString& filter) {
     sqlFilter_ = filter;
-    GuardStep(QStringLiteral("FormSd.SQLFilter"), [&] { sesSd_->Login(); });
+    GuardStep(QStringLiteral("FormSd.SQLFilter"), [&] { sesSd_.Session().Login(); });
 }
 
 QString TFormSd::FormSettings() const {
-    return Cp1251::Decode(grid_->SaveSettings());
+    return GridSettingsText(*grid_);
 }
 
 void TFormSd::SetFormSettings(const QString& settings) {
-    GuardStep(QStringLiteral("FormSd.FormSettings"),
-              [&] { grid_->LoadSettings(Cp1251::Encode(settings)); });
+    LoadGridSettings(*grid_, settings, QStringLiteral("FormSd.FormSettings"));
 }
 
 void TFormSd::SetDealFilter(const QStringList& securities, const QStringList& accounts,
@@ -164,9 +137,9 @@ void TFormSd::SetDealFilter(const QStringList& securities, const QStringList& ac
 // ---- requests and answers -----------------------------------------------------------
 
 void TFormSd::SesSdLogin() {
-    parser_->SendList(vocab::request::kList, kDealsQuery,
-                      KeyValue(vocab::key::kQuery, kDealsQuery) +
-                          KeyValue(vocab::key::kFilter, sqlFilter_));
+    sesSd_.Parser().SendList(vocab::request::kList, kDealsQuery,
+                             KeyValue(vocab::key::kQuery, kDealsQuery) +
+                                 KeyValue(vocab::key::kFilter, sqlFilter_));
 }
 
 void TFormSd::SesSdData() {
@@ -190,7 +163,7 @@ void TFormSd::SesSdData() {
         TFormSd* form;
         ~ShowAtEnd() { form->ShowTotals(); }
     } showAtEnd{this};
-    LoadGridFromResponse(*parser_, *grid_, hook);
+    LoadGridFromResponse(sesSd_.Parser(), *grid_, hook);
 }
 
 void TFormSd::AddRowToTotals(int row) {

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "monitors/ListSession.h"
 #include "shell/contract/TChildWindow.h"
 
 #include <QStringList>
 
 #include <array>
-#include <memory>
 #include <vector>
 
 class QLabel;
@@ -13,7 +13,6 @@ class QMenu;
 class QStatusBar;
 class TAdvColumnGrid;
 class TBrokerSession;
-class TMetadataParser;
 struct TCellLook;
 
 // "Сделки": the day's exchange deals of the firm's clients with a totals line under
@@ -54,7 +53,6 @@ public:
     enum Total { kTurnover, kExchange, kDepository, kBroker, kAccrued, kProfitTotal, kTotals };
 
     explicit TFormSd(QWidget* parent = nullptr);
-    ~TFormSd() override;
 
     // Published properties. Writing the filter logs the list session in; its login
     // event sends the list request.
@@ -78,7 +76,7 @@ public:
                        const QString& buySell);
 
     TAdvColumnGrid& GridSd() const { return *grid_; }
-    TBrokerSession& SesSd() const { return *sesSd_; }
+    TBrokerSession& SesSd() const { return sesSd_.Session(); }
     QMenu* PopupMenu() const { return popup_; }
     double TotalValue(Total which) const { return totals_[size_t(which)]; }
     QString TotalsText() const { return TotalsLine(totals_); }
@@ -98,14 +96,12 @@ public:
 private:
     void menuFilterClick();
     void menuRefreshClick() { SesSdLogin(); }
-    void BuildGrid();
     void AddRowToTotals(int row);
     void ShowTotals();
     int WriteDeal(const TChangeRecord& deal); // the grid row written
     QString Cell(int tag, int row) const;
 
-    std::unique_ptr<TBrokerSession> sesSd_;
-    std::unique_ptr<TMetadataParser> parser_;
+    monitorkit::ListSession sesSd_;
     TAdvColumnGrid* grid_ = nullptr;
     QStatusBar* statusBar_ = nullptr;
     QLabel* totalsLabel_ = nullptr;
