@@ -6,16 +6,32 @@
 
 #include <algorithm>
 
+namespace {
+// One integer read by the store's read connection; false when it cannot be read.
+bool ReadNumber(StoreReader& reader, const QString& path, const QString& sql, qint64& value) {
+    StoreReader::Run v = reader.Query(path, sql, {});
+    if (!v.Next())
+        return false;
+    value = sqlite3_column_int64(v.Statement(), 0);
+    return true;
+}
+} // namespace
+
 bool OrderNameCache::Refresh(StoreReader& reader, const QString& path) {
     qint64 version = 0;
-    {
-        StoreReader::Run v = reader.Query(path, QStringLiteral("PRAGMA data_version"), {});
-        if (!v.Next())
-            return false;
-        version = sqlite3_column_int64(v.Statement(), 0);
-    }
+    if (!ReadNumber(reader, path, QStringLiteral("PRAGMA data_version"), version))
+        return false;
     if (valid_ && version == version_ && path == path_)
         return true;
+    // Something was committed; the names are read again only when one of them changed
+    // (a store without the counter reads them again every time).
+    qint64 names = -1;
+    if (!ReadNumber(reader, path, QStringLiteral("SELECT version FROM name_version"), names))
+        names = -1;
+    if (valid_ && names >= 0 && names == namesVersion_ && path == path_) {
+        version_ = version;
+        return true;
+    }
     valid_ = false;
     text_.clear();
     if (!Load(reader, path,
@@ -26,6 +42,7 @@ bool OrderNameCache::Refresh(StoreReader& reader, const QString& path) {
         return false;
     valid_ = true;
     version_ = version;
+    namesVersion_ = names;
     path_ = path;
     return true;
 }

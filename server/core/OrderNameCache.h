@@ -9,8 +9,8 @@ class StoreReader;
 
 // The names a full orders list shows beside each order's ids (security, client,
 // account), read in one scan of each table and kept while the store is unchanged, so
-// 100,000 orders cost no lookup in the store each. A change committed by anyone marks
-// them stale (the read connection's data version moves).
+// 100,000 orders cost no lookup in the store each. They are read again when a name
+// changed (the store's name counter moves; without it, on any commit at all).
 class OrderNameCache {
 public:
     struct Entry {
@@ -42,7 +42,8 @@ private:
 
     std::string text_;                                   // every name, back to back
     std::vector<Entry> securities_, clients_, accounts_; // by id
-    qint64 version_ = 0;
+    qint64 version_ = 0;       // the read connection's data version when last checked
+    qint64 namesVersion_ = -1; // the store's count of name changes the names were read at
     QString path_;
     bool valid_ = false;
 };

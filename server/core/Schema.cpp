@@ -151,18 +151,47 @@ const char* const kVersion1[] = {
     "CREATE TABLE commission_account (acc_id INTEGER PRIMARY KEY, own INTEGER NOT NULL)",
 };
 
+// A counter of changes to the names a list shows beside its ids (securities, clients,
+// accounts), kept by triggers: the engine's name cache stays valid while orders and
+// deals change under it, and is read again only when a name changes.
+const char* const kVersion2[] = {
+    "CREATE TABLE name_version (id INTEGER PRIMARY KEY CHECK (id = 1), version INTEGER NOT NULL)",
+    "INSERT INTO name_version (id, version) VALUES (1, 0)",
+    "CREATE TRIGGER security_added AFTER INSERT ON security BEGIN "
+    "UPDATE name_version SET version = version + 1; END",
+    "CREATE TRIGGER security_changed AFTER UPDATE OF id, short_name, nominal, lot_size ON security "
+    "BEGIN UPDATE name_version SET version = version + 1; END",
+    "CREATE TRIGGER security_gone AFTER DELETE ON security BEGIN "
+    "UPDATE name_version SET version = version + 1; END",
+    "CREATE TRIGGER client_added AFTER INSERT ON client BEGIN "
+    "UPDATE name_version SET version = version + 1; END",
+    "CREATE TRIGGER client_changed AFTER UPDATE OF id, name ON client BEGIN "
+    "UPDATE name_version SET version = version + 1; END",
+    "CREATE TRIGGER client_gone AFTER DELETE ON client BEGIN "
+    "UPDATE name_version SET version = version + 1; END",
+    "CREATE TRIGGER account_added AFTER INSERT ON account BEGIN "
+    "UPDATE name_version SET version = version + 1; END",
+    "CREATE TRIGGER account_changed AFTER UPDATE OF id, name ON account BEGIN "
+    "UPDATE name_version SET version = version + 1; END",
+    "CREATE TRIGGER account_gone AFTER DELETE ON account BEGIN "
+    "UPDATE name_version SET version = version + 1; END",
+};
+
 } // namespace
 
 namespace Schema {
 
 int LatestVersion() {
-    return 1;
+    return 2;
 }
 
 QStringList Upgrade(int toVersion) {
     QStringList out;
     if (toVersion == 1)
         for (const char* s : kVersion1)
+            out << QString::fromLatin1(s);
+    if (toVersion == 2)
+        for (const char* s : kVersion2)
             out << QString::fromLatin1(s);
     return out;
 }

@@ -1,9 +1,11 @@
 // The store, the demo data and the answers of the engine.
 #include "ServerTestSupport.h"
 
+#include "server/core/Schema.h"
 #include "server/core/ServerLog.h"
 #include "server/core/Simulator.h"
 
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTime>
 
@@ -54,6 +56,48 @@ TEST_F(ServerStoreTest, SchemaIsVersionedAndANewerDatabaseIsRefused) {
     QString error;
     EXPECT_FALSE(again.Open(path, &error));
     EXPECT_TRUE(error.contains(QStringLiteral("newer"))) << error.toStdString();
+}
+
+// A store made by an earlier server (schema 1) gains the name counter when opened; the
+// counter moves with every change to a name and not with other columns.
+TEST_F(ServerStoreTest, OlderStoreGainsTheNameCounter) {
+    const QString path = dir_.filePath(QStringLiteral("old.sqlite"));
+    {
+        QSqlDatabase db =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery q(db);
+        ASSERT_TRUE(q.exec(QStringLiteral(
+            "CREATE TABLE schema_version (version INTEGER PRIMARY KEY, applied TEXT NOT NULL)")));
+        ASSERT_TRUE(q.exec(QStringLiteral("INSERT INTO schema_version VALUES (1, 'earlier')")));
+        for (const QString& sql : Schema::Upgrade(1))
+            ASSERT_TRUE(q.exec(sql)) << sql.toStdString();
+        q.finish();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    Store store;
+    QString error;
+    ASSERT_TRUE(store.Open(path, &error)) << error.toStdString();
+    EXPECT_EQ(store.SchemaVersion(), 2);
+    const auto counter = [&] {
+        return store.ScalarQuery(QStringLiteral("SELECT version FROM name_version")).toInt();
+    };
+    const struct {
+        const char* sql;
+        int counter;
+    } steps[] = {
+        {"INSERT INTO client (id, name) VALUES (1, 'A')", 1},
+        {"UPDATE client SET parent_id = 5 WHERE id = 1", 1},
+        {"UPDATE client SET name = 'B' WHERE id = 1", 2},
+        {"DELETE FROM client WHERE id = 1", 3},
+    };
+    EXPECT_EQ(counter(), 0);
+    for (const auto& step : steps) {
+        ASSERT_TRUE(store.Exec(QString::fromUtf8(step.sql))) << step.sql;
+        EXPECT_EQ(counter(), step.counter) << step.sql;
+    }
 }
 
 TEST_F(ServerStoreTest, DemoDataIsDeterministicAndConsistent) {
@@ -307,6 +351,9 @@ TEST_F(ServerEngineTest, FullListNamesAndFrameFollowTheStore) {
         QString sql;
     } cases[] = {
         {"as generated", QString()},
+        {"an order's price changed, no name",
+         QStringLiteral("UPDATE orders SET price = price + 1 WHERE order_num = ") +
+             today.arg(QStringLiteral("order_num"))},
         {"a client renamed", QString::fromUtf8("UPDATE client SET name = 'Новое имя' WHERE id = ") +
                                  today.arg(QStringLiteral("cli_id"))},
         {"an account renamed with an escape",
