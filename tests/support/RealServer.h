@@ -2,11 +2,14 @@
 
 // Helpers for tests and harnesses that run against the real session server process.
 #include "shell/base/Services.h"
+#include "support/StoreCache.h"
 
 #include <QCoreApplication>
+#include <QDate>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QThread>
 
 #include <csignal>
@@ -52,6 +55,33 @@ inline QString ServerBinary() {
     if (dir.isEmpty())
         dir = QCoreApplication::applicationDirPath();
     return QDir(dir).filePath(QStringLiteral("parvane"));
+}
+
+// Puts a copy of the server's freshly prepared demo store of today at path, so that
+// the server started on it skips making one (seconds under the sanitizers). The store
+// is made once per server build, options and day by `parvane --prepare-only` and
+// shared by the tests of the build. false when none could be made: the server then
+// makes its own on start, as on a first start.
+inline bool PrepareStore(const QString& path, const QStringList& options = {}) {
+    const QString server = ServerBinary();
+    const QString key = storecache::BuildOf(server) + QLatin1Char('|') +
+                        options.join(QLatin1Char(' ')) + QLatin1Char('|') +
+                        QDate::currentDate().toString(Qt::ISODate);
+    auto make = [&](const QString& part) {
+        // Only the options given here decide what the store holds.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& name : env.keys())
+            if (name.startsWith(QLatin1String("ORVEX_SERVER_")))
+                env.remove(name);
+        QProcess prepare;
+        prepare.setProcessEnvironment(env);
+        prepare.start(server,
+                      QStringList{QStringLiteral("--prepare-only"), QStringLiteral("--db"), part} +
+                          options);
+        return prepare.waitForFinished(300000) && prepare.exitStatus() == QProcess::NormalExit &&
+               prepare.exitCode() == 0;
+    };
+    return storecache::CopyPrepared(storecache::FolderBeside(server), key, make, path);
 }
 
 } // namespace realserver
