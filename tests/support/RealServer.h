@@ -5,11 +5,9 @@
 #include "support/StoreCache.h"
 
 #include <QCoreApplication>
-#include <QDate>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QThread>
 
 #include <csignal>
@@ -59,29 +57,9 @@ inline QString ServerBinary() {
 
 // Puts a copy of the server's freshly prepared demo store of today at path, so that
 // the server started on it skips making one (seconds under the sanitizers). The store
-// is made once per server build, options and day by `parvane --prepare-only` and
-// shared by the tests of the build. false when none could be made: the server then
-// makes its own on start, as on a first start.
+// is made once per server build, options and day and shared by the tests of the build.
 inline bool PrepareStore(const QString& path, const QStringList& options = {}) {
-    const QString server = ServerBinary();
-    const QString key = storecache::BuildOf(server) + QLatin1Char('|') +
-                        options.join(QLatin1Char(' ')) + QLatin1Char('|') +
-                        QDate::currentDate().toString(Qt::ISODate);
-    auto make = [&](const QString& part) {
-        // Only the options given here decide what the store holds.
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const QString& name : env.keys())
-            if (name.startsWith(QLatin1String("ORVEX_SERVER_")))
-                env.remove(name);
-        QProcess prepare;
-        prepare.setProcessEnvironment(env);
-        prepare.start(server,
-                      QStringList{QStringLiteral("--prepare-only"), QStringLiteral("--db"), part} +
-                          options);
-        return prepare.waitForFinished(300000) && prepare.exitStatus() == QProcess::NormalExit &&
-               prepare.exitCode() == 0;
-    };
-    return storecache::CopyPrepared(storecache::FolderBeside(server), key, make, path);
+    return storecache::CopyServerStore(ServerBinary(), path, options);
 }
 
 } // namespace realserver

@@ -6,11 +6,14 @@
 // file while the others wait, and the finished file appears by an atomic rename, so a
 // reader never sees half a store.
 #include <QCryptographicHash>
+#include <QDate>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QProcess>
+#include <QProcessEnvironment>
 
 #include <functional>
 #include <unistd.h>
@@ -87,6 +90,29 @@ inline bool CopyPrepared(const QString& folderPath, const QString& key,
     if (ok)
         detail::PruneStale(folder, name);
     return ok && detail::CopyTo(cached, dest);
+}
+
+// Copies the store the session server binary prepares (`--prepare-only`) with these
+// options to dest; made once per server build, options and day.
+inline bool CopyServerStore(const QString& server, const QString& dest,
+                            const QStringList& options = {}) {
+    const QString key = BuildOf(server) + QLatin1Char('|') + options.join(QLatin1Char(' ')) +
+                        QLatin1Char('|') + QDate::currentDate().toString(Qt::ISODate);
+    auto make = [&](const QString& part) {
+        // Only the options given here decide what the store holds.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const QString& name : env.keys())
+            if (name.startsWith(QLatin1String("ORVEX_SERVER_")))
+                env.remove(name);
+        QProcess prepare;
+        prepare.setProcessEnvironment(env);
+        prepare.start(server,
+                      QStringList{QStringLiteral("--prepare-only"), QStringLiteral("--db"), part} +
+                          options);
+        return prepare.waitForFinished(300000) && prepare.exitStatus() == QProcess::NormalExit &&
+               prepare.exitCode() == 0;
+    };
+    return CopyPrepared(FolderBeside(server), key, make, dest);
 }
 
 } // namespace storecache
