@@ -44,7 +44,10 @@ inline bool CopyTo(const QString& from, const QString& to) {
 // Stores of other keys unused for an hour are left over from earlier builds.
 inline void PruneStale(const QDir& folder, const QString& keep) {
     const QDateTime old = QDateTime::currentDateTime().addSecs(-3600);
-    for (const QFileInfo& f : folder.entryInfoList({QStringLiteral("*.sqlite")}, QDir::Files))
+    // Parts of a maker that was killed are left behind as well.
+    const QStringList names = {QStringLiteral("*.sqlite"), QStringLiteral("*.part"),
+                               QStringLiteral("*.part-*"), QStringLiteral("*.part.lock")};
+    for (const QFileInfo& f : folder.entryInfoList(names, QDir::Files))
         if (f.fileName() != keep && f.lastModified() < old)
             QFile::remove(f.absoluteFilePath());
 }
