@@ -78,7 +78,7 @@ inline bool CopyPrepared(const QString& folderPath, const QString& key,
         return false;
     QLockFile lock(cached + QStringLiteral(".making"));
     lock.setStaleLockTime(0); // stale only when its maker is gone
-    const bool locked = lock.tryLock(600000);
+    const bool locked = lock.tryLock(180000);
     if (locked && QFileInfo::exists(cached) && detail::CopyTo(cached, dest))
         return true;
     const QString part = cached + QStringLiteral(".%1.part").arg(::getpid());
@@ -112,7 +112,7 @@ inline bool CopyServerStore(const QString& server, const QString& dest,
         prepare.start(server,
                       QStringList{QStringLiteral("--prepare-only"), QStringLiteral("--db"), part} +
                           options);
-        return prepare.waitForFinished(300000) && prepare.exitStatus() == QProcess::NormalExit &&
+        return prepare.waitForFinished(180000) && prepare.exitStatus() == QProcess::NormalExit &&
                prepare.exitCode() == 0;
     };
     return CopyPrepared(FolderBeside(server), key, make, dest);
