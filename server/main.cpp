@@ -1,13 +1,56 @@
 // parvane: the session server stand-in. See docs/server.md.
+#include "server/core/DemoData.h"
 #include "server/core/ServerLog.h"
+#include "server/core/Store.h"
 #include "server/host/ControlClient.h"
 #include "server/host/ServerHost.h"
 #include "server/host/ServerOptions.h"
 
+#include "session/wire/LocalPeer.h"
+
 #include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
 
 #include <csignal>
 #include <cstdio>
+
+namespace {
+
+const QString kPrepareOnly = QStringLiteral("--prepare-only");
+
+// --prepare-only: opens the store as a starting server would (demo data into a new
+// one) and exits, without a socket. Test set-ups prepare a store once this way and
+// give copies of it to the servers they start.
+int PrepareOnly(const ServerOptions& options) {
+    const QString path = QFileInfo(options.dbPath).absoluteFilePath();
+    wire::ExclusiveFileLock lock;
+    qint64 holder = 0;
+    QString error;
+    if (!QDir().mkpath(QFileInfo(path).absolutePath()) ||
+        !lock.TryAcquire(wire::LockPathFor(path), &holder, &error)) {
+        std::fprintf(stderr, "parvane: the database %s is in use or cannot be locked (%s)\n",
+                     qPrintable(path), qPrintable(error));
+        return 1;
+    }
+    Store store;
+    bool ok = store.Open(path, &error);
+    if (ok && store.IsEmpty()) {
+        DemoScale scale;
+        DemoScale::FromName(options.scale, &scale);
+        ok = DemoGenerator(store, scale, options.seed, QDate::currentDate()).Generate(&error);
+    }
+    store.Close();
+    if (!ok) {
+        std::fprintf(stderr, "parvane: cannot prepare the store %s: %s\n", qPrintable(path),
+                     qPrintable(error));
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -15,14 +58,20 @@ int main(int argc, char** argv) {
     QCoreApplication::setApplicationName(QStringLiteral("parvane"));
     std::signal(SIGPIPE, SIG_IGN);
 
+    QStringList arguments = app.arguments();
+    const bool prepareOnly = arguments.removeAll(kPrepareOnly) > 0;
     ServerOptions options;
     QString error;
-    if (!ServerOptions::Parse(app.arguments(), &options, &error)) {
+    if (!ServerOptions::Parse(arguments, &options, &error)) {
         std::fprintf(stderr, "parvane: %s\n", qPrintable(error));
         return 2;
     }
     if (options.help) {
         std::fputs(qPrintable(ServerOptions::HelpText()), stdout);
+        std::fputs("\nStore preparation:\n  --prepare-only     prepare the store of --db (demo "
+                   "data of --scale and\n"
+                   "                     --seed when empty) and exit\n",
+                   stdout);
         return 0;
     }
     if (!options.ctl.isEmpty()) {
@@ -32,6 +81,8 @@ int main(int argc, char** argv) {
         return code;
     }
     ServerLog::SetFile(options.logFile);
+    if (prepareOnly)
+        return PrepareOnly(options);
     ServerHost host(options);
     if (!host.Start(&error)) {
         ServerLog::Line(QStringLiteral("cannot start: %1").arg(error));

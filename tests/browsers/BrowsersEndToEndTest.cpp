@@ -7,19 +7,11 @@
 #include "browsers/TFormListBum.h"
 #include "browsers/TFormUserInfo.h"
 #include "grids/TAdvColumnGrid.h"
-#include "session/LocalSocketSession.h"
 #include "session/TBrokerSession.h"
-#include "shell/base/Registry.h"
-#include "shell/base/Services.h"
 #include "shell/base/WorkstationLocale.h"
-#include "shell/contract/WindowCatalog.h"
 #include "shell/main/MainForm.h"
-#include "support/RealServer.h"
+#include "support/EndToEndTest.h"
 
-#include <QFileInfo>
-#include <QTemporaryDir>
-
-using realserver::ServerBinary;
 using realserver::WaitUntil;
 
 namespace {
@@ -52,24 +44,11 @@ void JoinBrowsers(TMainForm& form) {
     };
 }
 
-TEST(BrowsersEndToEnd, SecuritiesListAndALabelSurvivesARestart) {
-    const QString server = ServerBinary();
-    if (!QFileInfo(server).isExecutable())
-        GTEST_SKIP() << "no session server at " << server.toStdString();
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    qputenv("ORVEX_SERVER_SOCKET", dir.filePath(QStringLiteral("parvane.sock")).toUtf8());
-    qputenv("ORVEX_SERVER_DB", dir.filePath(QStringLiteral("store.sqlite")).toUtf8());
-    qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
-    qputenv("ORVEX_SERVER_IDLE", "5");
-    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
-    qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
-    TRegistry::ReloadStores();
+using BrowsersEndToEnd = realserver::EndToEndTest;
+
+TEST_F(BrowsersEndToEnd, SecuritiesListAndALabelSurvivesARestart) {
     ScopedWorkstationLocale locale(WorkstationLocale::English());
-    auto boxes = std::make_shared<Boxes>();
-    Services::SetMessageBox(boxes);
-    LocalSocketSession::ResetFirstFailure();
-    LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
+    auto boxes = UseBoxes<Boxes>();
     TFormListBum::Register();
     TFormUserInfo::Register();
     const QString label = QStringLiteral("метка проверки");
@@ -137,13 +116,8 @@ TEST(BrowsersEndToEnd, SecuritiesListAndALabelSurvivesARestart) {
         const TUserInfoTree& tree = browser->TreeClientsModel();
         EXPECT_EQ(tree.InfoText(tree.FindInfoNode(typeId, ownerId)), label);
     }
-    TWindowCatalog::Unregister(WindowCommand::SecuritiesReference);
-    TWindowCatalog::Unregister(WindowCommand::ClientBrowser);
     TFormListBum::SetWindowOpener(nullptr);
     TFormUserInfo::SetSession(nullptr);
-    Services::SetMessageBox(nullptr);
-    qunsetenv("ORVEX_CONFIG_DIR");
-    TRegistry::ReloadStores();
 }
 
 } // namespace

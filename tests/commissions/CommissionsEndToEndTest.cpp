@@ -5,21 +5,12 @@
 
 #include "commissions/TFormTaxMain.h"
 #include "commissions/TaxTreeModel.h"
-#include "session/LocalSocketSession.h"
-#include "shell/base/Registry.h"
-#include "shell/base/Services.h"
-#include "shell/contract/WindowCatalog.h"
 #include "shell/main/MainForm.h"
-#include "support/RealServer.h"
-
-#include <QFileInfo>
-#include <QTemporaryDir>
+#include "support/EndToEndTest.h"
 
 #include <gtest/gtest.h>
 
 using namespace taxtest;
-using realserver::RecordingProcess;
-using realserver::ServerBinary;
 using realserver::WaitUntil;
 
 namespace {
@@ -40,24 +31,9 @@ int TopChildren(const TTaxTreeModel& model) {
 
 } // namespace
 
-TEST(CommissionsEndToEnd, DemoLoadsThroughTheChainIntoThreeTrees) {
-    const QString server = ServerBinary();
-    if (!QFileInfo(server).isExecutable())
-        GTEST_SKIP() << "no session server at " << server.toStdString();
+using CommissionsEndToEnd = realserver::EndToEndTest;
 
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    qputenv("ORVEX_SERVER_SOCKET", dir.filePath(QStringLiteral("parvane.sock")).toUtf8());
-    qputenv("ORVEX_SERVER_DB", dir.filePath(QStringLiteral("store.sqlite")).toUtf8());
-    qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
-    qputenv("ORVEX_SERVER_IDLE", "5");
-    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
-    qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
-    TRegistry::ReloadStores();
-    auto process = std::make_shared<RecordingProcess>();
-    Services::SetProcess(process);
-    LocalSocketSession::ResetFirstFailure();
-    LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
+TEST_F(CommissionsEndToEnd, DemoLoadsThroughTheChainIntoThreeTrees) {
     TFormTaxMain::Register();
     {
         TMainForm form;
@@ -110,8 +86,4 @@ TEST(CommissionsEndToEnd, DemoLoadsThroughTheChainIntoThreeTrees) {
         manager->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    TWindowCatalog::Unregister(WindowCommand::Commissions);
-    Services::SetProcess(nullptr);
-    qunsetenv("ORVEX_CONFIG_DIR");
-    TRegistry::ReloadStores();
 }

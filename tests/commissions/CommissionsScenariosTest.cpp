@@ -11,19 +11,14 @@
 #include "commissions/TaxTreeModel.h"
 #include "grids/TAdvColumnGrid.h"
 #include "grids/TComboBoxIndexed.h"
-#include "session/LocalSocketSession.h"
-#include "shell/base/Registry.h"
 #include "shell/base/Services.h"
-#include "shell/contract/WindowCatalog.h"
 #include "shell/main/MainForm.h"
-#include "support/RealServer.h"
+#include "support/EndToEndTest.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -33,8 +28,6 @@
 #include <functional>
 
 using namespace taxtest;
-using realserver::RecordingProcess;
-using realserver::ServerBinary;
 using realserver::WaitUntil;
 
 namespace {
@@ -163,28 +156,14 @@ private:
 
 } // namespace
 
-TEST(CommissionsScenarios, EveryCommandAgainstTheDemoStoreSurvivesAReload) {
-    const QString server = ServerBinary();
-    if (!QFileInfo(server).isExecutable())
-        GTEST_SKIP() << "no session server at " << server.toStdString();
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    qputenv("ORVEX_SERVER_SOCKET", dir.filePath(QStringLiteral("parvane.sock")).toUtf8());
-    qputenv("ORVEX_SERVER_DB", dir.filePath(QStringLiteral("store.sqlite")).toUtf8());
-    qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
-    qputenv("ORVEX_SERVER_IDLE", "5");
-    qputenv("ORVEX_SERVER_CONTROL", "1");
-    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
-    qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
-    TRegistry::ReloadStores();
-    auto process = std::make_shared<RecordingProcess>();
-    Services::SetProcess(process);
+using CommissionsScenarios = realserver::EndToEndTest;
+
+TEST_F(CommissionsScenarios, EveryCommandAgainstTheDemoStoreSurvivesAReload) {
+    SetEnv("ORVEX_SERVER_CONTROL", QStringLiteral("1"));
     auto boxes = std::make_shared<QueuedBoxes>();
     auto input = std::make_shared<TypedName>();
     Services::SetMessageBox(boxes);
     Services::SetInputBox(input);
-    LocalSocketSession::ResetFirstFailure();
-    LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
     TFormTaxMain::Register();
 
     // The editor as the program wires it; each showing runs the step's script, then OK.
@@ -367,9 +346,9 @@ TEST(CommissionsScenarios, EveryCommandAgainstTheDemoStoreSurvivesAReload) {
         EXPECT_TRUE(errors.isEmpty()) << errors.join(u'\n').toStdString();
 
         // A refused command shows its message and changes nothing.
-        ASSERT_EQ(
-            QProcess::execute(server, {QStringLiteral("--ctl"), QStringLiteral("failcommission")}),
-            0);
+        ASSERT_EQ(QProcess::execute(Server(),
+                                    {QStringLiteral("--ctl"), QStringLiteral("failcommission")}),
+                  0);
         const QString before = s.Trees();
         input->typed = U("Не будет");
         ASSERT_TRUE(s.Run([](TTaxCommands& c) { c.NewPlan(); }));
@@ -380,11 +359,5 @@ TEST(CommissionsScenarios, EveryCommandAgainstTheDemoStoreSurvivesAReload) {
     }
     TTaxCommands::Hooks() = {};
     TFormTaxMain::Hooks() = {};
-    TWindowCatalog::Unregister(WindowCommand::Commissions);
-    Services::SetMessageBox(nullptr);
     Services::SetInputBox(nullptr);
-    Services::SetProcess(nullptr);
-    qunsetenv("ORVEX_SERVER_CONTROL");
-    qunsetenv("ORVEX_CONFIG_DIR");
-    TRegistry::ReloadStores();
 }

@@ -5,22 +5,15 @@
 #include "desktops/TDesktopMenu.h"
 #include "grids/TAdvColumnGrid.h"
 #include "monitors/TOrderForm.h"
-#include "session/LocalSocketSession.h"
-#include "shell/base/Registry.h"
-#include "shell/contract/WindowCatalog.h"
 #include "shell/main/MainForm.h"
-#include "support/RealServer.h"
+#include "support/EndToEndTest.h"
 
 #include <QAction>
 #include <QFile>
-#include <QFileInfo>
 #include <QMdiSubWindow>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-using realserver::RecordingProcess;
-using realserver::ServerBinary;
 using realserver::WaitUntil;
 
 namespace {
@@ -38,24 +31,10 @@ QStringList LogLinesWith(const QString& log, const QString& text) {
 
 } // namespace
 
-TEST(DesktopEndToEnd, AFilteredOrdersWindowComesBackAfterARestart) {
-    const QString server = ServerBinary();
-    if (!QFileInfo(server).isExecutable())
-        GTEST_SKIP() << "no session server at " << server.toStdString();
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString log = dir.filePath(QStringLiteral("parvane.log"));
-    qputenv("ORVEX_SERVER_SOCKET", dir.filePath(QStringLiteral("parvane.sock")).toUtf8());
-    qputenv("ORVEX_SERVER_DB", dir.filePath(QStringLiteral("store.sqlite")).toUtf8());
-    qputenv("ORVEX_SERVER_LOG", log.toUtf8());
-    qputenv("ORVEX_SERVER_IDLE", "5");
-    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
-    qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
-    TRegistry::ReloadStores();
-    auto process = std::make_shared<RecordingProcess>();
-    Services::SetProcess(process);
-    LocalSocketSession::ResetFirstFailure();
-    LocalSocketSession::SetAttachTimeout(30000);
+using DesktopEndToEnd = realserver::EndToEndTest;
+
+TEST_F(DesktopEndToEnd, AFilteredOrdersWindowComesBackAfterARestart) {
+    const QString log = Log();
     TOrderForm::Register();
 
     const QString accounts = QStringLiteral("9001\r\n9002\r\n9003");
@@ -113,8 +92,4 @@ TEST(DesktopEndToEnd, AFilteredOrdersWindowComesBackAfterARestart) {
             [&] { return !LogLinesWith(log, QStringLiteral("9001,9002,9003")).isEmpty(); }, 30000))
             << LogLinesWith(log, QStringLiteral("211")).join('\n').toStdString();
     }
-    TWindowCatalog::Unregister(WindowCommand::Orders);
-    Services::SetProcess(nullptr);
-    qunsetenv("ORVEX_CONFIG_DIR");
-    TRegistry::ReloadStores();
 }

@@ -6,22 +6,16 @@
 #include "grids/TAdvColumnGrid.h"
 #include "interest/TFormAllBrokPercent.h"
 #include "interest/TFormUpdateBrokPercent.h"
-#include "session/LocalSocketSession.h"
-#include "shell/base/Registry.h"
 #include "shell/base/WorkstationLocale.h"
-#include "shell/contract/WindowCatalog.h"
 #include "shell/main/MainForm.h"
 #include "shell/plugins/PluginSupport.h"
-#include "support/RealServer.h"
+#include "support/EndToEndTest.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QFileInfo>
 #include <QMenu>
-#include <QTemporaryDir>
 
-using realserver::RecordingProcess;
-using realserver::ServerBinary;
 using realserver::WaitUntil;
 
 namespace {
@@ -31,31 +25,15 @@ std::string ServerLogTail(const QString& path) {
 }
 } // namespace
 
-TEST(InterestEndToEnd, ChangesSurviveAReloadAndTheAllowedPluginIsOffered) {
-    const QString server = ServerBinary();
-    if (!QFileInfo(server).isExecutable())
-        GTEST_SKIP() << "no session server at " << server.toStdString();
+using InterestEndToEnd = realserver::EndToEndTest;
 
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    qputenv("ORVEX_SERVER_SOCKET", dir.filePath(QStringLiteral("parvane.sock")).toUtf8());
-    qputenv("ORVEX_SERVER_DB", dir.filePath(QStringLiteral("store.sqlite")).toUtf8());
-    qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
-    qputenv("ORVEX_SERVER_IDLE", "5");
-    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
-    qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
-    TRegistry::ReloadStores();
+TEST_F(InterestEndToEnd, ChangesSurviveAReloadAndTheAllowedPluginIsOffered) {
     ScopedWorkstationLocale locale(WorkstationLocale::English());
-    auto process = std::make_shared<RecordingProcess>();
-    Services::SetProcess(process);
-    auto boxes = std::make_shared<interesttest::Boxes>();
-    Services::SetMessageBox(boxes);
-    LocalSocketSession::ResetFirstFailure();
-    LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
+    auto boxes = UseBoxes<interesttest::Boxes>();
     TFormAllBrokPercent::Register();
     {
         TMainForm form;
-        TPluginSupport plugins(form.ReportsMenu(), {QFileInfo(server).absolutePath()});
+        TPluginSupport plugins(form.ReportsMenu(), {QFileInfo(Server()).absolutePath()});
         form.Hooks().DiscoverPlugins = [&plugins] { plugins.DiscoverPlugins(); };
         form.show(); // the window loads when it is first shown
         ASSERT_TRUE(WaitUntil([&] { return form.WorkStarted(); }, 60000));
@@ -67,8 +45,7 @@ TEST(InterestEndToEnd, ChangesSurviveAReloadAndTheAllowedPluginIsOffered) {
         auto* window = qobject_cast<TFormAllBrokPercent*>(form.OpenWindow(WindowCommand::Interest));
         ASSERT_NE(window, nullptr);
         TAdvColumnGrid& grid = window->PercAllGrid();
-        ASSERT_TRUE(WaitUntil([&] { return grid.RowCount() > 10; }, 30000))
-            << ServerLogTail(dir.filePath(QStringLiteral("parvane.log")));
+        ASSERT_TRUE(WaitUntil([&] { return grid.RowCount() > 10; }, 30000)) << ServerLogTail(Log());
         EXPECT_EQ(grid.ColCount(), 7); // four tiers
         const QString client = grid.Cell(0, 2);
         const QString before = grid.Cell(2, 2);
@@ -114,9 +91,4 @@ TEST(InterestEndToEnd, ChangesSurviveAReloadAndTheAllowedPluginIsOffered) {
         EXPECT_EQ(fresh.Cell(4, 2), QStringLiteral("30.5"));
         EXPECT_TRUE(boxes->texts.isEmpty()) << boxes->texts.join(QLatin1Char('|')).toStdString();
     }
-    TWindowCatalog::Unregister(WindowCommand::Interest);
-    Services::SetMessageBox(nullptr);
-    Services::SetProcess(nullptr);
-    qunsetenv("ORVEX_CONFIG_DIR");
-    TRegistry::ReloadStores();
 }

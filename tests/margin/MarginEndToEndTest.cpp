@@ -11,28 +11,22 @@
 #include "margin/TFormMarginLevel.h"
 #include "margin/TFormMarginRules.h"
 #include "margin/TFormMargo.h"
-#include "session/LocalSocketSession.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "shell/base/Registry.h"
 #include "shell/base/SoundScheme.h"
 #include "shell/main/MainForm.h"
-#include "support/RealServer.h"
+#include "support/EndToEndTest.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QSpinBox>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 using namespace margintest;
-using realserver::RecordingProcess;
-using realserver::ServerBinary;
 using realserver::WaitUntil;
 
 namespace {
@@ -50,32 +44,17 @@ void Select(TAdvColumnGrid& grid, int row) {
 
 } // namespace
 
-TEST(MarginEndToEnd, BreachesLevelsAndRulesGoThroughTheServer) {
-    const QString server = ServerBinary();
-    if (!QFileInfo(server).isExecutable())
-        GTEST_SKIP() << "no session server at " << server.toStdString();
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString db = dir.filePath(QStringLiteral("store.sqlite"));
-    qputenv("ORVEX_SERVER_SOCKET", dir.filePath(QStringLiteral("parvane.sock")).toUtf8());
-    qputenv("ORVEX_SERVER_DB", db.toUtf8());
-    qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
-    qputenv("ORVEX_SERVER_IDLE", "5");
-    qputenv("ORVEX_SERVER_SIM_RATE", "0");
-    qputenv("ORVEX_SERVER_CONTROL", "1");
-    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
-    qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
-    TRegistry::ReloadStores();
+using MarginEndToEnd = realserver::EndToEndTest;
+
+TEST_F(MarginEndToEnd, BreachesLevelsAndRulesGoThroughTheServer) {
+    const QString db = Db();
+    SetEnv("ORVEX_SERVER_SIM_RATE", QStringLiteral("0"));
+    SetEnv("ORVEX_SERVER_CONTROL", QStringLiteral("1"));
     SetSoundEventFile(SoundEvent::CriticalLevel, QStringLiteral("/alarm/critical.wav"));
     SetSoundEventFile(SoundEvent::StartLevel, QStringLiteral("/alarm/start.wav"));
-    auto process = std::make_shared<RecordingProcess>();
-    Services::SetProcess(process);
-    auto boxes = std::make_shared<ScriptedBoxes>();
-    Services::SetMessageBox(boxes);
+    auto boxes = UseBoxes<ScriptedBoxes>();
     auto sound = std::make_shared<SoundRecorder>();
     Services::SetSound(sound);
-    LocalSocketSession::ResetFirstFailure();
-    LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
     TFormMargo::Register();
     {
         TMainForm form;
@@ -248,7 +227,7 @@ TEST(MarginEndToEnd, BreachesLevelsAndRulesGoThroughTheServer) {
         ASSERT_TRUE(WaitUntil([&] { return answered; }, 20000));
         monitor->Refresh();
         EXPECT_FALSE(monitor->RefreshTimer().isActive());
-        for (qint64 pid : process->pids)
+        for (qint64 pid : Process().pids)
             ::kill(pid_t(pid), SIGKILL);
         WaitUntil([] { return false; }, 500);
         EXPECT_FALSE(monitor->RefreshTimer().isActive());
@@ -257,12 +236,5 @@ TEST(MarginEndToEnd, BreachesLevelsAndRulesGoThroughTheServer) {
     }
     QSqlDatabase::removeDatabase(QStringLiteral("margin-e2e"));
     TFormMargo::SetWindowOpener(nullptr);
-    TWindowCatalog::Unregister(WindowCommand::MarginMonitor);
-    Services::SetMessageBox(nullptr);
-    Services::SetProcess(nullptr);
     Services::SetSound(nullptr);
-    qunsetenv("ORVEX_SERVER_SIM_RATE");
-    qunsetenv("ORVEX_SERVER_CONTROL");
-    qunsetenv("ORVEX_CONFIG_DIR");
-    TRegistry::ReloadStores();
 }

@@ -7,43 +7,21 @@
 #include "monitors/TFormAProv.h"
 #include "monitors/TFormASd.h"
 #include "monitors/TFormEditProvDesc.h"
-#include "session/LocalSocketSession.h"
 #include "shell/base/DateValue.h"
-#include "shell/base/Registry.h"
-#include "shell/contract/WindowCatalog.h"
 #include "shell/main/MainForm.h"
-#include "support/RealServer.h"
+#include "support/EndToEndTest.h"
 
-#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 
-using realserver::RecordingProcess;
-using realserver::ServerBinary;
 using realserver::WaitUntil;
 using namespace listtest;
 
-TEST(ArchiveEndToEnd, ArchivesReadPastDaysAndAReasonChangeComesBack) {
-    const QString server = ServerBinary();
-    if (!QFileInfo(server).isExecutable())
-        GTEST_SKIP() << "no session server at " << server.toStdString();
+using ArchiveEndToEnd = realserver::EndToEndTest;
 
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    qputenv("ORVEX_SERVER_SOCKET", dir.filePath(QStringLiteral("parvane.sock")).toUtf8());
-    qputenv("ORVEX_SERVER_DB", dir.filePath(QStringLiteral("store.sqlite")).toUtf8());
-    qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
-    qputenv("ORVEX_SERVER_IDLE", "5");
-    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
-    qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
-    TRegistry::ReloadStores();
-    auto process = std::make_shared<RecordingProcess>();
-    Services::SetProcess(process);
-    LocalSocketSession::ResetFirstFailure();
-    LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
+TEST_F(ArchiveEndToEnd, ArchivesReadPastDaysAndAReasonChangeComesBack) {
     TFormAOrd::Register();
     TFormASd::Register();
     TFormAPortfel::Register();
@@ -101,9 +79,4 @@ TEST(ArchiveEndToEnd, ArchivesReadPastDaysAndAReasonChangeComesBack) {
             },
             30000));
     }
-    for (WindowCommand c : commands)
-        TWindowCatalog::Unregister(c);
-    Services::SetProcess(nullptr);
-    qunsetenv("ORVEX_CONFIG_DIR");
-    TRegistry::ReloadStores();
 }

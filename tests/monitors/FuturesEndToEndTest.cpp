@@ -4,63 +4,22 @@
 #include "ListWindowTestSupport.h"
 #include "monitors/TFormOstatkiTn.h"
 #include "monitors/TFormPortfelFut.h"
-#include "session/LocalSocketSession.h"
-#include "shell/base/Registry.h"
-#include "shell/contract/WindowCatalog.h"
 #include "shell/main/MainForm.h"
-#include "support/RealServer.h"
+#include "support/EndToEndTest.h"
 
 #include <QDateEdit>
-#include <QFileInfo>
 #include <QSet>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QToolButton>
 
-using realserver::RecordingProcess;
-using realserver::ServerBinary;
 using realserver::WaitUntil;
 using namespace listtest;
 
-namespace {
-
-// A private server for one test: its own socket, store and settings folder.
-class FuturesEndToEnd : public ::testing::Test {
-protected:
-    void SetUp() override {
-        server_ = ServerBinary();
-        if (!QFileInfo(server_).isExecutable())
-            GTEST_SKIP() << "no session server at " << server_.toStdString();
-        ASSERT_TRUE(dir_.isValid());
-        qputenv("ORVEX_SERVER_SOCKET", dir_.filePath(QStringLiteral("parvane.sock")).toUtf8());
-        qputenv("ORVEX_SERVER_DB", dir_.filePath(QStringLiteral("store.sqlite")).toUtf8());
-        qputenv("ORVEX_SERVER_LOG", dir_.filePath(QStringLiteral("parvane.log")).toUtf8());
-        qputenv("ORVEX_SERVER_IDLE", "5");
-        qputenv("ORVEX_SERVER_PATH", server_.toUtf8());
-        qputenv("ORVEX_CONFIG_DIR", dir_.filePath(QStringLiteral("config")).toUtf8());
-        TRegistry::ReloadStores();
-        Services::SetProcess(process_);
-        LocalSocketSession::ResetFirstFailure();
-        LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
-        TFormPortfelFut::Register();
-        TFormOstatkiTn::Register();
-    }
-    void TearDown() override {
-        TWindowCatalog::Unregister(WindowCommand::FuturesPosition);
-        TWindowCatalog::Unregister(WindowCommand::TPlusBalances);
-        Services::SetProcess(nullptr);
-        qunsetenv("ORVEX_CONFIG_DIR");
-        TRegistry::ReloadStores();
-    }
-
-    QString server_;
-    QTemporaryDir dir_;
-    std::shared_ptr<RecordingProcess> process_ = std::make_shared<RecordingProcess>();
-};
-
-} // namespace
+using FuturesEndToEnd = realserver::EndToEndTest;
 
 TEST_F(FuturesEndToEnd, FuturesWindowListsContractsAndRedMoneyOfShortAccounts) {
+    TFormPortfelFut::Register();
+    TFormOstatkiTn::Register();
     TMainForm main;
     main.show(); // the futures window asks for its list when it is shown
     ASSERT_TRUE(WaitUntil([&] { return main.WorkStarted(); }, 60000));
@@ -80,6 +39,8 @@ TEST_F(FuturesEndToEnd, FuturesWindowListsContractsAndRedMoneyOfShortAccounts) {
 }
 
 TEST_F(FuturesEndToEnd, TPlusWindowListsSeveralDatesAndGivesItsButtonsBack) {
+    TFormPortfelFut::Register();
+    TFormOstatkiTn::Register();
     TMainForm main;
     main.show(); // the futures window asks for its list when it is shown
     ASSERT_TRUE(WaitUntil([&] { return main.WorkStarted(); }, 60000));

@@ -6,17 +6,9 @@
 #include "monitors/TFormPrf.h"
 #include "monitors/TFormProv.h"
 #include "monitors/TFormSd.h"
-#include "session/LocalSocketSession.h"
-#include "shell/base/Registry.h"
-#include "shell/contract/WindowCatalog.h"
 #include "shell/main/MainForm.h"
-#include "support/RealServer.h"
+#include "support/EndToEndTest.h"
 
-#include <QFileInfo>
-#include <QTemporaryDir>
-
-using realserver::RecordingProcess;
-using realserver::ServerBinary;
 using realserver::WaitUntil;
 using namespace listtest;
 
@@ -28,25 +20,10 @@ bool Loaded(const TAdvColumnGrid& grid) {
 
 } // namespace
 
-TEST(ListWindowsEndToEnd, WindowsLoadFromTheirMenusAndFollowTheMarket) {
-    const QString server = ServerBinary();
-    if (!QFileInfo(server).isExecutable())
-        GTEST_SKIP() << "no session server at " << server.toStdString();
+using ListWindowsEndToEnd = realserver::EndToEndTest;
 
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    qputenv("ORVEX_SERVER_SOCKET", dir.filePath(QStringLiteral("parvane.sock")).toUtf8());
-    qputenv("ORVEX_SERVER_DB", dir.filePath(QStringLiteral("store.sqlite")).toUtf8());
-    qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
-    qputenv("ORVEX_SERVER_IDLE", "5");
-    qputenv("ORVEX_SERVER_SIM_RATE", "20");
-    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
-    qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
-    TRegistry::ReloadStores();
-    auto process = std::make_shared<RecordingProcess>();
-    Services::SetProcess(process);
-    LocalSocketSession::ResetFirstFailure();
-    LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
+TEST_F(ListWindowsEndToEnd, WindowsLoadFromTheirMenusAndFollowTheMarket) {
+    SetEnv("ORVEX_SERVER_SIM_RATE", QStringLiteral("20"));
     TFormSd::Register();
     TFormPrf::Register();
     TFormPos::Register();
@@ -99,11 +76,4 @@ TEST(ListWindowsEndToEnd, WindowsLoadFromTheirMenusAndFollowTheMarket) {
             },
             20000));
     }
-    for (WindowCommand c : {WindowCommand::Deals, WindowCommand::Portfolio, WindowCommand::Position,
-                            WindowCommand::Transactions})
-        TWindowCatalog::Unregister(c);
-    Services::SetProcess(nullptr);
-    qunsetenv("ORVEX_SERVER_SIM_RATE");
-    qunsetenv("ORVEX_CONFIG_DIR");
-    TRegistry::ReloadStores();
 }

@@ -9,25 +9,18 @@
 #include "monitors/TFormNewProv.h"
 #include "monitors/TFormProv.h"
 #include "monitors/TFormProvWait.h"
-#include "session/LocalSocketSession.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "shell/base/Registry.h"
-#include "shell/contract/WindowCatalog.h"
 #include "shell/main/MainForm.h"
-#include "support/RealServer.h"
+#include "support/EndToEndTest.h"
 
 #include <QComboBox>
-#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QTimer>
 
-using realserver::RecordingProcess;
-using realserver::ServerBinary;
 using realserver::WaitUntil;
 using namespace listtest;
 
@@ -48,27 +41,12 @@ void Choose(QComboBox* box, qint64 id) {
 
 } // namespace
 
-TEST(NewTransactionEndToEnd, TransfersReachTheirListsAndARefusalKeepsTheDialogOpen) {
-    const QString server = ServerBinary();
-    if (!QFileInfo(server).isExecutable())
-        GTEST_SKIP() << "no session server at " << server.toStdString();
+using NewTransactionEndToEnd = realserver::EndToEndTest;
 
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString db = dir.filePath(QStringLiteral("store.sqlite"));
-    qputenv("ORVEX_SERVER_SOCKET", dir.filePath(QStringLiteral("parvane.sock")).toUtf8());
-    qputenv("ORVEX_SERVER_DB", db.toUtf8());
-    qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
-    qputenv("ORVEX_SERVER_IDLE", "5");
-    qputenv("ORVEX_SERVER_SIM_RATE", "0");
-    qputenv("ORVEX_SERVER_CONTROL", "1");
-    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
-    qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
-    TRegistry::ReloadStores();
-    auto process = std::make_shared<RecordingProcess>();
-    Services::SetProcess(process);
-    LocalSocketSession::ResetFirstFailure();
-    LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
+TEST_F(NewTransactionEndToEnd, TransfersReachTheirListsAndARefusalKeepsTheDialogOpen) {
+    const QString db = Db();
+    SetEnv("ORVEX_SERVER_SIM_RATE", QStringLiteral("0"));
+    SetEnv("ORVEX_SERVER_CONTROL", QStringLiteral("1"));
     TFormProv::Register();
     TFormProvWait::Register();
     {
@@ -178,11 +156,4 @@ TEST(NewTransactionEndToEnd, TransfersReachTheirListsAndARefusalKeepsTheDialogOp
         EXPECT_FALSE(okEnabledAfter);
         EXPECT_FALSE(HasRow(txns->GridProv(), TFormProv::kReason, QStringLiteral("e2e отказ")));
     }
-    for (WindowCommand c : {WindowCommand::Transactions, WindowCommand::PendingTransactions})
-        TWindowCatalog::Unregister(c);
-    Services::SetProcess(nullptr);
-    qunsetenv("ORVEX_SERVER_SIM_RATE");
-    qunsetenv("ORVEX_SERVER_CONTROL");
-    qunsetenv("ORVEX_CONFIG_DIR");
-    TRegistry::ReloadStores();
 }

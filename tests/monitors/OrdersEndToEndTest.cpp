@@ -4,21 +4,13 @@
 #include "OrderTestSupport.h"
 #include "grids/TAdvColumnGrid.h"
 #include "grids/fill/ResponseFill.h"
-#include "session/LocalSocketSession.h"
-#include "shell/base/Registry.h"
-#include "shell/contract/WindowCatalog.h"
 #include "shell/main/MainForm.h"
-#include "support/RealServer.h"
-
-#include <QFileInfo>
-#include <QTemporaryDir>
+#include "support/EndToEndTest.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using realserver::RecordingProcess;
-using realserver::ServerBinary;
 using realserver::WaitUntil;
 
 // Grid row of the order with this number, -1 when the grid has none.
@@ -37,27 +29,11 @@ int StatusAt(const TAdvColumnGrid& grid, int row) {
 
 } // namespace
 
-TEST(OrdersEndToEnd, WithdrawalComesBackThroughTheChangeStreamWhileTheMarketMoves) {
-    const QString server = ServerBinary();
-    if (!QFileInfo(server).isExecutable())
-        GTEST_SKIP() << "no session server at " << server.toStdString();
+using OrdersEndToEnd = realserver::EndToEndTest;
 
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    qputenv("ORVEX_SERVER_SOCKET", dir.filePath(QStringLiteral("parvane.sock")).toUtf8());
-    qputenv("ORVEX_SERVER_DB", dir.filePath(QStringLiteral("store.sqlite")).toUtf8());
-    qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
-    qputenv("ORVEX_SERVER_IDLE", "5");
-    qputenv("ORVEX_SERVER_SIM_RATE", "20");
-    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
-    qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
-    TRegistry::ReloadStores();
-    auto process = std::make_shared<RecordingProcess>();
-    Services::SetProcess(process);
-    auto boxes = std::make_shared<ordertest::ScriptedBoxes>();
-    Services::SetMessageBox(boxes);
-    LocalSocketSession::ResetFirstFailure();
-    LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
+TEST_F(OrdersEndToEnd, WithdrawalComesBackThroughTheChangeStreamWhileTheMarketMoves) {
+    SetEnv("ORVEX_SERVER_SIM_RATE", QStringLiteral("20"));
+    auto boxes = UseBoxes<ordertest::ScriptedBoxes>();
     TOrderForm::Register();
     {
         TMainForm form;
@@ -98,10 +74,4 @@ TEST(OrdersEndToEnd, WithdrawalComesBackThroughTheChangeStreamWhileTheMarketMove
         // The simulator's new orders arrive the same way.
         EXPECT_TRUE(WaitUntil([&] { return grid.RowCount() > loaded; }, 15000));
     }
-    TWindowCatalog::Unregister(WindowCommand::Orders);
-    Services::SetMessageBox(nullptr);
-    Services::SetProcess(nullptr);
-    qunsetenv("ORVEX_SERVER_SIM_RATE");
-    qunsetenv("ORVEX_CONFIG_DIR");
-    TRegistry::ReloadStores();
 }

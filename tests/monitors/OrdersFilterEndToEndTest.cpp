@@ -5,27 +5,19 @@
 #include "filter/FilterTree.h"
 #include "filter/TFormFiltr.h"
 #include "grids/TAdvColumnGrid.h"
-#include "session/LocalSocketSession.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
-#include "shell/base/Registry.h"
-#include "shell/contract/WindowCatalog.h"
 #include "shell/main/MainForm.h"
-#include "support/RealServer.h"
+#include "support/EndToEndTest.h"
 
-#include <QFileInfo>
-#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using realserver::RecordingProcess;
-using realserver::ServerBinary;
 using realserver::WaitUntil;
 
 const QString kQuotedBoard = QStringLiteral("EQ'S1");
@@ -54,37 +46,12 @@ qint64 StoreQuery(const QString& path, const QString& sql, const QVariantList& b
 
 } // namespace
 
-TEST(OrdersFilterEndToEnd, RefusedFilterShowsInTheStatusBarAndAQuotedBoardCodeFilters) {
-    const QString server = ServerBinary();
-    if (!QFileInfo(server).isExecutable())
-        GTEST_SKIP() << "no session server at " << server.toStdString();
+using OrdersFilterEndToEnd = realserver::EndToEndTest;
 
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QString db = dir.filePath(QStringLiteral("store.sqlite"));
-    const QString socket = dir.filePath(QStringLiteral("parvane.sock"));
-    // The demo store is made first and given a board code holding a quote, so that the
-    // workstation's reference data and the filter dialog's tree carry it. The store is
-    // written in one transaction: once its board is there it is complete, and the server
-    // that made it goes.
-    {
-        QProcess prepare;
-        prepare.start(server, {QStringLiteral("--db"), db, QStringLiteral("--socket"),
-                               dir.filePath(QStringLiteral("prepare.sock")),
-                               QStringLiteral("--idle"), QStringLiteral("0"),
-                               QStringLiteral("--log"), dir.filePath(QStringLiteral("prep.log"))});
-        ASSERT_TRUE(prepare.waitForStarted(30000));
-        ASSERT_TRUE(WaitUntil(
-            [&] {
-                return QFileInfo::exists(db) &&
-                       StoreQuery(db, QStringLiteral("SELECT COUNT(*) FROM board WHERE code = "
-                                                     "'EQS1'")) > 0;
-            },
-            180000, 100))
-            << "the server did not prepare its store";
-        prepare.terminate();
-        ASSERT_TRUE(prepare.waitForFinished(30000));
-    }
+TEST_F(OrdersFilterEndToEnd, RefusedFilterShowsInTheStatusBarAndAQuotedBoardCodeFilters) {
+    // The demo store is given a board code holding a quote before the server starts,
+    // so that the workstation's reference data and the filter dialog's tree carry it.
+    const QString db = Db();
     ASSERT_GT(StoreQuery(db, QStringLiteral("UPDATE board SET code = ? WHERE code = 'EQS1'"),
                          {kQuotedBoard}),
               0);
@@ -93,20 +60,7 @@ TEST(OrdersFilterEndToEnd, RefusedFilterShowsInTheStatusBarAndAQuotedBoardCodeFi
                                         "'EQS1'"),
                          {kQuotedBoard}),
               0);
-
-    qputenv("ORVEX_SERVER_SOCKET", socket.toUtf8());
-    qputenv("ORVEX_SERVER_DB", db.toUtf8());
-    qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
-    qputenv("ORVEX_SERVER_IDLE", "5");
-    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
-    qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
-    TRegistry::ReloadStores();
-    auto process = std::make_shared<RecordingProcess>();
-    Services::SetProcess(process);
-    auto boxes = std::make_shared<ordertest::ScriptedBoxes>();
-    Services::SetMessageBox(boxes);
-    LocalSocketSession::ResetFirstFailure();
-    LocalSocketSession::SetAttachTimeout(30000);
+    auto boxes = UseBoxes<ordertest::ScriptedBoxes>();
     TOrderForm::Register();
     {
         TMainForm form;
@@ -177,9 +131,4 @@ TEST(OrdersFilterEndToEnd, RefusedFilterShowsInTheStatusBarAndAQuotedBoardCodeFi
         EXPECT_EQ(session.GetRowCount(), expected);
         dialog.ClearTrees();
     }
-    TWindowCatalog::Unregister(WindowCommand::Orders);
-    Services::SetMessageBox(nullptr);
-    Services::SetProcess(nullptr);
-    qunsetenv("ORVEX_CONFIG_DIR");
-    TRegistry::ReloadStores();
 }

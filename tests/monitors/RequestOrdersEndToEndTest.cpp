@@ -7,18 +7,11 @@
 #include "monitors/TFormConditionOrders.h"
 #include "monitors/TFormOrderInfo.h"
 #include "monitors/TFormOrdersRPS.h"
-#include "session/LocalSocketSession.h"
-#include "shell/base/Registry.h"
-#include "shell/contract/WindowCatalog.h"
 #include "shell/main/MainForm.h"
-#include "support/RealServer.h"
+#include "support/EndToEndTest.h"
 
 #include <QApplication>
-#include <QFileInfo>
-#include <QTemporaryDir>
 
-using realserver::RecordingProcess;
-using realserver::ServerBinary;
 using realserver::WaitUntil;
 using namespace listtest;
 
@@ -96,26 +89,10 @@ void WithdrawTwice(TAdvColumnGrid& grid, QMenu& popup, int statusTag,
 
 } // namespace
 
-TEST(RequestOrdersEndToEnd, ListWithdrawRefuseAndOpenDetails) {
-    const QString server = ServerBinary();
-    if (!QFileInfo(server).isExecutable())
-        GTEST_SKIP() << "no session server at " << server.toStdString();
+using RequestOrdersEndToEnd = realserver::EndToEndTest;
 
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    qputenv("ORVEX_SERVER_SOCKET", dir.filePath(QStringLiteral("parvane.sock")).toUtf8());
-    qputenv("ORVEX_SERVER_DB", dir.filePath(QStringLiteral("store.sqlite")).toUtf8());
-    qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
-    qputenv("ORVEX_SERVER_IDLE", "5");
-    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
-    qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
-    TRegistry::ReloadStores();
-    auto process = std::make_shared<RecordingProcess>();
-    Services::SetProcess(process);
-    auto boxes = std::make_shared<Boxes>();
-    Services::SetMessageBox(boxes);
-    LocalSocketSession::ResetFirstFailure();
-    LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
+TEST_F(RequestOrdersEndToEnd, ListWithdrawRefuseAndOpenDetails) {
+    auto boxes = UseBoxes<Boxes>();
     TFormOrdersRPS::Register();
     TFormConditionOrders::Register();
     TFormOrderInfo::Register();
@@ -158,11 +135,5 @@ TEST(RequestOrdersEndToEnd, ListWithdrawRefuseAndOpenDetails) {
         ASSERT_TRUE(WaitUntil([&] { return details->GridOrdInfo().RowCount() > 10; }, 30000));
         EXPECT_EQ(details->GridOrdInfo().Cell(1, 0), IdOfRow(rps->GridOrdersRPS(), 0));
     }
-    for (WindowCommand c : {WindowCommand::RpsRepoOrders, WindowCommand::ConditionalOrders})
-        TWindowCatalog::Unregister(c);
     IOrderDetailsOpener::SetCurrent(nullptr);
-    Services::SetMessageBox(nullptr);
-    Services::SetProcess(nullptr);
-    qunsetenv("ORVEX_CONFIG_DIR");
-    TRegistry::ReloadStores();
 }

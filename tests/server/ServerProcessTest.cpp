@@ -5,6 +5,7 @@
 #include "server/core/WireText.h"
 #include "server/host/ServerOptions.h"
 #include "session/wire/WireProtocol.h"
+#include "support/StoreCache.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -77,6 +78,9 @@ protected:
         socket_ = dir_.filePath(QStringLiteral("s.sock"));
         db_ = dir_.filePath(QStringLiteral("db.sqlite"));
         log_ = dir_.filePath(QStringLiteral("server.log"));
+        // A freshly made store of the seed the server runs with, made once per build.
+        ASSERT_TRUE(storecache::CopyServerStore(ServerPath(), db_,
+                                                {QStringLiteral("--seed"), QStringLiteral("5")}));
     }
     void TearDown() override {
         if (server_.state() != QProcess::NotRunning) {

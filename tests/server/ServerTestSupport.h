@@ -6,7 +6,9 @@
 #include "server/core/ServerLog.h"
 #include "server/core/Store.h"
 #include "server/core/WireText.h"
+#include "support/StoreCache.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -22,11 +24,20 @@ protected:
     void SetUp() override {
         ServerLog::SetQuiet(true);
         ASSERT_TRUE(dir_.isValid());
+        // The demo store is made once per build of the tests; each test gets a copy.
+        const QString path = dir_.filePath(QStringLiteral("t.sqlite"));
+        const QString tests = QCoreApplication::applicationFilePath();
+        auto make = [](const QString& part) {
+            Store store;
+            QString error;
+            return store.Open(part, &error) &&
+                   DemoGenerator(store, DemoScale::Demo(), 7, Day()).Generate(&error);
+        };
+        ASSERT_TRUE(storecache::CopyPrepared(storecache::FolderBeside(tests),
+                                             storecache::BuildOf(tests) + QStringLiteral("|demo|7"),
+                                             make, path));
         QString error;
-        ASSERT_TRUE(store_.Open(dir_.filePath(QStringLiteral("t.sqlite")), &error))
-            << error.toStdString();
-        DemoGenerator gen(store_, DemoScale::Demo(), 7, Day());
-        ASSERT_TRUE(gen.Generate(&error)) << error.toStdString();
+        ASSERT_TRUE(store_.Open(path, &error)) << error.toStdString();
         engine_ = std::make_unique<Engine>(store_);
     }
 

@@ -33,15 +33,17 @@ TEST(EndToEnd, SessionsRestartAKilledServerOnceAndLogInAgain) {
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
+    const QString db = dir.filePath(QStringLiteral("store.sqlite"));
+    ASSERT_TRUE(realserver::PrepareStore(db));
     qputenv("ORVEX_SERVER_SOCKET", dir.filePath(QStringLiteral("parvane.sock")).toUtf8());
-    qputenv("ORVEX_SERVER_DB", dir.filePath(QStringLiteral("store.sqlite")).toUtf8());
+    qputenv("ORVEX_SERVER_DB", db.toUtf8());
     qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
     qputenv("ORVEX_SERVER_IDLE", "5");
     qputenv("ORVEX_SERVER_PATH", server.toUtf8());
     auto process = std::make_shared<RecordingProcess>();
     Services::SetProcess(process);
     LocalSocketSession::ResetFirstFailure();
-    LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
+    LocalSocketSession::SetAttachTimeout(30000);
     LocalSocketSession::SetReattachInterval(200);
 
     {

@@ -3,8 +3,6 @@
 #include "session/LocalSocketSession.h"
 #include "session/wire/Cp1251.h"
 #include "shell/base/Log.h"
-#include "shell/base/Registry.h"
-#include "shell/base/Services.h"
 #include "shell/main/MainForm.h"
 #include "shell/main/StatusPanels.h"
 
@@ -12,10 +10,8 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QMenu>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -23,12 +19,10 @@
 #include <csignal>
 #include <sys/types.h>
 
-#include "support/RealServer.h"
+#include "support/EndToEndTest.h"
 
 namespace {
 
-using realserver::RecordingProcess;
-using realserver::ServerBinary;
 using realserver::WaitUntil;
 
 QStringList LogTexts(const QString& path) {
@@ -46,33 +40,17 @@ QStringList LogTexts(const QString& path) {
 
 } // namespace
 
-TEST(EndToEndStartup, StartsReconnectsReloadsForANewDayAndSurvivesAKill) {
-    const QString server = ServerBinary();
-    if (!QFileInfo(server).isExecutable())
-        GTEST_SKIP() << "no session server at " << server.toStdString();
+using EndToEndStartup = realserver::EndToEndTest;
 
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const QByteArray socket = dir.filePath(QStringLiteral("parvane.sock")).toUtf8();
-    qputenv("ORVEX_SERVER_SOCKET", socket);
-    qputenv("ORVEX_SERVER_DB", dir.filePath(QStringLiteral("store.sqlite")).toUtf8());
-    qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
-    qputenv("ORVEX_SERVER_IDLE", "5");
-    qputenv("ORVEX_SERVER_CONTROL", "1");
-    qputenv("ORVEX_SERVER_PATH", server.toUtf8());
-    qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
+TEST_F(EndToEndStartup, StartsReconnectsReloadsForANewDayAndSurvivesAKill) {
+    SetEnv("ORVEX_SERVER_CONTROL", QStringLiteral("1"));
     // A slow machine: the server reports its preparation before it logs in.
-    qputenv("ORVEX_SERVER_PREPARE_DELAY", "3000");
-    TRegistry::ReloadStores();
-    auto process = std::make_shared<RecordingProcess>();
-    Services::SetProcess(process);
-    LocalSocketSession::ResetFirstFailure();
-    LocalSocketSession::SetAttachTimeout(30000); // the first start builds the demo store
+    SetEnv("ORVEX_SERVER_PREPARE_DELAY", QStringLiteral("3000"));
     LocalSocketSession::SetReattachInterval(200);
     auto control = [&](const QStringList& args) {
-        return QProcess::execute(server, QStringList{QStringLiteral("--ctl")} + args);
+        return QProcess::execute(Server(), QStringList{QStringLiteral("--ctl")} + args);
     };
-    const QString log = dir.filePath(QStringLiteral("workstation.log"));
+    const QString log = Path("workstation.log");
 
     {
         TMainForm form;
@@ -137,16 +115,12 @@ TEST(EndToEndStartup, StartsReconnectsReloadsForANewDayAndSurvivesAKill) {
 
         // The server is killed: the red disconnect text, then a new start.
         QFile::remove(log);
-        ASSERT_FALSE(process->pids.empty());
-        ::kill(pid_t(process->pids.back()), SIGKILL);
+        ASSERT_FALSE(Process().pids.empty());
+        ::kill(pid_t(Process().pids.back()), SIGKILL);
         ASSERT_TRUE(WaitUntil([&] { return !form.WorkStarted(); }, 30000));
         EXPECT_TRUE(form.StatusPanels().PanelText(3).endsWith(QStringLiteral(" Отбой связи")));
         EXPECT_FALSE(form.ActionByText(QStringLiteral("Соединение/Рабочий стол"))->isEnabled());
         ASSERT_TRUE(WaitUntil([&] { return form.WorkStarted(); }, 60000));
         EXPECT_TRUE(LogTexts(log).contains("Построение интерфейса закончено."));
     }
-    Services::SetProcess(nullptr);
-    qunsetenv("ORVEX_CONFIG_DIR");
-    qunsetenv("ORVEX_SERVER_PREPARE_DELAY");
-    TRegistry::ReloadStores();
 }

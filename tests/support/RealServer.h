@@ -2,6 +2,7 @@
 
 // Helpers for tests and harnesses that run against the real session server process.
 #include "shell/base/Services.h"
+#include "support/StoreCache.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -52,6 +53,13 @@ inline QString ServerBinary() {
     if (dir.isEmpty())
         dir = QCoreApplication::applicationDirPath();
     return QDir(dir).filePath(QStringLiteral("parvane"));
+}
+
+// Puts a copy of the server's freshly prepared demo store of today at path, so that
+// the server started on it skips making one (seconds under the sanitizers). The store
+// is made once per server build, options and day and shared by the tests of the build.
+inline bool PrepareStore(const QString& path, const QStringList& options = {}) {
+    return storecache::CopyServerStore(ServerBinary(), path, options);
 }
 
 } // namespace realserver
