@@ -2,7 +2,7 @@
 // orders of the day): from the menu command to a filled, sorted grid, the way a dealer
 // opens it. Prints one line per opening.
 //
-//   orders_endtoend_bench [--db LARGE.sqlite] [--server PATH] [--rounds N]
+//   orders_endtoend_bench [--db LARGE.sqlite] [--server PATH] [--rounds N] [--sim-rate N]
 //
 // --db reuses a "large" store made earlier (a copy is used; without it the server makes
 // one, which takes a while); --server measures another server binary.
@@ -67,7 +67,9 @@ int main(int argc, char** argv) {
     qputenv("ORVEX_SERVER_SCALE", "large");
     qputenv("ORVEX_SERVER_LOG", dir.filePath(QStringLiteral("parvane.log")).toUtf8());
     qputenv("ORVEX_SERVER_IDLE", "5");
-    qputenv("ORVEX_SERVER_SIM_RATE", "0");
+    // --sim-rate N: the market moves meanwhile (changes per second), as in the demo.
+    qputenv("ORVEX_SERVER_SIM_RATE",
+            Argument(args, QStringLiteral("--sim-rate"), QStringLiteral("0")).toUtf8());
     qputenv("ORVEX_SERVER_PATH", server.toUtf8());
     qputenv("ORVEX_CONFIG_DIR", dir.filePath(QStringLiteral("config")).toUtf8());
     TRegistry::ReloadStores();

@@ -39,6 +39,10 @@ public:
     explicit Engine(Store& store);
     ~Engine();
 
+    // Reads the names the full orders list shows before the first list is asked for,
+    // so a dealer's first opening of the orders window does not wait for them.
+    void WarmUp();
+
     EngineResult Handle(SessionState& session, const QString& request, const QString& params,
                         bool commandForm);
     // As Handle, for the transport: a large list (the orders) writes its rows straight

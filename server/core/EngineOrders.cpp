@@ -173,6 +173,14 @@ const ResultLayout& Engine::CommandResultLayout(const QString& query) {
     return *slot;
 }
 
+void Engine::WarmUp() {
+    if (!reader_)
+        reader_ = std::make_unique<StoreReader>();
+    if (!orderNames_)
+        orderNames_ = std::make_unique<OrderNameCache>();
+    orderNames_->Refresh(*reader_, store_.Path());
+}
+
 EngineResult Engine::Orders(SessionState& session, const ParamList& params) {
     EngineResult r;
     r.answer.echo = params;

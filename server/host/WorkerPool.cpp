@@ -93,6 +93,7 @@ void WorkerPool::Run(int index) {
     if (!ok)
         return;
     Engine engine(store);
+    engine.WarmUp();
 
     std::unique_lock lock(mutex_);
     while (true) {
