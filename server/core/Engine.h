@@ -40,8 +40,9 @@ public:
     ~Engine();
 
     // Reads the names the full orders list shows before the first list is asked for,
-    // so a dealer's first opening of the orders window does not wait for them.
-    void WarmUp();
+    // so a dealer's first opening of the orders window does not wait for them; returns
+    // about the bytes that list's frame will take.
+    qsizetype WarmUp();
 
     EngineResult Handle(SessionState& session, const QString& request, const QString& params,
                         bool commandForm);

@@ -173,12 +173,18 @@ const ResultLayout& Engine::CommandResultLayout(const QString& query) {
     return *slot;
 }
 
-void Engine::WarmUp() {
+qsizetype Engine::WarmUp() {
     if (!reader_)
         reader_ = std::make_unique<StoreReader>();
     if (!orderNames_)
         orderNames_ = std::make_unique<OrderNameCache>();
     orderNames_->Refresh(*reader_, store_.Path());
+    StoreReader::Run count = reader_->Query(
+        store_.Path(), QStringLiteral("SELECT COUNT(*) FROM orders WHERE order_date = ?"),
+        {TradingDate().toString(Qt::ISODate)});
+    constexpr qsizetype kOrderRowBytes = 210; // an order's row in the frame, about
+    return count.Next() ? qsizetype(sqlite3_column_int64(count.Statement(), 0)) * kOrderRowBytes
+                        : 0;
 }
 
 EngineResult Engine::Orders(SessionState& session, const ParamList& params) {

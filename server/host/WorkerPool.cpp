@@ -75,6 +75,11 @@ void WorkerPool::NewEpoch(quint64 epoch) {
         session->forget = true;
 }
 
+namespace {
+// A list expected to be at least this large gets its frame's memory ready at start.
+constexpr qsizetype kWarmFrameMinimum = 1024 * 1024;
+} // namespace
+
 void WorkerPool::Run(int index) {
     // The store and the engine belong to this thread: SQLite handles and Qt SQL
     // connections must stay on the thread that opened them.
@@ -93,7 +98,13 @@ void WorkerPool::Run(int index) {
     if (!ok)
         return;
     Engine engine(store);
-    engine.WarmUp();
+    const qsizetype listBytes = engine.WarmUp();
+    if (index == 0 && listBytes >= kWarmFrameMinimum) {
+        // The first large list is written into memory already in use, as every later
+        // one is, rather than into fresh pages the system finds and clears one by one.
+        QByteArray frame(listBytes, '\0');
+        KeepSpareFrame(frame);
+    }
 
     std::unique_lock lock(mutex_);
     while (true) {
