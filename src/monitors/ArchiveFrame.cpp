@@ -2,13 +2,11 @@
 #include "filter/TFormFiltr.h"
 #include "grids/TAdvColumnGrid.h"
 #include "grids/fill/ResponseFill.h"
-#include "monitors/TFormPrf.h"
 #include "session/TBrokerSession.h"
 #include "session/TMetadataParser.h"
 #include "session/wire/Vocabulary.h"
 #include "shell/base/DateValue.h"
 #include "shell/base/ErrorGuard.h"
-#include "shell/base/NumberText.h"
 
 #include <QApplication>
 #include <QDateEdit>
@@ -199,19 +197,6 @@ int TArchiveWindow::CurrentDataRow() const {
 }
 
 namespace archivekit {
-
-void FormatBalances(RowTexts& cells, int idBumTag, std::initializer_list<int> tags) {
-    FormatCells(cells, TFormPrf::BalanceFormat(cells.Get(idBumTag)), tags);
-}
-
-void FormatCells(RowTexts& cells, const QString& format, std::initializer_list<int> tags) {
-    for (int tag : tags) {
-        double value = 0;
-        const QString text = cells.Get(tag);
-        if (!text.isEmpty() && TryParseLocaleNumber(text, value))
-            cells.Set(tag, FormatNumberPrintf(format, value));
-    }
-}
 
 void FitFirstColumn(TAdvColumnGrid& grid) {
     if (grid.ColCount() == 0)

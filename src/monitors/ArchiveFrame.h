@@ -130,11 +130,6 @@ private:
 namespace archivekit {
 inline constexpr QLatin1StringView kParam1{"param1"};
 inline constexpr QLatin1StringView kParam2{"param2"};
-// Writes the cells' numbers with the format (texts that are no number stay).
-void FormatCells(monitorkit::RowTexts& cells, const QString& format,
-                 std::initializer_list<int> tags);
-// Balances by the row's instrument: "%.2n" for money (a negative id), else "%.0n".
-void FormatBalances(monitorkit::RowTexts& cells, int idBumTag, std::initializer_list<int> tags);
 // Sizes the grid's first shown column to its widest text.
 void FitFirstColumn(TAdvColumnGrid& grid);
 } // namespace archivekit

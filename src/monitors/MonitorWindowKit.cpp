@@ -3,6 +3,8 @@
 #include "grids/fill/ResponseFill.h"
 #include "session/wire/Cp1251.h"
 #include "shell/base/ErrorGuard.h"
+#include "shell/base/NumberText.h"
+#include "shell/refs/ReferenceData.h"
 
 #include <QAction>
 #include <QMenu>
@@ -127,6 +129,37 @@ bool ReadInt(const QString& text, int& value) {
     bool ok = false;
     value = text.trimmed().toInt(&ok);
     return ok;
+}
+
+void ShowAccountName(RowTexts& cells, int idTag, int nameTag) {
+    int id = 0;
+    if (ReadInt(cells.Get(idTag), id))
+        cells.Set(nameTag, TReferenceData::Current().AccountDisplayName(id, cells.Get(nameTag)));
+}
+
+void ShowClientName(RowTexts& cells, int idTag, int nameTag) {
+    int id = 0;
+    if (ReadInt(cells.Get(idTag), id))
+        cells.Set(nameTag, TReferenceData::Current().ClientDisplayName(id, cells.Get(nameTag)));
+}
+
+QString BalanceFormat(const QString& securityId) {
+    bool ok = false;
+    const int id = securityId.trimmed().toInt(&ok);
+    return ok && id < 0 ? QStringLiteral("%.2n") : QStringLiteral("%.0n");
+}
+
+void FormatCells(RowTexts& cells, const QString& format, std::initializer_list<int> tags) {
+    for (int tag : tags) {
+        double value = 0;
+        const QString text = cells.Get(tag);
+        if (!text.isEmpty() && TryParseLocaleNumber(text, value))
+            cells.Set(tag, FormatNumberPrintf(format, value));
+    }
+}
+
+void FormatBalances(RowTexts& cells, int idBumTag, std::initializer_list<int> tags) {
+    FormatCells(cells, BalanceFormat(cells.Get(idBumTag)), tags);
 }
 
 } // namespace monitorkit

@@ -124,4 +124,16 @@ private:
 // An integer read from a cell text; false when the text is none.
 bool ReadInt(const QString& text, int& value);
 
+// The account's (or client's) display name, its label added, in nameTag for the id in
+// idTag; a row without a readable id keeps its name.
+void ShowAccountName(RowTexts& cells, int idTag, int nameTag);
+void ShowClientName(RowTexts& cells, int idTag, int nameTag);
+
+// Balances by the row's instrument: "%.2n" for money (a negative id), else "%.0n".
+QString BalanceFormat(const QString& securityId);
+// Writes the cells' numbers with the format (texts that are no number stay).
+void FormatCells(RowTexts& cells, const QString& format, std::initializer_list<int> tags);
+// The balance cells in the form of the instrument in idBumTag.
+void FormatBalances(RowTexts& cells, int idBumTag, std::initializer_list<int> tags);
+
 } // namespace monitorkit

@@ -74,12 +74,9 @@ QString TFormAOrd::RequestParams() const {
 void TFormAOrd::Load() {
     // The status name is the server's own: only the account is decorated.
     RowTexts cells(Grid(), {kIdAcc, kNameAcc});
-    TReferenceData& refs = TReferenceData::Current();
     const AfterRowTexts hook = [&](int, int, QStringList& texts) {
         cells.Attach(texts);
-        int id = 0;
-        if (ReadInt(cells.Get(kIdAcc), id))
-            cells.Set(kNameAcc, refs.AccountDisplayName(id, cells.Get(kNameAcc)));
+        ShowAccountName(cells, kIdAcc, kNameAcc);
     };
     LoadGridFromResponse(Parser(), Grid(), hook);
 }

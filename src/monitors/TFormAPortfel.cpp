@@ -65,17 +65,13 @@ void TFormAPortfel::Load() {
                             kAvPrice, kVarMargin, kBuyDeposit, kSellDeposit});
     const QString price = QStringLiteral("%.4n");
     const QString money = QStringLiteral("%.2n");
-    TReferenceData& refs = TReferenceData::Current();
     const AfterRowTexts hook = [&](int, int, QStringList& texts) {
         cells.Attach(texts);
-        int id = 0;
-        if (ReadInt(cells.Get(kIdAcc), id))
-            cells.Set(kNameAcc, refs.AccountDisplayName(id, cells.Get(kNameAcc)));
-        if (ReadInt(cells.Get(kIdCli), id))
-            cells.Set(kNameCli, refs.ClientDisplayName(id, cells.Get(kNameCli)));
-        archivekit::FormatBalances(cells, kIdBum, {kLimit, kCurr, kPlann});
-        archivekit::FormatCells(cells, price, {kAvPrice});
-        archivekit::FormatCells(cells, money, {kVarMargin, kBuyDeposit, kSellDeposit});
+        ShowAccountName(cells, kIdAcc, kNameAcc);
+        ShowClientName(cells, kIdCli, kNameCli);
+        monitorkit::FormatBalances(cells, kIdBum, {kLimit, kCurr, kPlann});
+        monitorkit::FormatCells(cells, price, {kAvPrice});
+        monitorkit::FormatCells(cells, money, {kVarMargin, kBuyDeposit, kSellDeposit});
     };
     LoadGridFromResponse(Parser(), Grid(), hook);
     archivekit::FitFirstColumn(Grid());

@@ -52,7 +52,7 @@ void TFormAPosition::Load() {
     options.StopOnNonNumber = true;
     options.AfterRowTexts = [&](int, QStringList& texts) {
         cells.Attach(texts);
-        archivekit::FormatBalances(cells, kIdBum, {kInput, kCurr, kPlan});
+        monitorkit::FormatBalances(cells, kIdBum, {kInput, kCurr, kPlan});
     };
     LoadGridByPosition(Session(), Grid(), options);
 }

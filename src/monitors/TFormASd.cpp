@@ -90,17 +90,13 @@ QString TFormASd::RequestParams() const {
 void TFormASd::Load() {
     RowTexts cells(Grid(), {kIdAcc, kNameAcc, kIdCli, kNameCli, kVolume, kFeeExch, kFeeDepo,
                             kFeeBrok, kNkd, kProfit});
-    TReferenceData& refs = TReferenceData::Current();
     totals_.fill(0);
     // Summed from the texts as stored, in the same pass: the totals cover exactly the
     // rows shown, also when the load ends early.
     const AfterRowTexts hook = [&](int, int, QStringList& texts) {
         cells.Attach(texts);
-        int id = 0;
-        if (ReadInt(cells.Get(kIdAcc), id))
-            cells.Set(kNameAcc, refs.AccountDisplayName(id, cells.Get(kNameAcc)));
-        if (ReadInt(cells.Get(kIdCli), id))
-            cells.Set(kNameCli, refs.ClientDisplayName(id, cells.Get(kNameCli)));
+        ShowAccountName(cells, kIdAcc, kNameAcc);
+        ShowClientName(cells, kIdCli, kNameCli);
         for (int t = 0; t < TFormSd::kTotals; ++t) {
             double value = 0;
             const QString text = cells.Get(kTotalColumns[t]);

@@ -96,13 +96,10 @@ void TFormConditionOrders::sesConditionOrdersLogin() {
 
 void TFormConditionOrders::sesConditionOrdersData() {
     RowTexts cells(*grid_, {kIdAcc, kAccName, kStartText, kStopText, kIdBum});
-    TReferenceData& refs = TReferenceData::Current();
     TMetadataParser& parser = sesConditionOrders_.Parser();
     const AfterRowTexts hook = [&](int i, int, QStringList& texts) {
         cells.Attach(texts);
-        int id = 0;
-        if (ReadInt(cells.Get(kIdAcc), id))
-            cells.Set(kAccName, refs.AccountDisplayName(id, cells.Get(kAccName)));
+        ShowAccountName(cells, kIdAcc, kAccName);
         // A zero date keeps the server's own text of the period.
         const QString start =
             ConditionPeriodText(parser.GetDate(QStringLiteral("LIFE_START_DATE"), i, 0));

@@ -109,12 +109,9 @@ void TFormOrdersRPS::sesOrdRPSLogin() {
 
 void TFormOrdersRPS::sesOrdRPSData() {
     RowTexts cells(*grid_, {kIdAcc, kAccountName});
-    TReferenceData& refs = TReferenceData::Current();
     const AfterRowTexts hook = [&](int, int, QStringList& texts) {
         cells.Attach(texts);
-        int id = 0;
-        if (ReadInt(cells.Get(kIdAcc), id))
-            cells.Set(kAccountName, refs.AccountDisplayName(id, cells.Get(kAccountName)));
+        ShowAccountName(cells, kIdAcc, kAccountName);
     };
     LoadGridFromResponse(sesOrdRPS_.Parser(), *grid_, hook);
 }

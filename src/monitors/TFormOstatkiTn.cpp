@@ -154,22 +154,12 @@ void TFormOstatkiTn::SesAPrfData() {
         } busyEnds{this};
         RowTexts cells(
             *grid_, {kIdAcc, kNameAcc, kIdCli, kNameCli, kIdBum, kLimit, kCurr, kDelivery, kPlann});
-        TReferenceData& refs = TReferenceData::Current();
         const AfterRowTexts hook = [&](int, int, QStringList& texts) {
             cells.Attach(texts);
-            int id = 0;
-            if (ReadInt(cells.Get(kIdAcc), id))
-                cells.Set(kNameAcc, refs.AccountDisplayName(id, cells.Get(kNameAcc)));
-            if (ReadInt(cells.Get(kIdCli), id))
-                cells.Set(kNameCli, refs.ClientDisplayName(id, cells.Get(kNameCli)));
+            ShowAccountName(cells, kIdAcc, kNameAcc);
+            ShowClientName(cells, kIdCli, kNameCli);
             // Money in two decimals, securities in whole units.
-            const QString format = TFormPrf::BalanceFormat(cells.Get(kIdBum));
-            for (int tag : {kLimit, kCurr, kDelivery, kPlann}) {
-                double value = 0;
-                const QString text = cells.Get(tag);
-                if (!text.isEmpty() && TryParseLocaleNumber(text, value))
-                    cells.Set(tag, FormatNumberPrintf(format, value));
-            }
+            FormatBalances(cells, kIdBum, {kLimit, kCurr, kDelivery, kPlann});
         };
         LoadGridFromResponse(sesAPrf_.Parser(), *grid_, hook);
         SizeFirstColumn();

@@ -76,13 +76,9 @@ std::vector<std::pair<int, QString>> NumberFormats(const TAdvColumnGrid& grid) {
 // them, money and prices in their column's format (a text that is no number stays).
 AfterRowTexts RowFixUp(RowTexts& cells, const std::vector<std::pair<int, QString>>& formats) {
     return [&cells, &formats](int, int, QStringList& texts) {
-        TReferenceData& refs = TReferenceData::Current();
         cells.Attach(texts);
-        int id = 0;
-        if (ReadInt(cells.Get(T::kIdAcc), id))
-            cells.Set(T::kFutNameAcc, refs.AccountDisplayName(id, cells.Get(T::kFutNameAcc)));
-        if (ReadInt(cells.Get(T::kIdCli), id))
-            cells.Set(T::kFutNameCli, refs.ClientDisplayName(id, cells.Get(T::kFutNameCli)));
+        ShowAccountName(cells, T::kIdAcc, T::kFutNameAcc);
+        ShowClientName(cells, T::kIdCli, T::kFutNameCli);
         for (const auto& [real, format] : formats) {
             double value = 0;
             if (real < texts.size() && !texts[real].isEmpty() &&

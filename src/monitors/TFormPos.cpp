@@ -72,13 +72,7 @@ void TFormPos::SesPosData() {
     RowTexts cells(*grid_, {kIdBum, kInputPos, kCurrPos, kPlanPos});
     const AfterRowTexts formats = [&](int, int, QStringList& texts) {
         cells.Attach(texts);
-        const QString format = TFormPrf::BalanceFormat(cells.Get(kIdBum));
-        for (int tag : {kInputPos, kCurrPos, kPlanPos}) {
-            double value = 0;
-            const QString text = cells.Get(tag);
-            if (!text.isEmpty() && TryParseLocaleNumber(text, value))
-                cells.Set(tag, FormatNumberPrintf(format, value));
-        }
+        FormatBalances(cells, kIdBum, {kInputPos, kCurrPos, kPlanPos});
     };
     LoadGridFromResponse(sesPos_.Parser(), *grid_, formats);
 }

@@ -120,29 +120,17 @@ void TFormPrf::RefreshByKeys(const QStringList& keys) {
 }
 
 QString TFormPrf::BalanceFormat(const QString& securityId) {
-    bool ok = false;
-    const int id = securityId.trimmed().toInt(&ok);
-    return ok && id < 0 ? QStringLiteral("%.2n") : QStringLiteral("%.0n");
+    return monitorkit::BalanceFormat(securityId);
 }
 
 void TFormPrf::SesPrfData() {
     RowTexts cells(
         *grid_, {kIdAcc, kNameAcc, kIdCli, kNameCli, kIdBum, kInputSaldo, kCurrSaldo, kPlanSaldo});
-    TReferenceData& refs = TReferenceData::Current();
     const AfterRowTexts hook = [&](int, int, QStringList& texts) {
         cells.Attach(texts);
-        int id = 0;
-        if (ReadInt(cells.Get(kIdAcc), id))
-            cells.Set(kNameAcc, refs.AccountDisplayName(id, cells.Get(kNameAcc)));
-        if (ReadInt(cells.Get(kIdCli), id))
-            cells.Set(kNameCli, refs.ClientDisplayName(id, cells.Get(kNameCli)));
-        const QString format = BalanceFormat(cells.Get(kIdBum));
-        for (int tag : {kInputSaldo, kCurrSaldo, kPlanSaldo}) {
-            double value = 0;
-            const QString text = cells.Get(tag);
-            if (!text.isEmpty() && TryParseLocaleNumber(text, value))
-                cells.Set(tag, FormatNumberPrintf(format, value));
-        }
+        ShowAccountName(cells, kIdAcc, kNameAcc);
+        ShowClientName(cells, kIdCli, kNameCli);
+        FormatBalances(cells, kIdBum, {kInputSaldo, kCurrSaldo, kPlanSaldo});
     };
     if (sesPrf_.Session().GetRequestParam(vocab::key::kLoopBack0, 1) == kUpdateWithKey)
         MergeGridByKey(sesPrf_.Parser(), *grid_, hook);

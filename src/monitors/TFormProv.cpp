@@ -125,14 +125,10 @@ void TFormProv::SesProvLogin() {
 
 void TFormProv::SesProvData() {
     RowTexts cells(*grid_, {kIdDebit, kDebitName, kIdCredit, kCreditName});
-    TReferenceData& refs = TReferenceData::Current();
     const AfterRowTexts hook = [&](int, int, QStringList& texts) {
         cells.Attach(texts);
-        int id = 0;
-        if (ReadInt(cells.Get(kIdDebit), id))
-            cells.Set(kDebitName, refs.AccountDisplayName(id, cells.Get(kDebitName)));
-        if (ReadInt(cells.Get(kIdCredit), id))
-            cells.Set(kCreditName, refs.AccountDisplayName(id, cells.Get(kCreditName)));
+        ShowAccountName(cells, kIdDebit, kDebitName);
+        ShowAccountName(cells, kIdCredit, kCreditName);
     };
     LoadGridFromResponse(sesProv_.Parser(), *grid_, hook);
 }

@@ -122,14 +122,10 @@ void TFormProvWait::SesProvWaitLogin() {
 
 void TFormProvWait::SesProvWaitData() {
     RowTexts cells(*grid_, {kSourceId, kSourceName, kDestId, kDestName});
-    TReferenceData& refs = TReferenceData::Current();
     const AfterRowTexts hook = [&](int, int, QStringList& texts) {
         cells.Attach(texts);
-        int id = 0;
-        if (ReadInt(cells.Get(kSourceId), id))
-            cells.Set(kSourceName, refs.AccountDisplayName(id, cells.Get(kSourceName)));
-        if (ReadInt(cells.Get(kDestId), id))
-            cells.Set(kDestName, refs.AccountDisplayName(id, cells.Get(kDestName)));
+        ShowAccountName(cells, kSourceId, kSourceName);
+        ShowAccountName(cells, kDestId, kDestName);
     };
     LoadGridFromResponse(sesProvWait_.Parser(), *grid_, hook);
 }

@@ -145,17 +145,13 @@ void TFormSd::SesSdLogin() {
 void TFormSd::SesSdData() {
     RowTexts cells(*grid_, {kIdAcc, kNameAcc, kIdCli, kNameCli, kVolume, kFeeExch, kFeeDepo,
                             kFeeBrok, kNkd, kProfit});
-    TReferenceData& refs = TReferenceData::Current();
     // The totals are summed from each row's texts as the fill stores them: one pass,
     // and they cover exactly the rows stored, also when the fill ends early.
     totals_.fill(0);
     const AfterRowTexts hook = [&](int, int, QStringList& texts) {
         cells.Attach(texts);
-        int id = 0;
-        if (ReadInt(cells.Get(kIdAcc), id))
-            cells.Set(kNameAcc, refs.AccountDisplayName(id, cells.Get(kNameAcc)));
-        if (ReadInt(cells.Get(kIdCli), id))
-            cells.Set(kNameCli, refs.ClientDisplayName(id, cells.Get(kNameCli)));
+        ShowAccountName(cells, kIdAcc, kNameAcc);
+        ShowClientName(cells, kIdCli, kNameCli);
         for (int t = 0; t < kTotals; ++t)
             totals_[size_t(t)] += CellNumber(cells.Get(kTotalColumns[t]));
     };
